@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs what a fresh Debian machine lacks for building and testing Stenvault.
+set -euo pipefail
+need=()
+command -v cmake >/dev/null || need+=(cmake)
+command -v g++ >/dev/null || need+=(g++)
+command -v clang-format >/dev/null || need+=(clang-format)
+command -v x86_64-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64)
+command -v wine >/dev/null || need+=(wine wine64)
+command -v wineboot >/dev/null || need+=(wine)
+command -v xvfb-run >/dev/null || need+=(xvfb xauth)
+command -v xwd >/dev/null || need+=(x11-apps)
+command -v convert >/dev/null && convert -version 2>/dev/null | grep -q ImageMagick || need+=(imagemagick)
+[ -d /usr/src/googletest ] || need+=(googletest)
+[ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev libgmock-dev)
+if [ ${#need[@]} -gt 0 ]; then
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${need[@]}"
+fi

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Runs every test: formatting, the portable unit tests on Linux, and the Windows build's tests
+# under Wine (with Xvfb when there is no display).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+
+echo "== formatting"
+git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+
+echo "== native build and tests"
+cmake --preset native >/dev/null
+cmake --build --preset native
+ctest --preset native
+
+echo "== windows build"
+cmake --preset windows >/dev/null
+cmake --build --preset windows
+
+echo "== windows tests under Wine"
+run_wine_tests() {
+    . scripts/wine-env.sh build/windows/wineprefix fresh
+    local rc=0
+    ctest --preset windows || rc=$?
+    wineserver -k 2>/dev/null || true
+    return $rc
+}
+export -f run_wine_tests
+if [ -n "${DISPLAY:-}" ]; then
+    run_wine_tests
+else
+    xvfb-run -a -s "-screen 0 1280x1024x24" bash -c run_wine_tests
+fi

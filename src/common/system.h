@@ -1,0 +1,79 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// The small interfaces through which portable code reaches the operating system. The Windows
+// side implements them in *_win32 files; tests implement them with fakes. Texts are UTF-8.
+namespace sv {
+
+struct LocalTime {
+    int year = 2000;
+    int month = 1;  // 1..12
+    int day = 1;    // 1..31
+    int hour = 0;   // 0..23
+    int minute = 0;
+    int second = 0;
+};
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual LocalTime Now() = 0;
+    // Milliseconds from an arbitrary start; never goes backwards.
+    virtual std::int64_t MonotonicMilliseconds() = 0;
+};
+
+// The user's locale. Implementations fall back to English where the platform has no names.
+class Locale {
+public:
+    virtual ~Locale() = default;
+    virtual std::string MonthAbbreviation(int month) = 0;  // 1 -> "Jan"
+    virtual std::string TimeMarker(bool afternoon) = 0;    // "AM" / "PM"
+    virtual std::string ShortDate(const LocalTime& t) = 0;  // "12/7/2021"
+    virtual std::string LongTime(const LocalTime& t) = 0;   // "1:05:09 PM"
+};
+
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+    // True when something of that name exists, a folder included; any problem reads as false.
+    virtual bool Exists(const std::string& path) = 0;
+    // True for an ordinary file: not a folder, not hidden, not a system file.
+    virtual bool IsOrdinaryFile(const std::string& path) = 0;
+    // Opens for append (creating it), writes text in the ANSI code page, closes. Throws Failure.
+    virtual void AppendText(const std::string& path, const std::string& text) = 0;
+    // Whole file as text (ANSI code page converted to UTF-8). Throws Failure.
+    virtual std::string ReadText(const std::string& path) = 0;
+    // Plain delete; false when it failed (including a missing file).
+    virtual bool DeletePlain(const std::string& path) = 0;
+    // Delete that also removes a read-only file; false when it failed.
+    virtual bool DeleteForced(const std::string& path) = 0;
+    // Folder of the running program's executable, without a trailing backslash.
+    virtual std::string ProgramFolder() = 0;
+};
+
+enum class WindowShow { Normal, MinimizedFocused };
+
+class Launcher {
+public:
+    virtual ~Launcher() = default;
+    // Starts a command line as a separate process and does not wait. Throws Failure.
+    virtual void Start(const std::string& commandLine, WindowShow show) = 0;
+};
+
+class RandomSource {
+public:
+    virtual ~RandomSource() = default;
+    // Seeds from the time of day and draws r, 0 <= r < 1.
+    virtual double SeededDraw() = 0;
+};
+
+class Environment {
+public:
+    virtual ~Environment() = default;
+    virtual std::optional<std::string> Variable(const std::string& name) = 0;
+};
+
+}  // namespace sv
