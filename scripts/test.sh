@@ -18,16 +18,8 @@ cmake --preset windows >/dev/null
 cmake --build --preset windows
 
 echo "== windows tests under Wine"
-run_wine_tests() {
-    . scripts/wine-env.sh build/windows/wineprefix fresh
-    local rc=0
-    ctest --preset windows || rc=$?
-    wineserver -k 2>/dev/null || true
-    return $rc
-}
-export -f run_wine_tests
 if [ -n "${DISPLAY:-}" ]; then
-    run_wine_tests
+    bash scripts/wine-tests.sh
 else
-    xvfb-run -a -s "-screen 0 1280x1024x24" bash -c run_wine_tests
+    xvfb-run -a -s "-screen 0 1280x1024x24" bash scripts/wine-tests.sh
 fi

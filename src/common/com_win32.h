@@ -15,7 +15,7 @@ namespace sv::win32 {
 // Owning COM interface pointer (move-only; copies go through explicit AddRef).
 template <class T>
 class ComPtr {
-public:
+  public:
     ComPtr() = default;
     // Takes ownership of one reference.
     explicit ComPtr(T* p) : p_(p) {}
@@ -54,13 +54,13 @@ public:
         p_ = p;
     }
 
-private:
+  private:
     T* p_ = nullptr;
 };
 
 // Owning BSTR.
 class Bstr {
-public:
+  public:
     Bstr() = default;
     explicit Bstr(std::string_view utf8) {
         std::wstring w = Widen(utf8);
@@ -87,13 +87,13 @@ public:
     BSTR release() { return std::exchange(b_, nullptr); }
     std::string Utf8() const { return b_ ? Narrow(std::wstring_view(b_, ::SysStringLen(b_))) : ""; }
 
-private:
+  private:
     BSTR b_ = nullptr;
 };
 
 // Owning VARIANT, cleared on destruction.
 class Variant {
-public:
+  public:
     Variant() { ::VariantInit(&v_); }
     Variant(Variant&& o) noexcept {
         v_ = o.v_;
@@ -123,13 +123,13 @@ public:
         return r;
     }
 
-private:
+  private:
     VARIANT v_;
 };
 
 // COM initialised for the life of the object on this thread (STA by default).
 class ComApartment {
-public:
+  public:
     explicit ComApartment(DWORD model = COINIT_APARTMENTTHREADED)
         : hr_(::CoInitializeEx(nullptr, model)) {}
     ComApartment(const ComApartment&) = delete;
@@ -141,7 +141,7 @@ public:
     }
     bool ok() const { return SUCCEEDED(hr_); }
 
-private:
+  private:
     HRESULT hr_;
 };
 

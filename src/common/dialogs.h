@@ -21,7 +21,7 @@ inline constexpr int kIdNo = 7;
 
 // Modal dialogs. Texts are UTF-8; the Windows side converts at the call.
 class Dialogs {
-public:
+  public:
     virtual ~Dialogs() = default;
     // Shows a modal message box and returns the button pressed (mb::kIdOk, ...).
     virtual int MessageBox(const std::string& text, const std::string& title, unsigned style) = 0;

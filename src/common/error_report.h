@@ -31,7 +31,7 @@ std::string CurrentFailureDescription();
 // test is reported and counts as true, so the true branch runs. A failing call made inside
 // a statement ends the callee (its exception unwinds it) and the caller carries on.
 class Procedure {
-public:
+  public:
     Procedure(Dialogs& dialogs, std::string_view location)
         : dialogs_(dialogs), location_(location) {}
 
@@ -57,7 +57,7 @@ public:
     const std::string& location() const { return location_; }
     int reports() const { return reports_; }
 
-private:
+  private:
     void Report(int label);
 
     Dialogs& dialogs_;

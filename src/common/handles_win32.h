@@ -9,7 +9,7 @@ namespace sv::win32 {
 // Move-only owner of a handle-like value, closed by Traits::Close when not Traits::Invalid().
 template <class Traits>
 class Unique {
-public:
+  public:
     using Handle = typename Traits::Handle;
 
     Unique() = default;
@@ -40,7 +40,7 @@ public:
         return &h_;
     }
 
-private:
+  private:
     Handle h_ = Traits::Invalid();
 };
 

@@ -18,7 +18,7 @@ struct LocalTime {
 };
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual LocalTime Now() = 0;
     // Milliseconds from an arbitrary start; never goes backwards.
@@ -27,16 +27,16 @@ public:
 
 // The user's locale. Implementations fall back to English where the platform has no names.
 class Locale {
-public:
+  public:
     virtual ~Locale() = default;
-    virtual std::string MonthAbbreviation(int month) = 0;  // 1 -> "Jan"
-    virtual std::string TimeMarker(bool afternoon) = 0;    // "AM" / "PM"
+    virtual std::string MonthAbbreviation(int month) = 0;   // 1 -> "Jan"
+    virtual std::string TimeMarker(bool afternoon) = 0;     // "AM" / "PM"
     virtual std::string ShortDate(const LocalTime& t) = 0;  // "12/7/2021"
     virtual std::string LongTime(const LocalTime& t) = 0;   // "1:05:09 PM"
 };
 
 class FileSystem {
-public:
+  public:
     virtual ~FileSystem() = default;
     // True when something of that name exists, a folder included; any problem reads as false.
     virtual bool Exists(const std::string& path) = 0;
@@ -57,21 +57,21 @@ public:
 enum class WindowShow { Normal, MinimizedFocused };
 
 class Launcher {
-public:
+  public:
     virtual ~Launcher() = default;
     // Starts a command line as a separate process and does not wait. Throws Failure.
     virtual void Start(const std::string& commandLine, WindowShow show) = 0;
 };
 
 class RandomSource {
-public:
+  public:
     virtual ~RandomSource() = default;
     // Seeds from the time of day and draws r, 0 <= r < 1.
     virtual double SeededDraw() = 0;
 };
 
 class Environment {
-public:
+  public:
     virtual ~Environment() = default;
     virtual std::optional<std::string> Variable(const std::string& name) = 0;
 };

@@ -29,10 +29,18 @@ std::string FromWide(std::wstring_view w, UINT codePage) {
 
 }  // namespace
 
-std::wstring Widen(std::string_view utf8) { return ToWide(utf8, CP_UTF8); }
-std::string Narrow(std::wstring_view utf16) { return FromWide(utf16, CP_UTF8); }
-std::string ToAnsi(std::string_view utf8) { return FromWide(Widen(utf8), CP_ACP); }
-std::string FromAnsi(std::string_view ansi) { return Narrow(ToWide(ansi, CP_ACP)); }
+std::wstring Widen(std::string_view utf8) {
+    return ToWide(utf8, CP_UTF8);
+}
+std::string Narrow(std::wstring_view utf16) {
+    return FromWide(utf16, CP_UTF8);
+}
+std::string ToAnsi(std::string_view utf8) {
+    return FromWide(Widen(utf8), CP_ACP);
+}
+std::string FromAnsi(std::string_view ansi) {
+    return Narrow(ToWide(ansi, CP_ACP));
+}
 
 std::string SystemMessage(unsigned long code) {
     wchar_t* buffer = nullptr;

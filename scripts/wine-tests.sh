@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# The Windows build's tests under Wine, in a fresh prefix of their own. Needs a display.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+. scripts/wine-env.sh build/windows/wineprefix fresh
+rc=0
+ctest --preset windows "$@" || rc=$?
+wineserver -k 2>/dev/null || true
+exit $rc
