@@ -1,3 +1,13 @@
+option(STENVAULT_TESTS "Build the tests (needs GoogleTest)" ON)
+
+# sv_add_test(NAME name SOURCES ... LIBS ... [LABELS ...])
+# Native: a portable test run directly. Windows: run under Wine through the emulator.
+if(NOT STENVAULT_TESTS)
+    function(sv_add_test)
+    endfunction()
+    return()
+endif()
+
 # GoogleTest: the machine's package natively; built from its sources for the cross build.
 if(WIN32 AND CMAKE_CROSSCOMPILING)
     set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
@@ -6,10 +16,7 @@ if(WIN32 AND CMAKE_CROSSCOMPILING)
 else()
     find_package(GTest REQUIRED)
 endif()
-include(GoogleTest)
 
-# sv_add_test(NAME name SOURCES ... LIBS ... [LABELS ...])
-# Native: a portable test run directly. Windows: run under Wine through the emulator.
 function(sv_add_test)
     cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS;LABELS" ${ARGN})
     add_executable(${T_NAME} ${T_SOURCES})
