@@ -8,6 +8,7 @@
 #include "common/dialogs.h"
 #include "common/helpers.h"
 #include "common/system.h"
+#include "platform/startup_entry.h"
 #include "platform/sys_tray.h"
 #include "schedule/scheduler.h"
 #include "settings/settings_store.h"
@@ -29,9 +30,9 @@ struct Form1Services {
     // Starts and quits the drawing application once; false (after its own message, titled
     // with the given application title) when it cannot be started.
     std::function<bool(const std::string& appTitle)> checkVisioInstalled;
-    // The Windows start-up entry: written when Check5 is ticked, removed when it is cleared.
-    std::function<void()> addStartupEntry;
-    std::function<void()> removeStartupEntry;
+    // Where the Windows start-up entry goes, and the running program's full path it names.
+    Registry& registry;
+    std::string executablePath;
 };
 
 inline constexpr char kPointerFileName[] = "\\HAND-M.CUR";
@@ -100,6 +101,7 @@ class Form1 {
     cSysTray& cSysTray1() { return tray_; }
 
   private:
+    void SelectOption(Option option);
     void StoreOption(Option option);
     void StoreCheck8();
     void StorePath();
@@ -108,6 +110,7 @@ class Form1 {
     void RunBackup();
     void HandleCheck5();
     void End();
+    HistoryActions History();
     template <class Body>
     void Guarded(std::string_view procedure, Body&& body);
 
