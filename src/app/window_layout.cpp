@@ -1,0 +1,60 @@
+#include "app/window_layout.h"
+
+#include <cstdint>
+
+namespace sv {
+
+const ControlSpec* FindControl(std::string_view name) {
+    for (const ControlSpec& control : kFormControls) {
+        if (control.name == name) {
+            return &control;
+        }
+    }
+    return nullptr;
+}
+
+TwipRect ClientTwips(const ControlSpec& control) {
+    TwipRect place = control.place;
+    if (!control.container.empty()) {
+        if (const ControlSpec* frame = FindControl(control.container)) {
+            place.left += frame->place.left;
+            place.top += frame->place.top;
+        }
+    }
+    return place;
+}
+
+int TwipsToPixels(int twips, int dpi) {
+    // Half away from zero, as MulDiv rounds.
+    std::int64_t product = static_cast<std::int64_t>(twips) * dpi;
+    std::int64_t half = product < 0 ? -720 : 720;
+    return static_cast<int>((product + half) / 1440);
+}
+
+PixelRect ToPixels(const TwipRect& place, int dpi) {
+    int left = TwipsToPixels(place.left, dpi);
+    int top = TwipsToPixels(place.top, dpi);
+    int right = TwipsToPixels(place.left + place.width, dpi);
+    int bottom = TwipsToPixels(place.top + place.height, dpi);
+    return {left, top, right - left, bottom - top};
+}
+
+bool StartsGroup(const ControlSpec& control) {
+    return control.name != "Option2" && control.name != "Option4";
+}
+
+bool TakesTabStop(const ControlSpec& control) {
+    switch (control.kind) {
+        case ControlKind::Frame:
+        case ControlKind::ProgressBar:
+        case ControlKind::CopyBuffer:
+            return false;
+        case ControlKind::OptionButton:
+            // The selected option of a group carries the stop; Windows moves it on selection.
+            return StartsGroup(control);
+        default:
+            return true;
+    }
+}
+
+}  // namespace sv

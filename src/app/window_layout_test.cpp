@@ -1,0 +1,110 @@
+#include "app/window_layout.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <tuple>
+
+namespace sv {
+namespace {
+
+bool Inside(const TwipRect& inner, const TwipRect& outer) {
+    return inner.left >= outer.left && inner.top >= outer.top &&
+           inner.left + inner.width <= outer.left + outer.width &&
+           inner.top + inner.height <= outer.top + outer.height;
+}
+
+class EachControl : public ::testing::TestWithParam<ControlSpec> {};
+
+TEST_P(EachControl, SitsWhereItBelongs) {
+    const ControlSpec& control = GetParam();
+    TwipRect client{0, 0, kClientWidthTwips, kClientHeightTwips};
+    TwipRect place = ClientTwips(control);
+    if (control.kind == ControlKind::CopyBuffer) {
+        // Kept off the visible client area.
+        EXPECT_GE(place.left, kClientWidthTwips);
+        return;
+    }
+    EXPECT_TRUE(Inside(place, client)) << control.name;
+    if (!control.container.empty()) {
+        const ControlSpec* frame = FindControl(control.container);
+        ASSERT_NE(frame, nullptr) << control.name;
+        EXPECT_EQ(frame->kind, ControlKind::Frame);
+        EXPECT_TRUE(Inside(place, frame->place)) << control.name << " in " << frame->name;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Form, EachControl, ::testing::ValuesIn(kFormControls),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FormLayout, FrameChildrenAreOffsetByTheirFrame) {
+    EXPECT_EQ(ClientTwips(*FindControl("ProgressBar1")), (TwipRect{360, 840, 7280, 405}));
+    EXPECT_EQ(ClientTwips(*FindControl("Text1")), (TwipRect{600, 2080, 6135, 345}));
+    EXPECT_EQ(ClientTwips(*FindControl("Check8")), (TwipRect{360, 4365, 2580, 240}));
+    EXPECT_EQ(ClientTwips(*FindControl("ListView1")), (TwipRect{120, 4890, 7800, 1815}));
+}
+
+TEST(FormLayout, TabStopsRunTopToBottom) {
+    const ControlSpec* previous = nullptr;
+    int stops = 0;
+    for (const ControlSpec& control : kFormControls) {
+        if (!TakesTabStop(control)) {
+            continue;
+        }
+        ++stops;
+        if (previous) {
+            TwipRect a = ClientTwips(*previous);
+            TwipRect b = ClientTwips(control);
+            EXPECT_TRUE(a.top < b.top || (a.top == b.top && a.left < b.left))
+                << previous->name << " before " << control.name;
+        }
+        previous = &control;
+    }
+    // Seven buttons, two option groups, the folder box, two check boxes and the list.
+    EXPECT_EQ(stops, 13);
+}
+
+TEST(FormLayout, OptionPairsShareAKeyboardGroup) {
+    EXPECT_TRUE(StartsGroup(*FindControl("Option1")));
+    EXPECT_FALSE(StartsGroup(*FindControl("Option2")));
+    EXPECT_TRUE(StartsGroup(*FindControl("Text1")));
+    EXPECT_TRUE(StartsGroup(*FindControl("Option3")));
+    EXPECT_FALSE(StartsGroup(*FindControl("Option4")));
+    EXPECT_TRUE(StartsGroup(*FindControl("Check5")));
+}
+
+class TwipsAtDpi : public ::testing::TestWithParam<std::tuple<int, int, int>> {};
+
+TEST_P(TwipsAtDpi, RoundsToNearestPixel) {
+    auto [twips, dpi, pixels] = GetParam();
+    EXPECT_EQ(TwipsToPixels(twips, dpi), pixels);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, TwipsAtDpi,
+                         ::testing::Values(std::make_tuple(1440, 96, 96),
+                                           std::make_tuple(8025, 96, 535),
+                                           std::make_tuple(8325, 96, 555),
+                                           std::make_tuple(8025, 144, 803),  // 802.5 rounds up
+                                           std::make_tuple(6, 120, 1),       // half a pixel
+                                           std::make_tuple(5, 120, 0), std::make_tuple(-6, 120, -1),
+                                           std::make_tuple(6400, 192, 853)));
+
+class EdgesAtDpi : public ::testing::TestWithParam<int> {};
+
+TEST_P(EdgesAtDpi, AlignedControlsStayAligned) {
+    int dpi = GetParam();
+    auto px = [dpi](const char* name) { return ToPixels(ClientTwips(*FindControl(name)), dpi); };
+    auto right = [](PixelRect r) { return r.left + r.width; };
+    auto bottom = [](PixelRect r) { return r.top + r.height; };
+    // The half-width buttons end where the full-width ones do, whatever the rounding.
+    EXPECT_EQ(right(px("PushButton5")), right(px("PushButton2")));
+    EXPECT_EQ(right(px("PushButton12")), right(px("PushButton4")));
+    EXPECT_EQ(px("PushButton3").left, px("PushButton2").left);
+    EXPECT_EQ(bottom(px("PushButton3")), bottom(px("PushButton5")));
+    EXPECT_LE(bottom(px("PushButton12")), TwipsToPixels(kClientHeightTwips, dpi));
+}
+
+INSTANTIATE_TEST_SUITE_P(Dpis, EdgesAtDpi, ::testing::Values(96, 120, 144, 168, 192, 288));
+
+}  // namespace
+}  // namespace sv
