@@ -1,0 +1,96 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "common/dialogs.h"
+
+namespace sv::backup {
+
+class AutomationObject;
+// A reference to an object of the drawing application; empty means "nothing".
+using Object = std::unique_ptr<AutomationObject>;
+
+// A value passed to a member: empty, bool, integer, double or text.
+using Arg = std::variant<std::monostate, bool, std::int32_t, double, std::string>;
+using Args = std::vector<Arg>;
+
+struct NamedArg {
+    std::string name;
+    Arg value;
+};
+using NamedArgs = std::vector<NamedArg>;
+
+// What a member gives back: a plain value or an object.
+class Value {
+  public:
+    Value() = default;
+    Value(Arg scalar) : scalar_(std::move(scalar)) {}
+    Value(Object object);
+
+    bool IsEmpty() const;
+    bool IsObject() const { return object_ != nullptr; }
+    const Arg& Scalar() const { return scalar_; }
+
+    // The object; Failure("Object required") when the value is not one.
+    Object TakeObject();
+    // Text as the application's own conversion would give it; Failure on an object.
+    std::string Text() const;
+    // A whole number (a count); Failure("Type mismatch") when it is none.
+    std::int32_t Integer() const;
+    // The plain value, to pass on to another member; Failure on an object.
+    const Arg& AsArg() const;
+
+  private:
+    Arg scalar_;
+    Object object_;
+};
+
+// A late-bound automation object: every member is called by name at run time. Every member
+// call throws sv::Failure with the application's description when it fails.
+class AutomationObject {
+  public:
+    virtual ~AutomationObject() = default;
+
+    // Property read (or a method call that gives a value).
+    virtual Value Get(std::string_view member, const Args& args = {}) = 0;
+    // Property write; `args` are the property's own arguments.
+    virtual void Put(std::string_view member, const Arg& value, const Args& args = {}) = 0;
+    // Method call with positional and named arguments.
+    virtual Value Call(std::string_view member, const Args& args = {},
+                       const NamedArgs& named = {}) = 0;
+    // The default member (a cell's value).
+    virtual Value GetDefault() = 0;
+    virtual void PutDefault(const Arg& value) = 0;
+    // True once the application behind this object is known to be gone; later calls fail.
+    virtual bool Lost() const = 0;
+
+    // Shorthands for the common shapes of a call.
+    Object GetObject(std::string_view member, const Args& args = {});
+    std::string GetText(std::string_view member);
+};
+
+// How the program reaches the drawing application.
+class DrawingLink {
+  public:
+    virtual ~DrawingLink() = default;
+    // The running instance, or nothing. Never throws and never shows anything.
+    virtual Object AttachToVisio() = 0;
+    // A new instance of its own, separate from the user's. Throws Failure.
+    virtual Object StartVisio() = 0;
+};
+
+inline constexpr std::string_view kVisioMissingMessage =
+    "Visio is not installed on this computer. You need to have it installed to use this software "
+    "without error.";
+
+// Starts an instance and quits it at once. Without one, says so in an OK box titled appTitle
+// and returns false (the caller ends the program). Nothing else is ever reported.
+bool CheckVisioInstalled(DrawingLink& link, Dialogs& dialogs, const std::string& appTitle);
+
+}  // namespace sv::backup

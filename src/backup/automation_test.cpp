@@ -1,0 +1,58 @@
+#include "backup/automation.h"
+
+#include <gtest/gtest.h>
+
+#include "backup/testing/fake_visio.h"
+#include "backup/testing/fakes.h"
+#include "common/failure.h"
+
+namespace sv::backup {
+namespace {
+
+using testing::FakeVisio;
+using testing::RecordingDialogs;
+
+TEST(ValueTest, ConvertsWhatTheApplicationGivesBack) {
+    EXPECT_TRUE(Value().IsEmpty());
+    EXPECT_EQ(Value(Arg(std::string("Floorplan.vsdx"))).Text(), "Floorplan.vsdx");
+    EXPECT_EQ(Value(Arg(true)).Text(), "True");
+    EXPECT_EQ(Value(Arg(8.5)).Text(), "8.5");
+    EXPECT_EQ(Value(Arg(std::int32_t{3})).Integer(), 3);
+    EXPECT_EQ(Value(Arg(3.0)).Integer(), 3);
+    EXPECT_THROW(Value(Arg(std::string("x"))).Integer(), Failure);
+    EXPECT_THROW(Value().TakeObject(), Failure);
+    EXPECT_THROW(Value(Arg(1e12)).Integer(), Failure);
+}
+
+TEST(CheckVisioInstalledTest, QuitsTheInstanceItStartedAndShowsNothing) {
+    FakeVisio visio;
+    RecordingDialogs dialogs;
+    EXPECT_TRUE(CheckVisioInstalled(visio, dialogs, "Stenvault"));
+    ASSERT_EQ(visio.started.size(), 1u);
+    EXPECT_TRUE(visio.started[0]->quit);
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST(CheckVisioInstalledTest, FailingQuitIsNotReported) {
+    FakeVisio visio;
+    visio.startedFaults["Quit"] = "Busy";
+    RecordingDialogs dialogs;
+    EXPECT_TRUE(CheckVisioInstalled(visio, dialogs, "Stenvault"));
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST(CheckVisioInstalledTest, WithoutTheApplicationSaysSoUnderTheProgramTitle) {
+    FakeVisio visio;
+    visio.startFails = true;
+    RecordingDialogs dialogs;
+    EXPECT_FALSE(CheckVisioInstalled(visio, dialogs, "Stenvault"));
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text,
+              "Visio is not installed on this computer. You need to have it installed to use this "
+              "software without error.");
+    EXPECT_EQ(dialogs.messages[0].title, "Stenvault");
+    EXPECT_EQ(dialogs.messages[0].style, mb::kOk);
+}
+
+}  // namespace
+}  // namespace sv::backup

@@ -1,0 +1,71 @@
+#include "backup/naming.h"
+
+#include <cstdio>
+
+namespace sv::backup {
+namespace {
+
+std::string CollapsePairs(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        out += s[i];
+        if (s[i] == '\\' && i + 1 < s.size() && s[i + 1] == '\\') {
+            ++i;
+        }
+    }
+    return out;
+}
+
+std::string TwoDigits(int n) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%02d", n);
+    return buffer;
+}
+
+}  // namespace
+
+std::string FixBackslashes(std::string_view path) {
+    if (path.empty() || path.front() != '\\') {
+        return CollapsePairs(path);
+    }
+    std::size_t rest = path.find_first_not_of('\\');
+    if (rest == std::string_view::npos) {
+        rest = path.size();
+    }
+    return "\\\\" + CollapsePairs(path.substr(rest));
+}
+
+std::string StampDate(Locale& locale, const LocalTime& time) {
+    char year[16];
+    std::snprintf(year, sizeof year, "%04d", time.year);
+    return locale.MonthAbbreviation(time.month) + " " + std::to_string(time.day) + " " + year;
+}
+
+std::string StampTime(Locale& locale, const LocalTime& time) {
+    int hour12 = time.hour % 12;
+    if (hour12 == 0) {
+        hour12 = 12;
+    }
+    return TwoDigits(hour12) + " " + TwoDigits(time.minute) + " " + TwoDigits(time.second) + " " +
+           locale.TimeMarker(time.hour >= 12);
+}
+
+std::string StampName(std::string_view base, NamingMode mode, Clock& clock, Locale& locale,
+                      std::string_view extension) {
+    switch (mode) {
+        case NamingMode::NewFile: {
+            std::string date = StampDate(locale, clock.Now());
+            std::string time = StampTime(locale, clock.Now());
+            return std::string(base) + " Date " + date + " Time " + time + std::string(extension);
+        }
+        case NamingMode::Overwrite:
+            return std::string(base) + " " + StampDate(locale, clock.Now()) +
+                   std::string(extension);
+        case NamingMode::None:
+            break;
+    }
+    return {};
+}
+
+}  // namespace sv::backup

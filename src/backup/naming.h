@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "common/system.h"
+
+namespace sv::backup {
+
+// The naming option chosen in the main window at the moment of the run.
+enum class NamingMode { NewFile, Overwrite, None };
+
+// Collapses doubled backslashes in one pass (a run of three or four becomes two). A leading
+// run of any length becomes exactly two, so a network path keeps its prefix.
+std::string FixBackslashes(std::string_view path);
+
+// "mmm d yyyy" and "hh mm ss AMPM" in the given locale.
+std::string StampDate(Locale& locale, const LocalTime& time);
+std::string StampTime(Locale& locale, const LocalTime& time);
+
+// base + " Date " + date + " Time " + time + extension (new file, two clock readings),
+// base + " " + date + extension (overwrite), or empty text with no mode chosen.
+std::string StampName(std::string_view base, NamingMode mode, Clock& clock, Locale& locale,
+                      std::string_view extension);
+
+}  // namespace sv::backup

@@ -1,0 +1,68 @@
+#include "backup/page_copy.h"
+
+#include <string>
+
+#include "common/error_report.h"
+#include "common/failure.h"
+
+namespace sv::backup {
+
+AutomationObject& Need(AutomationObject* object) {
+    if (!object) {
+        throw Failure("Object variable or With block variable not set");
+    }
+    return *object;
+}
+
+void CopyPage(Dialogs& dialogs, AutomationObject& sourceApp, AutomationObject* sourcePage,
+              AutomationObject* targetPage) {
+    Procedure proc(dialogs, kCopyPageLocation);
+    // Once either application is gone every later step would fail the same way: one report
+    // is enough.
+    auto gone = [&] { return sourceApp.Lost() || (targetPage && targetPage->Lost()); };
+    auto step = [&](int label, auto&& statement) {
+        if (!gone()) {
+            proc.Do(label, statement);
+        }
+    };
+
+    Object sourceSheet;
+    step(100, [&] { sourceSheet = Need(sourcePage).GetObject("PageSheet"); });
+    Object window;
+    bool selected = false;
+    step(102, [&] {
+        window = sourceApp.GetObject("ActiveWindow");
+        window->Call("SelectAll");
+        selected = true;
+    });
+    bool copied = false;
+    step(104, [&] {
+        Need(window.get()).Call("Copy");
+        copied = selected;
+    });
+    window.reset();
+    Object targetSheet;
+    step(106, [&] { targetSheet = Need(targetPage).GetObject("PageSheet"); });
+
+    // Without either sheet every cell would fail for the reason already reported.
+    if (sourceSheet && targetSheet) {
+        int label = 108;
+        for (std::string_view cell : kPageCells) {
+            label += 2;
+            step(label, [&] {
+                const Args name{std::string(cell)};
+                Value value = sourceSheet->GetObject("Cells", name)->GetDefault();
+                targetSheet->GetObject("Cells", name)->PutDefault(value.AsArg());
+            });
+        }
+    }
+    // Without a fresh copy the clipboard holds something else (an earlier page, the user's
+    // own content): pasting that would put wrong shapes into the backup. A missing target
+    // page was reported at 106.
+    if (copied && targetPage) {
+        step(196, [&] { targetPage->Call("Paste"); });
+    }
+    step(200, [&] { sourceApp.GetObject("ActiveWindow")->Call("DeselectAll"); });
+}
+
+}  // namespace sv::backup

@@ -1,0 +1,186 @@
+#include "backup/save_all.h"
+
+#include <utility>
+
+#include "backup/page_copy.h"
+#include "common/error_report.h"
+#include "history/history_log.h"
+
+namespace sv::backup {
+namespace {
+
+// The run's temporary instance: quit once it was started, whatever happened in between.
+class TemporaryInstance {
+  public:
+    TemporaryInstance() = default;
+    TemporaryInstance(const TemporaryInstance&) = delete;
+    TemporaryInstance& operator=(const TemporaryInstance&) = delete;
+    ~TemporaryInstance() {
+        if (app && !quitAsked && !app->Lost()) {
+            try {
+                app->Call("Quit");
+            } catch (...) {
+            }
+        }
+    }
+    bool Usable() const { return app && !app->Lost(); }
+
+    Object app;
+    bool quitAsked = false;
+};
+
+}  // namespace
+
+BackupEngine::BackupEngine(DrawingLink& link, Dialogs& dialogs, BackupChoices& choices,
+                           Clock& clock, Locale& locale, FileSystem& files,
+                           std::string historyLogPath, std::string extension)
+    : link_(link),
+      dialogs_(dialogs),
+      choices_(choices),
+      clock_(clock),
+      locale_(locale),
+      files_(files),
+      historyLogPath_(std::move(historyLogPath)),
+      extension_(std::move(extension)) {}
+
+void BackupEngine::SaveAll() {
+    // Dialogs of a run let timer ticks and clicks run inside it; runs never overlap.
+    if (running_) {
+        return;
+    }
+    running_ = true;
+    struct Reset {
+        bool& flag;
+        ~Reset() { flag = false; }
+    } reset{running_};
+    Run();
+}
+
+void BackupEngine::Run() {
+    Procedure proc(dialogs_, kSaveAllLocation);
+
+    Object source;
+    proc.Do(100, [&] { source = link_.AttachToVisio(); });
+    if (!source) {
+        return;
+    }
+
+    std::string name;
+    bool noDocument = false;
+    proc.Do(108, [&] {
+        Value active = source->Get("ActiveDocument");
+        if (!active.IsObject()) {
+            noDocument = true;
+            return;
+        }
+        name = active.TakeObject()->GetText("Name");
+    });
+    if (noDocument || name.empty()) {
+        return;
+    }
+
+    std::string folder;
+    if (proc.If(112, [&] { return choices_.SameFolderSelected(); })) {
+        proc.Do(114, [&] { folder = source->GetObject("ActiveDocument")->GetText("Path"); });
+        while (proc.If(116, [&] { return folder.empty(); })) {
+            bool asked = false;
+            proc.Do(118, [&] {
+                folder = dialogs_.BrowseForFolder(
+                    choices_.Owner(), name + " is unsaved. Please select location:", "");
+                asked = true;
+            });
+            // A prompt that cannot be shown would otherwise come back for ever.
+            if (!asked) {
+                return;
+            }
+        }
+    } else if (proc.If(128, [&] { return choices_.FixedFolderSelected(); })) {
+        proc.Do(130, [&] { folder = choices_.FolderText(); });
+    }
+
+    std::string target;
+    proc.Do(132, [&] { target = folder + "\\" + name; });
+    proc.Do(134, [&] { target = FixBackslashes(target); });
+    proc.Do(136, [&] { target = FixBackslashes(target); });
+    proc.Do(138,
+            [&] { target = StampName(target, choices_.Naming(), clock_, locale_, extension_); });
+    int counter = 0;
+    proc.Do(140, [&] { counter = 1; });
+
+    TemporaryInstance temporary;
+    proc.Do(142, [&] { temporary.app = link_.StartVisio(); });
+    if (!temporary.app) {
+        return;
+    }
+
+    Object backup;
+    proc.Do(144, [&] {
+        temporary.app->GetObject("Documents")->Call("Add", {std::string()});
+        backup = temporary.app->GetObject("ActiveDocument");
+    });
+
+    // Without a drawing to rebuild into, every page and the save would fail for the same
+    // reason already reported.
+    bool saved = false;
+    if (backup) {
+        Object sourcePages;
+        int pageCount = 0;
+        proc.Do(146, [&] {
+            sourcePages = source->GetObject("ActiveDocument")->GetObject("Pages");
+            pageCount = sourcePages->Get("Count").Integer();
+        });
+        Object targetPages;
+        for (int index = 1; index <= pageCount; ++index) {
+            if (!temporary.Usable() || source->Lost()) {
+                break;
+            }
+            Object sourcePage;
+            proc.Do(index == 1 ? 146 : 160,
+                    [&] { sourcePage = sourcePages->GetObject("Item", {index}); });
+            if (!sourcePage) {
+                continue;
+            }
+            Object targetPage;
+            if (proc.If(148, [&] { return counter == 1; })) {
+                proc.Do(150, [&] {
+                    targetPages = backup->GetObject("Pages");
+                    targetPage = targetPages->GetObject("Item", {1});
+                });
+            } else {
+                proc.Do(152, [&] {
+                    if (!targetPages) {
+                        targetPages = backup->GetObject("Pages");
+                    }
+                    targetPage = targetPages->Call("Add").TakeObject();
+                });
+            }
+            proc.Do(154, [&] {
+                source->GetObject("ActiveWindow")->Put("Page", sourcePage->GetText("Name"));
+            });
+            proc.Do(156, [&] { CopyPage(dialogs_, *source, sourcePage.get(), targetPage.get()); });
+            proc.Do(158, [&] { ++counter; });
+        }
+
+        proc.Do(162, [&] {
+            backup->Call("SaveAs", {}, {{"fileName", target}});
+            saved = true;
+        });
+    }
+    if (saved) {
+        proc.Do(164, [&] {
+            AppendHistoryLine(files_, historyLogPath_,
+                              name + " was backup saved as " + target + " at " +
+                                  GeneralDate(locale_, clock_.Now()));
+        });
+    }
+    if (temporary.Usable()) {
+        temporary.quitAsked = true;
+        proc.Do(166, [&] { temporary.app->Call("Quit"); });
+    }
+
+    backup.reset();
+    proc.Do(174, [&] { temporary.app.reset(); });
+    proc.Do(176, [&] { source.reset(); });
+}
+
+}  // namespace sv::backup

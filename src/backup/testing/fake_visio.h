@@ -1,0 +1,87 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "backup/automation.h"
+
+// An in-memory drawing application behind the automation interface, for portable tests.
+namespace sv::backup::testing {
+
+struct FakeShape {
+    std::string text;
+    bool operator==(const FakeShape&) const = default;
+};
+
+struct FakePage {
+    std::string name;
+    bool background = false;
+    std::map<std::string, Arg> cells;  // every page-sheet cell the application knows
+    std::vector<FakeShape> shapes;
+};
+
+struct FakeDocument {
+    std::string name;
+    std::string path;
+    bool saved = false;
+    std::vector<std::shared_ptr<FakePage>> pages;
+};
+
+// What both instances share: the clipboard and the file system.
+struct FakeWorld {
+    std::vector<FakeShape> clipboard;
+    std::set<std::string> folders;                   // folders SaveAs can write into
+    std::map<std::string, FakeDocument> savedFiles;  // path -> copy of the drawing saved
+};
+
+class FakeInstance : public std::enable_shared_from_this<FakeInstance> {
+  public:
+    explicit FakeInstance(FakeWorld& world) : world(world) {}
+
+    // Adds a drawing with pages "Page-1".."Page-n" (a shape "shape k" on each) and makes it
+    // active.
+    std::shared_ptr<FakeDocument> AddDrawing(const std::string& name, const std::string& path,
+                                             int pageCount);
+    std::shared_ptr<FakePage> AddPage(FakeDocument& document);
+    Object Application();
+
+    // Every member call passes here: it is logged as "Member" or "Member:first text argument"
+    // and raises the fault set for either key ("exit" ends the instance).
+    void Enter(std::string_view member, const Args& args);
+    int CallsTo(const std::string& entry) const;
+    // Key as for Enter, any letter case.
+    void SetFault(const std::string& key, const std::string& description);
+
+    FakeWorld& world;
+    std::vector<std::shared_ptr<FakeDocument>> documents;
+    std::shared_ptr<FakeDocument> active;
+    std::shared_ptr<FakePage> shownPage;
+    bool allSelected = false;
+    bool quit = false;
+    bool lost = false;
+    std::map<std::string, std::string> faults;  // lower-case key -> description or "exit"
+    std::vector<std::string> calls;
+    std::function<void(const std::string& entry)> onCall;
+    int liveObjects = 0;
+};
+
+class FakeVisio : public DrawingLink {
+  public:
+    Object AttachToVisio() override;
+    Object StartVisio() override;
+
+    // The user's running instance, created on first use.
+    FakeInstance& User();
+
+    FakeWorld world;
+    std::shared_ptr<FakeInstance> running;
+    std::vector<std::shared_ptr<FakeInstance>> started;
+    bool startFails = false;
+    std::map<std::string, std::string> startedFaults;  // faults of every started instance
+};
+
+}  // namespace sv::backup::testing

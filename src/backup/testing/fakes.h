@@ -1,0 +1,117 @@
+#pragma once
+
+#include <cstdio>
+#include <deque>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "common/dialogs.h"
+#include "common/failure.h"
+#include "common/system.h"
+
+// Small fakes of the platform services the backup engine uses.
+namespace sv::backup::testing {
+
+struct ShownMessage {
+    std::string text;
+    std::string title;
+    unsigned style = 0;
+};
+
+struct FolderPrompt {
+    WindowHandle owner = 0;
+    std::string title;
+    std::string start;
+};
+
+// Records every dialog; folder prompts are answered from a queue (empty text = Cancel).
+class RecordingDialogs : public Dialogs {
+  public:
+    int MessageBox(const std::string& text, const std::string& title, unsigned style) override {
+        messages.push_back({text, title, style});
+        if (onDialog) {
+            onDialog();
+        }
+        return mb::kIdOk;
+    }
+    std::string BrowseForFolder(WindowHandle owner, const std::string& title,
+                                const std::string& start) override {
+        prompts.push_back({owner, title, start});
+        if (onDialog) {
+            onDialog();
+        }
+        if (answers.empty()) {
+            throw Failure("No answer left for the folder prompt");
+        }
+        std::string answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+
+    std::vector<ShownMessage> messages;
+    std::vector<FolderPrompt> prompts;
+    std::deque<std::string> answers;
+    std::function<void()> onDialog;
+};
+
+// Gives the queued moments in turn, then repeats the last.
+class FakeClock : public Clock {
+  public:
+    LocalTime Now() override {
+        ++reads;
+        if (times.size() > 1) {
+            LocalTime t = times.front();
+            times.pop_front();
+            return t;
+        }
+        return times.empty() ? LocalTime{} : times.front();
+    }
+    std::int64_t MonotonicMilliseconds() override { return 0; }
+
+    std::deque<LocalTime> times;
+    int reads = 0;
+};
+
+class EnglishLocale : public Locale {
+  public:
+    std::string MonthAbbreviation(int month) override {
+        static const char* const names[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+        return names[(month - 1) % 12];
+    }
+    std::string TimeMarker(bool afternoon) override { return afternoon ? "PM" : "AM"; }
+    std::string ShortDate(const LocalTime& t) override {
+        return std::to_string(t.month) + "/" + std::to_string(t.day) + "/" + std::to_string(t.year);
+    }
+    std::string LongTime(const LocalTime& t) override {
+        int hour = t.hour % 12 == 0 ? 12 : t.hour % 12;
+        char buffer[32];
+        std::snprintf(buffer, sizeof buffer, "%d:%02d:%02d %s", hour, t.minute, t.second,
+                      t.hour >= 12 ? "PM" : "AM");
+        return buffer;
+    }
+};
+
+// Files held in memory; appends can be made to fail.
+class MemoryFiles : public FileSystem {
+  public:
+    bool Exists(const std::string& path) override { return files.count(path) > 0; }
+    bool IsOrdinaryFile(const std::string& path) override { return Exists(path); }
+    void AppendText(const std::string& path, const std::string& text) override {
+        if (appendFails) {
+            throw Failure("Permission denied");
+        }
+        files[path] += text;
+    }
+    std::string ReadText(const std::string& path) override { return files.at(path); }
+    bool DeletePlain(const std::string& path) override { return files.erase(path) > 0; }
+    bool DeleteForced(const std::string& path) override { return DeletePlain(path); }
+    std::string ProgramFolder() override { return "C:\\Program Files\\Stenvault"; }
+
+    std::map<std::string, std::string> files;
+    bool appendFails = false;
+};
+
+}  // namespace sv::backup::testing
