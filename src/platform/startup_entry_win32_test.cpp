@@ -1,0 +1,123 @@
+#include "platform/startup_entry_win32.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "common/text_win32.h"
+#include "settings/memory_settings_store.h"
+
+namespace sv::win32 {
+namespace {
+
+const wchar_t kRunKey[] = L"SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN";
+
+// The value's type and data as raw bytes, or nothing when it is absent or the key won't open.
+struct RawValue {
+    DWORD type = 0;
+    std::string bytes;
+};
+std::optional<RawValue> ReadRunValue(HKEY root, const std::string& name) {
+    UniqueKey key;
+    if (::RegOpenKeyExW(root, kRunKey, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    RawValue v;
+    DWORD size = 0;
+    std::wstring wname = Widen(name);
+    if (::RegQueryValueExW(key.get(), wname.c_str(), nullptr, &v.type, nullptr, &size) !=
+        ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    // Read as bytes through the ANSI call, the way the program wrote them.
+    v.bytes.resize(size);
+    ::RegQueryValueExA(key.get(), ToAnsi(name).c_str(), nullptr, &v.type,
+                       reinterpret_cast<BYTE*>(v.bytes.data()), &size);
+    v.bytes.resize(size);
+    return v;
+}
+
+// The real registry, with some roots made to refuse.
+struct Refusing : Win32Registry {
+    std::set<RegistryRoot> refused;
+    std::optional<Key> Open(RegistryRoot root, const std::string& subKey,
+                            std::uint32_t access) override {
+        if (refused.count(root)) {
+            return std::nullopt;
+        }
+        return Win32Registry::Open(root, subKey, access);
+    }
+};
+
+struct NoView : StartupOptionView {
+    void SetCheck8Visible(bool) override {}
+    void ClearCheck8() override {}
+};
+
+std::string FileName(const std::string& path) {
+    return path.substr(path.find_last_of('\\') + 1);
+}
+
+TEST(RunningExecutable, IsThisTestProgram) {
+    std::string path = RunningExecutablePath();
+    EXPECT_EQ(FileName(path), "platform_win32_tests.exe");
+    EXPECT_EQ(path.find(':'), 1u);
+}
+
+class RunKeyOnWine : public ::testing::Test {
+  protected:
+    std::string exe = RunningExecutablePath();
+    std::string name = FileName(exe);
+    std::string expected = "\"" + exe + "\"";
+    NoView view;
+    MemorySettingsStore settings;
+
+    void TearDown() override {
+        Win32Registry registry;
+        RemoveStartupEntry(registry, exe);
+    }
+};
+
+TEST_F(RunKeyOnWine, TickWritesQuotedPathAsAnsiStringAndClearRemovesIt) {
+    Win32Registry registry;
+    Check5Click(false, true, view, settings, registry, exe);
+
+    auto machine = ReadRunValue(HKEY_LOCAL_MACHINE, name);
+    auto user = ReadRunValue(HKEY_CURRENT_USER, name);
+    ASSERT_TRUE(machine || user);
+    const RawValue& v = machine ? *machine : *user;
+    EXPECT_EQ(v.type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(v.bytes, ToAnsi(expected) + '\0');  // NUL counted in the size
+    if (machine) {
+        EXPECT_FALSE(user);
+    }
+
+    Check5Click(false, false, view, settings, registry, exe);
+    EXPECT_FALSE(ReadRunValue(HKEY_LOCAL_MACHINE, name));
+    EXPECT_FALSE(ReadRunValue(HKEY_CURRENT_USER, name));
+}
+
+TEST_F(RunKeyOnWine, RefusedMachineKeyPutsTheValueInTheUserKey) {
+    Refusing registry;
+    registry.refused = {RegistryRoot::LocalMachine};
+    AddStartupEntry(registry, exe);
+    EXPECT_FALSE(ReadRunValue(HKEY_LOCAL_MACHINE, name));
+    auto user = ReadRunValue(HKEY_CURRENT_USER, name);
+    ASSERT_TRUE(user);
+    EXPECT_EQ(user->bytes, ToAnsi(expected) + '\0');
+
+    Win32Registry plain;
+    RemoveStartupEntry(plain, exe);
+    EXPECT_FALSE(ReadRunValue(HKEY_CURRENT_USER, name));
+}
+
+TEST(Win32RegistryKeys, UnknownSubKeyDoesNotOpen) {
+    Win32Registry registry;
+    EXPECT_FALSE(registry.Open(RegistryRoot::CurrentUser, "Software\\No Such Key 4711\\", 0x3F));
+    EXPECT_FALSE(
+        SetRegValue(registry, RegistryRoot::CurrentUser, "Software\\No Such Key 4711\\", "x", "y"));
+}
+
+}  // namespace
+}  // namespace sv::win32
