@@ -64,7 +64,8 @@ class Scheduler {
     void Tick();
     // PushButton4's click: switches saving on or off.
     void Toggle();
-    // ListView1's click: stores the selected row and restarts the countdown.
+    // ListView1's click: stores the selected row and restarts the countdown. Throws Failure
+    // when the row cannot be stored.
     void ListClick();
     // PushButton2's click: a backup run at once, outside the countdown.
     void TestRun();

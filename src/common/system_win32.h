@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "common/helpers.h"
+#include "common/system.h"
+
+namespace sv::win32 {
+
+class Win32Clock : public Clock {
+  public:
+    LocalTime Now() override;
+    std::int64_t MonotonicMilliseconds() override;
+};
+
+// The user's locale; English names and forms where the system gives none.
+class Win32Locale : public Locale {
+  public:
+    std::string MonthAbbreviation(int month) override;
+    std::string TimeMarker(bool afternoon) override;
+    std::string ShortDate(const LocalTime& t) override;
+    std::string LongTime(const LocalTime& t) override;
+};
+
+class Win32FileSystem : public FileSystem {
+  public:
+    bool Exists(const std::string& path) override;
+    bool IsOrdinaryFile(const std::string& path) override;
+    void AppendText(const std::string& path, const std::string& text) override;
+    std::string ReadText(const std::string& path) override;
+    bool DeletePlain(const std::string& path) override;
+    bool DeleteForced(const std::string& path) override;
+    std::string ProgramFolder() override;
+};
+
+class Win32Launcher : public Launcher {
+  public:
+    void Start(const std::string& commandLine, WindowShow show) override;
+};
+
+class Win32Random : public RandomSource {
+  public:
+    double SeededDraw() override;
+};
+
+class Win32Environment : public Environment {
+  public:
+    std::optional<std::string> Variable(const std::string& name) override;
+};
+
+// Needs COM initialised on the calling thread for some folders.
+class Win32ShellFolders : public ShellFolders {
+  public:
+    std::optional<std::string> SpecialFolderPath(int folder) override;
+};
+
+}  // namespace sv::win32

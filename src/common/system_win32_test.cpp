@@ -1,0 +1,150 @@
+#include "common/system_win32.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "common/failure.h"
+#include "common/text_win32.h"
+
+namespace sv::win32 {
+namespace {
+
+// A scratch folder of our own under the temporary folder, removed afterwards.
+class Win32FileSystemTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        wchar_t temp[MAX_PATH];
+        ASSERT_GT(::GetTempPathW(MAX_PATH, temp), 0u);
+        folder_ = Narrow(temp) + "sv system test " + std::to_string(::GetCurrentProcessId());
+        ASSERT_TRUE(::CreateDirectoryW(Widen(folder_).c_str(), nullptr));
+        file_ = folder_ + "\\log file.txt";
+    }
+    void TearDown() override {
+        ::SetFileAttributesW(Widen(file_).c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW(Widen(file_).c_str());
+        ::RemoveDirectoryW(Widen(folder_).c_str());
+    }
+    std::string RawBytes() {
+        HANDLE h = ::CreateFileW(Widen(file_).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                 OPEN_EXISTING, 0, nullptr);
+        EXPECT_NE(h, INVALID_HANDLE_VALUE);
+        char buffer[256];
+        DWORD got = 0;
+        ::ReadFile(h, buffer, sizeof buffer, &got, nullptr);
+        ::CloseHandle(h);
+        return std::string(buffer, got);
+    }
+
+    Win32FileSystem files_;
+    std::string folder_;
+    std::string file_;
+};
+
+TEST_F(Win32FileSystemTest, AppendCreatesThenAddsWithoutTruncating) {
+    EXPECT_FALSE(files_.Exists(file_));
+    files_.AppendText(file_, "first\r\n");
+    EXPECT_TRUE(files_.Exists(file_));
+    files_.AppendText(file_, "second\r\n");
+    EXPECT_EQ(RawBytes(), "first\r\nsecond\r\n");
+    EXPECT_EQ(files_.ReadText(file_), "first\r\nsecond\r\n");
+}
+
+TEST_F(Win32FileSystemTest, TextIsWrittenInTheAnsiCodePage) {
+    const std::string utf8 = "caf\xC3\xA9";  // é
+    files_.AppendText(file_, utf8);
+    char expected[8] = {};
+    int n = ::WideCharToMultiByte(CP_ACP, 0, L"caf\u00e9", 4, expected, sizeof expected, nullptr,
+                                  nullptr);
+    EXPECT_EQ(RawBytes(), std::string(expected, n));
+    if (::GetACP() == 1252) {
+        EXPECT_EQ(RawBytes(), "caf\xE9");
+    }
+    EXPECT_EQ(files_.ReadText(file_), utf8);
+}
+
+TEST_F(Win32FileSystemTest, ExistsAndOrdinaryFileTellFoldersApart) {
+    EXPECT_TRUE(files_.Exists(folder_));
+    EXPECT_FALSE(files_.IsOrdinaryFile(folder_));
+    EXPECT_FALSE(files_.Exists(""));
+    EXPECT_FALSE(files_.Exists("Q:\\no such drive\\x.txt"));
+    files_.AppendText(file_, "x");
+    EXPECT_TRUE(files_.IsOrdinaryFile(file_));
+    ::SetFileAttributesW(Widen(file_).c_str(), FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_FALSE(files_.IsOrdinaryFile(file_));
+}
+
+TEST_F(Win32FileSystemTest, ForcedDeleteRemovesAReadOnlyFileThePlainOneLeaves) {
+    files_.AppendText(file_, "x");
+    ASSERT_TRUE(::SetFileAttributesW(Widen(file_).c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_FALSE(files_.DeletePlain(file_));
+    EXPECT_TRUE(files_.Exists(file_));
+    EXPECT_TRUE(files_.DeleteForced(file_));
+    EXPECT_FALSE(files_.Exists(file_));
+    EXPECT_FALSE(files_.DeletePlain(file_));
+    EXPECT_FALSE(files_.DeleteForced(file_));
+    EXPECT_FALSE(files_.DeleteForced(folder_));
+    EXPECT_TRUE(files_.Exists(folder_));
+}
+
+TEST_F(Win32FileSystemTest, AppendToAFolderFails) {
+    EXPECT_THROW(files_.AppendText(folder_, "x"), Failure);
+    EXPECT_THROW(files_.ReadText(file_), Failure);
+}
+
+TEST(Win32FileSystem, ProgramFolderHoldsThisTest) {
+    Win32FileSystem files;
+    std::string folder = files.ProgramFolder();
+    ASSERT_FALSE(folder.empty());
+    EXPECT_NE(folder.back(), '\\');
+    EXPECT_TRUE(files.Exists(folder + "\\common_win32_tests.exe"));
+}
+
+TEST(Win32Locale, EnglishNamesAndForms) {
+    Win32Locale locale;
+    EXPECT_EQ(locale.MonthAbbreviation(1), "Jan");
+    EXPECT_EQ(locale.MonthAbbreviation(12), "Dec");
+    EXPECT_EQ(locale.TimeMarker(false), "AM");
+    EXPECT_EQ(locale.TimeMarker(true), "PM");
+    LocalTime t{2021, 12, 7, 13, 5, 9};
+    EXPECT_EQ(locale.ShortDate(t), "12/7/2021");
+    EXPECT_EQ(locale.LongTime(t), "1:05:09 PM");
+}
+
+TEST(Win32Environment, SetEmptyAndMissingVariables) {
+    Win32Environment env;
+    ASSERT_TRUE(::SetEnvironmentVariableW(L"SV_TEST_VAR", L"C:\\T\u00e9mp"));
+    EXPECT_EQ(env.Variable("SV_TEST_VAR"), "C:\\T\xC3\xA9mp");
+    ::SetEnvironmentVariableW(L"SV_TEST_VAR", nullptr);
+    EXPECT_EQ(env.Variable("SV_TEST_VAR"), std::nullopt);
+    EXPECT_TRUE(env.Variable("TEMP").has_value());
+}
+
+TEST(Win32ShellFolders, DesktopExists) {
+    Win32ShellFolders shell;
+    auto desktop = shell.SpecialFolderPath(kDesktopFolder);
+    ASSERT_TRUE(desktop.has_value());
+    Win32FileSystem files;
+    EXPECT_TRUE(files.Exists(*desktop));
+    EXPECT_EQ(GetDesktopFolder(shell).back(), '\\');
+}
+
+TEST(Win32Launcher, StartsWithoutWaitingAndReportsAMissingProgram) {
+    Win32Launcher launcher;
+    EXPECT_NO_THROW(launcher.Start("cmd.exe /c exit 0", WindowShow::MinimizedFocused));
+    EXPECT_THROW(launcher.Start("sv-no-such-program.exe", WindowShow::Normal), Failure);
+}
+
+TEST(Win32Random, DrawsInTheUnitInterval) {
+    Win32Random random;
+    for (int i = 0; i < 20; ++i) {
+        double r = random.SeededDraw();
+        EXPECT_GE(r, 0.0);
+        EXPECT_LT(r, 1.0);
+    }
+}
+
+}  // namespace
+}  // namespace sv::win32
