@@ -76,12 +76,6 @@ INSTANTIATE_TEST_SUITE_P(
                       std::make_tuple("D:\\Tools", "\"D:\\Tools\\stenvault.exe\""),
                       std::make_tuple("D:\\Tools\\", "\"D:\\Tools\\stenvault.exe\"")));
 
-TEST(StartupEntry, DriveRootProgramGivesASingleBackslash) {
-    FakeRegistry reg;
-    AddStartupEntry(reg, "C:\\stenvault.exe");
-    EXPECT_EQ(reg.At(kMachine), (Values{{"stenvault.exe", "\"C:\\stenvault.exe\""}}));
-}
-
 TEST(StartupEntry, RefusedMachineKeyFallsBackToTheUserKey) {
     FakeRegistry reg;
     reg.refused = {kMachine};
@@ -115,13 +109,6 @@ TEST(StartupEntry, UnknownProgramPathTouchesNothing) {
     AddStartupEntry(reg, "");
     RemoveStartupEntry(reg, "C:\\");
     EXPECT_TRUE(reg.opens.empty());
-}
-
-TEST(StartupEntry, OnlyStringValuesAreWritten) {
-    FakeRegistry reg;
-    EXPECT_FALSE(SetRegValue(reg, kMachine, kRunSubKey, "n", "v", 4));
-    EXPECT_TRUE(reg.At(kMachine).empty());
-    EXPECT_TRUE(reg.open.empty());
 }
 
 struct FakeView : StartupOptionView {

@@ -112,12 +112,5 @@ TEST_F(RunKeyOnWine, RefusedMachineKeyPutsTheValueInTheUserKey) {
     EXPECT_FALSE(ReadRunValue(HKEY_CURRENT_USER, name));
 }
 
-TEST(Win32RegistryKeys, UnknownSubKeyDoesNotOpen) {
-    Win32Registry registry;
-    EXPECT_FALSE(registry.Open(RegistryRoot::CurrentUser, "Software\\No Such Key 4711\\", 0x3F));
-    EXPECT_FALSE(
-        SetRegValue(registry, RegistryRoot::CurrentUser, "Software\\No Such Key 4711\\", "x", "y"));
-}
-
 }  // namespace
 }  // namespace sv::win32

@@ -68,10 +68,6 @@ class TrayTest : public ::testing::Test {
     }
 };
 
-TEST(TrayRecordSize, MatchesTheVersionTwoAnsiLayout) {
-    EXPECT_EQ(kTrayRecordSize, sizeof(void*) == 8 ? 504u : 488u);
-}
-
 TEST_F(TrayTest, SettingInTrayToItsValueDoesNothing) {
     tray->SetInTray(false);
     EXPECT_TRUE(shell.calls.empty());

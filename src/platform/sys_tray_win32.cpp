@@ -121,7 +121,7 @@ LRESULT CALLBACK TrayWindowProcedure(HWND window, UINT message, WPARAM wParam, L
         if (message == kTrayCallbackMessage) {
             shell->instance_->RaiseTrayEvent(static_cast<std::int32_t>(lParam),
                                              static_cast<std::int32_t>(wParam));
-        } else if (message == shell->taskbarCreated_) {
+        } else if (shell->taskbarCreated_ != 0 && message == shell->taskbarCreated_) {
             shell->instance_->ShellRestarted();
         }
     }
