@@ -63,7 +63,13 @@ bool IsPlainSurface(Control control) {
 class PointerRestore {
   public:
     PointerRestore(FormView& view, Pointer previous) : view_(view), previous_(previous) {}
-    ~PointerRestore() { view_.SetMousePointer(previous_); }
+    ~PointerRestore() {
+        // A pointer that cannot be set back is not worth ending the program for.
+        try {
+            view_.SetMousePointer(previous_);
+        } catch (...) {
+        }
+    }
     PointerRestore(const PointerRestore&) = delete;
     PointerRestore& operator=(const PointerRestore&) = delete;
 

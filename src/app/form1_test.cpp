@@ -365,35 +365,39 @@ class Form1Test : public ::testing::Test {
     std::optional<Form1> form_;
 };
 
-// Start-up with a store holding one stored value (or none).
+// Start-up with one stored value (none for the fresh store); the fields name what the window
+// then shows, a fresh store's outcome unless given.
 struct StoredCase {
-    const char* name;
-    std::map<std::string, std::string> stored;
-    Option where;
-    Option naming;
-    std::optional<int> row;
-    const char* caption;
-    const char* status;
-    int timer;
-    std::array<int, 2> checks;
-    std::vector<int> reportLabels;
+    const char* key = nullptr;
+    const char* value = "";
+    Option where = Option::Option1;
+    Option naming = Option::Option3;
+    std::optional<int> row = 3;
+    const char* caption = "Turn Off Backup Save";
+    const char* status = kInitialStatus;
+    int timer = 1000;
+    std::array<int, 2> checks{};
+    std::vector<int> reportLabels{};
 };
 
 void PrintTo(const StoredCase& c, std::ostream* os) {
-    *os << c.name;
+    *os << (c.key ? c.key : "fresh") << "=\"" << c.value << '"';
 }
 
 class StoredValueTest : public Form1Test, public ::testing::WithParamInterface<StoredCase> {};
 
 TEST_P(StoredValueTest, ControlsShowTheStoredChoice) {
     const StoredCase& c = GetParam();
-    for (const auto& [key, value] : c.stored)
-        store.Set(key, value);
+    if (c.key)
+        store.Set(c.key, c.value);
     Loaded();
 
-    EXPECT_TRUE(view.options[static_cast<int>(c.where) - 1]);
-    EXPECT_FALSE(view.options[(static_cast<int>(c.where) - 1) ^ 1]);
-    EXPECT_TRUE(view.options[static_cast<int>(c.naming) - 1]);
+    const int where = static_cast<int>(c.where) - 1;
+    EXPECT_TRUE(view.options[where]);
+    EXPECT_FALSE(view.options[where ^ 1]);
+    const int naming = static_cast<int>(c.naming) - 1;
+    EXPECT_TRUE(view.options[naming]);
+    EXPECT_FALSE(view.options[naming ^ 1]);
     EXPECT_EQ(view.selectedRow, c.row);
     EXPECT_EQ(view.toggleCaption, c.caption);
     EXPECT_EQ(view.status, c.status);
@@ -405,171 +409,32 @@ TEST_P(StoredValueTest, ControlsShowTheStoredChoice) {
     EXPECT_EQ(store.Value("Backup Option"), c.naming == Option::Option3 ? "1" : "2");
 }
 
-constexpr char kOn[] = "Turn Off Backup Save";
-constexpr char kOff[] = "Turn On Backup Save";
-
-INSTANTIATE_TEST_SUITE_P(StartUp, StoredValueTest,
-                         ::testing::Values(StoredCase{"fresh",
-                                                      {},
-                                                      Option::Option1,
-                                                      Option::Option3,
-                                                      3,
-                                                      kOn,
-                                                      kInitialStatus,
-                                                      1000,
-                                                      {0, 0},
-                                                      {}},
-                                           StoredCase{"where2",
-                                                      {{"WhereOption", "2"}},
-                                                      Option::Option2,
-                                                      Option::Option3,
-                                                      3,
-                                                      kOn,
-                                                      kInitialStatus,
-                                                      1000,
-                                                      {0, 0},
-                                                      {}},
-                                           StoredCase{"where0",
-                                                      {{"WhereOption", "0"}},
-                                                      Option::Option2,
-                                                      Option::Option3,
-                                                      3,
-                                                      kOn,
-                                                      kInitialStatus,
-                                                      1000,
-                                                      {0, 0},
-                                                      {}},
-                                           StoredCase{"whereTrailingBlank",
-                                                      {{"WhereOption", "1 "}},
-                                                      Option::Option2,
-                                                      Option::Option3,
-                                                      3,
-                                                      kOn,
-                                                      kInitialStatus,
-                                                      1000,
-                                                      {0, 0},
-                                                      {}},
-                                           StoredCase{"naming2",
-                                                      {{"Backup Option", "2"}},
-                                                      Option::Option1,
-                                                      Option::Option4,
-                                                      3,
-                                                      kOn,
-                                                      kInitialStatus,
-                                                      1000,
-                                                      {0, 0},
-                                                      {}},
-                                           StoredCase{"naming2Letters",
-                                                      {{"Backup Option", "2abc"}},
-                                                      Option::Option1,
-                                                      Option::Option4,
-                                                      3,
-                                                      kOn,
-                                                      kInitialStatus,
-                                                      1000,
-                                                      {0, 0},
-                                                      {}},
-                                           StoredCase{"naming3",
-                                                      {{"Backup Option", "3"}},
-                                                      Option::Option1,
-                                                      Option::Option3,
-                                                      3,
-                                                      kOn,
-                                                      kInitialStatus,
-                                                      1000,
-                                                      {0, 0},
-                                                      {}},
-                                           StoredCase{"namingText",
-                                                      {{"Backup Option", "x"}},
-                                                      Option::Option1,
-                                                      Option::Option3,
-                                                      3,
-                                                      kOn,
-                                                      kInitialStatus,
-                                                      1000,
-                                                      {0, 0},
-                                                      {}},
-                                           StoredCase{"minimizedCapitals",
-                                                      {{"Minimized", "ON"}},
-                                                      Option::Option1,
-                                                      Option::Option3,
-                                                      3,
-                                                      kOn,
-                                                      kInitialStatus,
-                                                      1000,
-                                                      {0, 0},
-                                                      {}},
-                                           StoredCase{"startupLower",
-                                                      {{"Windows Startup", "on"}},
-                                                      Option::Option1,
-                                                      Option::Option3,
-                                                      3,
-                                                      kOn,
-                                                      kInitialStatus,
-                                                      1000,
-                                                      {0, 0},
-                                                      {}},
-                                           StoredCase{"row10",
-                                                      {{"OftenIndex", "10"}},
-                                                      Option::Option1,
-                                                      Option::Option3,
-                                                      10,
-                                                      kOn,
-                                                      kInitialStatus,
-                                                      1000,
-                                                      {0, 0},
-                                                      {}},
-                                           StoredCase{"row11",
-                                                      {{"OftenIndex", "11"}},
-                                                      Option::Option1,
-                                                      Option::Option3,
-                                                      std::nullopt,
-                                                      kOn,
-                                                      kInitialStatus,
-                                                      1000,
-                                                      {0, 0},
-                                                      {172}},
-                                           StoredCase{"rowText",
-                                                      {{"OftenIndex", "abc"}},
-                                                      Option::Option1,
-                                                      Option::Option3,
-                                                      std::nullopt,
-                                                      kOn,
-                                                      kInitialStatus,
-                                                      1000,
-                                                      {0, 0},
-                                                      {170, 172}},
-                                           StoredCase{"off",
-                                                      {{"StartStopState", "Off"}},
-                                                      Option::Option1,
-                                                      Option::Option3,
-                                                      3,
-                                                      kOff,
-                                                      "Auto Save is Turned Off.",
-                                                      0,
-                                                      {0, 0},
-                                                      {}},
-                                           StoredCase{"junkState",
-                                                      {{"StartStopState", "junk"}},
-                                                      Option::Option1,
-                                                      Option::Option3,
-                                                      3,
-                                                      kOff,
-                                                      kInitialStatus,
-                                                      0,
-                                                      {0, 0},
-                                                      {}},
-                                           StoredCase{"startupOn",
-                                                      {{"Windows Startup", "On"}},
-                                                      Option::Option1,
-                                                      Option::Option3,
-                                                      3,
-                                                      kOn,
-                                                      kInitialStatus,
-                                                      1000,
-                                                      {1, 0},
-                                                      {}}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    StartUp, StoredValueTest,
+    ::testing::Values(
+        StoredCase{}, StoredCase{.key = "WhereOption", .value = "2", .where = Option::Option2},
+        StoredCase{.key = "WhereOption", .value = "0", .where = Option::Option2},
+        StoredCase{.key = "WhereOption", .value = "1 ", .where = Option::Option2},
+        StoredCase{.key = "Backup Option", .value = "2", .naming = Option::Option4},
+        StoredCase{.key = "Backup Option", .value = "2abc", .naming = Option::Option4},
+        StoredCase{.key = "Backup Option", .value = "3"},
+        StoredCase{.key = "Backup Option", .value = "x"},
+        StoredCase{.key = "Minimized", .value = "ON"},
+        StoredCase{.key = "Windows Startup", .value = "on"},
+        StoredCase{.key = "Windows Startup", .value = "On", .checks = {1, 0}},
+        StoredCase{.key = "OftenIndex", .value = "10", .row = 10},
+        StoredCase{.key = "OftenIndex", .value = "11", .row = std::nullopt, .reportLabels = {172}},
+        StoredCase{
+            .key = "OftenIndex", .value = "abc", .row = std::nullopt, .reportLabels = {170, 172}},
+        StoredCase{.key = "StartStopState",
+                   .value = "Off",
+                   .caption = "Turn On Backup Save",
+                   .status = "Auto Save is Turned Off.",
+                   .timer = 0},
+        StoredCase{.key = "StartStopState",
+                   .value = "junk",
+                   .caption = "Turn On Backup Save",
+                   .timer = 0}));
 
 TEST_F(Form1Test, FreshStartFillsTheWindowAndStoresOnlyWhatHandlersSaw) {
     Form1& form = Loaded();
@@ -679,12 +544,12 @@ TEST_F(Form1Test, MissingDrawingApplicationEndsAndTakesTheIconAway) {
 // One failing operation during start-up: its report, and start-up carrying on to the end.
 struct LoadFaultCase {
     const char* name;
-    Faults viewFaults;
-    Faults fileFaults;
-    bool desktopRefused;
-    bool pointerFilePresent;
-    bool startInTray;
-    std::vector<int> labels;
+    Faults viewFaults{};
+    Faults fileFaults{};
+    bool desktopRefused = false;
+    bool pointerFilePresent = false;
+    bool startInTray = false;
+    std::vector<int> labels{};
 };
 
 void PrintTo(const LoadFaultCase& c, std::ostream* os) {
@@ -716,28 +581,27 @@ TEST_P(LoadFaultTest, ReportsTheStepAndCarriesOn) {
 
 INSTANTIATE_TEST_SUITE_P(
     StartUp, LoadFaultTest,
-    ::testing::Values(LoadFaultCase{"none", {}, {}, false, false, false, {}},
-                      LoadFaultCase{
-                          "pointerLoad", {"LoadCustomPointer"}, {}, false, true, false, {114}},
+    ::testing::Values(LoadFaultCase{.name = "none"},
+                      LoadFaultCase{.name = "pointerLoad",
+                                    .viewFaults = {"LoadCustomPointer"},
+                                    .pointerFilePresent = true,
+                                    .labels = {114}},
                       // The skin looks beside the program too; a failing test runs the true branch,
                       // so the pointer load is tried and fails as well.
-                      LoadFaultCase{"programFolder",
-                                    {"LoadCustomPointer"},
-                                    {"ProgramFolder"},
-                                    false,
-                                    false,
-                                    false,
-                                    {104, 112, 114}},
-                      LoadFaultCase{"desktop", {}, {}, true, false, false, {136}},
-                      LoadFaultCase{"rows",
-                                    {"AddListRow"},
-                                    {},
-                                    false,
-                                    false,
-                                    false,
-                                    {150, 152, 154, 156, 158, 160, 162, 164, 166, 168, 172}},
-                      LoadFaultCase{"show", {"Show"}, {}, false, false, false, {200}},
-                      LoadFaultCase{"minimise", {"SetWindowState"}, {}, false, false, true, {212}}),
+                      LoadFaultCase{.name = "programFolder",
+                                    .viewFaults = {"LoadCustomPointer"},
+                                    .fileFaults = {"ProgramFolder"},
+                                    .labels = {104, 112, 114}},
+                      LoadFaultCase{.name = "desktop", .desktopRefused = true, .labels = {136}},
+                      LoadFaultCase{
+                          .name = "rows",
+                          .viewFaults = {"AddListRow"},
+                          .labels = {150, 152, 154, 156, 158, 160, 162, 164, 166, 168, 172}},
+                      LoadFaultCase{.name = "show", .viewFaults = {"Show"}, .labels = {200}},
+                      LoadFaultCase{.name = "minimise",
+                                    .viewFaults = {"SetWindowState"},
+                                    .startInTray = true,
+                                    .labels = {212}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Form1Test, StoredFolderShowsEvenWithoutDesktopFolder) {
@@ -886,7 +750,7 @@ TEST_F(Form1Test, TimerStartsTheRunWhenTheIntervalIsReached) {
 TEST_F(Form1Test, ToggleAndListClickGoThroughTheScheduler) {
     Form1& form = Loaded();
     form.PushButton4_Click();
-    EXPECT_EQ(view.toggleCaption, kOff);
+    EXPECT_EQ(view.toggleCaption, "Turn On Backup Save");
     EXPECT_EQ(store.Value("StartStopState"), "Off");
 
     view.selectedRow = 7;
