@@ -1,0 +1,122 @@
+#pragma once
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <array>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/com_win32.h"
+
+namespace sv::standin::win32 {
+
+class Host;
+
+// One automation member: its name, DISPID and the names of its parameters for named arguments.
+struct Member {
+    std::string_view name;
+    DISPID id;
+    std::array<std::string_view, 4> params{};
+};
+
+// Raised for a call whose kind (get, put, method) the member does not support.
+struct WrongCallKind {};
+
+// The arguments of one Invoke, by parameter position, with references resolved.
+class Call {
+  public:
+    Call(const Member& member, WORD flags, const DISPPARAMS* params, VARIANT* result);
+
+    bool IsPut() const { return (flags_ & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0; }
+    // Refuses a put on a member that only reads.
+    void RequireGet() const;
+    bool Has(size_t index) const;
+    const VARIANT& At(size_t index) const;  // raises when missing
+    std::string Text(size_t index) const;
+    double Number(size_t index) const;
+    long Integer(size_t index) const;
+    const VARIANT& PutValue() const;
+    // The first argument when it is text; fault keys use it.
+    std::optional<std::string> FirstText() const;
+
+    void ReturnText(std::string_view text);
+    void ReturnNumber(double value);
+    void ReturnLong(long value);
+    void ReturnBool(bool value);
+    // Takes the object's one reference; a null object returns Nothing.
+    void ReturnObject(IDispatch* object);
+    void ReturnUnknown(IUnknown* object);
+
+  private:
+    const Member& member_;
+    WORD flags_;
+    std::vector<std::optional<sv::win32::Variant>> args_;
+    std::optional<sv::win32::Variant> put_;
+    VARIANT* result_;
+};
+
+// Text, number or boolean from any variant, by the usual automation coercions.
+std::string VariantText(const VARIANT& v);
+double VariantNumber(const VARIANT& v);
+
+// IDispatch over a member table; the members run in Run and raise sv::Failure with the
+// description a client sees as DISP_E_EXCEPTION.
+class DispatchObject : public IDispatch {
+  public:
+    explicit DispatchObject(Host& host);
+    DispatchObject(const DispatchObject&) = delete;
+    DispatchObject& operator=(const DispatchObject&) = delete;
+    virtual ~DispatchObject();
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override;
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
+                                            DISPID* ids) override;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
+                                     VARIANT* result, EXCEPINFO* exception,
+                                     UINT* argumentError) override;
+
+  protected:
+    virtual std::span<const Member> Members() const = 0;
+    virtual void Run(const Member& member, Call& call) = 0;
+    Host& host() const { return host_; }
+
+  private:
+    Host& host_;
+    ULONG refs_ = 1;
+};
+
+// Fills EXCEPINFO directly: clients across processes see the fields as set here.
+void FillException(EXCEPINFO* exception, std::string_view description);
+
+// Enumerates a fixed list of objects for _NewEnum.
+class ObjectEnumerator : public IEnumVARIANT {
+  public:
+    ObjectEnumerator(Host& host, std::vector<sv::win32::ComPtr<IDispatch>> items);
+    ObjectEnumerator(const ObjectEnumerator&) = delete;
+    ObjectEnumerator& operator=(const ObjectEnumerator&) = delete;
+    virtual ~ObjectEnumerator();
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    HRESULT STDMETHODCALLTYPE Next(ULONG count, VARIANT* items, ULONG* fetched) override;
+    HRESULT STDMETHODCALLTYPE Skip(ULONG count) override;
+    HRESULT STDMETHODCALLTYPE Reset() override;
+    HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT** copy) override;
+
+  private:
+    Host& host_;
+    ULONG refs_ = 1;
+    std::vector<sv::win32::ComPtr<IDispatch>> items_;
+    size_t next_ = 0;
+};
+
+}  // namespace sv::standin::win32

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace sv::standin {
+
+struct Fault {
+    bool exitProcess = false;
+    std::string description;
+};
+
+// Failures planted for tests, keyed by member name or "member:first string argument".
+class FaultTable {
+  public:
+    // data "exit" ends the process; any other data is the error description to raise.
+    void Add(std::string_view key, std::string_view data);
+    // The fault for a call: "member:argument" first, then the member alone.
+    std::optional<Fault> Find(std::string_view member,
+                              std::optional<std::string_view> firstText) const;
+    bool empty() const { return faults_.empty(); }
+
+  private:
+    std::map<std::string, Fault> faults_;  // lower-case keys
+};
+
+}  // namespace sv::standin

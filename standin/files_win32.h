@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+
+namespace sv::standin::win32 {
+
+// Writes content to a full path through a temporary file in the same folder, so an existing
+// file is replaced whole or left as it was. Raises sv::Failure with a plain description.
+void WriteWholeFile(const std::string& fullName, const std::string& content);
+// Raises sv::Failure with a plain description when the file cannot be read.
+std::string ReadWholeFile(const std::string& fullName);
+
+}  // namespace sv::standin::win32

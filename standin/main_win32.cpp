@@ -1,0 +1,223 @@
+#include <windows.h>
+#include <objbase.h>
+#include <oleauto.h>
+#include <shellapi.h>
+#include <tlhelp32.h>
+
+#include <new>
+#include <string>
+#include <vector>
+
+#include "common/com_win32.h"
+#include "common/handles_win32.h"
+#include "common/text_win32.h"
+#include "standin/drawing_file.h"
+#include "standin/files_win32.h"
+#include "standin/host_win32.h"
+#include "standin/objects_win32.h"
+#include "standin/registration_win32.h"
+
+namespace sv::standin::win32 {
+namespace {
+
+using sv::win32::ComPtr;
+using sv::win32::UniqueHandle;
+
+class ClassFactory : public IClassFactory {
+  public:
+    explicit ClassFactory(Host& host) : host_(host) {}
+    ClassFactory(const ClassFactory&) = delete;
+    ClassFactory& operator=(const ClassFactory&) = delete;
+    virtual ~ClassFactory() = default;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+        if (!object) {
+            return E_POINTER;
+        }
+        if (riid == IID_IUnknown || riid == IID_IClassFactory) {
+            *object = static_cast<IClassFactory*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        ULONG left = --refs_;
+        if (left == 0) {
+            delete this;
+        }
+        return left;
+    }
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** object) override {
+        if (!object) {
+            return E_POINTER;
+        }
+        *object = nullptr;
+        if (outer) {
+            return CLASS_E_NOAGGREGATION;
+        }
+        try {
+            ComPtr<IDispatch> application(NewApplication(host_));
+            return application->QueryInterface(riid, object);
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
+        }
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+
+  private:
+    Host& host_;
+    ULONG refs_ = 1;
+};
+
+void WriteError(const std::string& message) {
+    HANDLE err = ::GetStdHandle(STD_ERROR_HANDLE);
+    if (message.empty() || !err || err == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    std::string line = message + "\n";
+    DWORD written = 0;
+    ::WriteFile(err, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+}
+
+std::wstring ExePath() {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        DWORD n = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n < buffer.size()) {
+            return std::wstring(buffer.data(), n);
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+// The process that started this one. Under Wine a COM client starts its server itself, so an
+// embedded copy follows it out when it dies holding references it can no longer release.
+UniqueHandle OpenParent() {
+    sv::win32::UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) {
+        return {};
+    }
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    const DWORD self = ::GetCurrentProcessId();
+    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
+         more = ::Process32NextW(snapshot.get(), &entry)) {
+        if (entry.th32ProcessID == self) {
+            return UniqueHandle(::OpenProcess(SYNCHRONIZE, FALSE, entry.th32ParentProcessID));
+        }
+    }
+    return {};
+}
+
+// Runs until WM_QUIT or until the watched process, when given, ends.
+void RunMessageLoop(HANDLE watched) {
+    for (;;) {
+        DWORD count = watched ? 1 : 0;
+        DWORD woken = ::MsgWaitForMultipleObjects(count, &watched, FALSE, INFINITE, QS_ALLINPUT);
+        if (count && woken == WAIT_OBJECT_0) {
+            return;
+        }
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                return;
+            }
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+    }
+}
+
+int RunEmbedded() {
+    Host host(true, ReadFaults(true));
+    sv::win32::ComApartment apartment;
+    if (!apartment.ok()) {
+        return 1;
+    }
+    auto* factory = new ClassFactory(host);
+    DWORD cookie = 0;
+    HRESULT hr = ::CoRegisterClassObject(kStandinClsid, factory, CLSCTX_LOCAL_SERVER,
+                                         REGCLS_SINGLEUSE, &cookie);
+    factory->Release();
+    if (FAILED(hr)) {
+        return 1;
+    }
+    UniqueHandle parent = OpenParent();
+    RunMessageLoop(parent.get());
+    ::CoRevokeClassObject(cookie);
+    return 0;
+}
+
+int RunInteractive(const std::wstring& fileName) {
+    Host host(false, ReadFaults(false));
+    sv::win32::ComApartment apartment;
+    if (!apartment.ok()) {
+        return 1;
+    }
+    if (!fileName.empty()) {
+        wchar_t full[4096];
+        DWORD n = ::GetFullPathNameW(fileName.c_str(), 4096, full, nullptr);
+        std::string name = sv::win32::Narrow(n && n < 4096 ? std::wstring(full, n) : fileName);
+        try {
+            host.session().AddOpened(ReadDocument(ReadWholeFile(name), name));
+        } catch (const std::exception& e) {
+            ::MessageBoxW(nullptr, sv::win32::Widen(e.what()).c_str(), L"Visio Stand-in",
+                          MB_OK | MB_ICONEXCLAMATION);
+        }
+    }
+    host.Changed();
+    host.SetVisible(true);
+    ComPtr<IDispatch> application(NewApplication(host));
+    DWORD registration = 0;
+    HRESULT hr = ::RegisterActiveObject(application.get(), kStandinClsid, ACTIVEOBJECT_STRONG,
+                                        &registration);
+    application.reset();
+    RunMessageLoop(nullptr);
+    if (SUCCEEDED(hr)) {
+        ::RevokeActiveObject(registration, nullptr);
+    }
+    return 0;
+}
+
+bool IsSwitch(const std::wstring& arg, const wchar_t* name) {
+    return arg.size() > 1 && (arg[0] == L'/' || arg[0] == L'-') &&
+           _wcsicmp(arg.c_str() + 1, name) == 0;
+}
+
+int Main() {
+    int argc = 0;
+    LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
+    std::vector<std::wstring> args(argv ? argv + 1 : nullptr, argv ? argv + argc : nullptr);
+    ::LocalFree(argv);
+    std::wstring fileName;
+    for (const std::wstring& arg : args) {
+        std::string message;
+        if (IsSwitch(arg, L"RegServer")) {
+            int rc = RegisterServer(ExePath(), message);
+            WriteError(message);
+            return rc;
+        }
+        if (IsSwitch(arg, L"UnregServer")) {
+            int rc = UnregisterServer(message);
+            WriteError(message);
+            return rc;
+        }
+        if (IsSwitch(arg, L"Embedding") || IsSwitch(arg, L"Automation")) {
+            return RunEmbedded();
+        }
+        if (fileName.empty() && !arg.empty() && arg[0] != L'/' && arg[0] != L'-') {
+            fileName = arg;
+        }
+    }
+    return RunInteractive(fileName);
+}
+
+}  // namespace
+}  // namespace sv::standin::win32
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    return sv::standin::win32::Main();
+}

@@ -1,0 +1,603 @@
+#include <windows.h>
+#include <objbase.h>
+#include <oleauto.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/com_win32.h"
+#include "common/handles_win32.h"
+#include "common/text_win32.h"
+#include "standin/registration_win32.h"
+
+namespace sv::standin::win32 {
+namespace {
+
+using sv::win32::Bstr;
+using sv::win32::ComApartment;
+using sv::win32::ComPtr;
+using sv::win32::Narrow;
+using sv::win32::UniqueHandle;
+using sv::win32::UniqueKey;
+using sv::win32::Variant;
+using sv::win32::Widen;
+
+Variant ToVariant(Variant&& v) {
+    return std::move(v);
+}
+Variant ToVariant(std::string_view text) {
+    Variant v;
+    v.get()->vt = VT_BSTR;
+    v.get()->bstrVal = Bstr(text).release();
+    return v;
+}
+Variant ToVariant(const char* text) {
+    return ToVariant(std::string_view(text));
+}
+Variant ToVariant(const std::string& text) {
+    return ToVariant(std::string_view(text));
+}
+Variant ToVariant(double number) {
+    Variant v;
+    v.get()->vt = VT_R8;
+    v.get()->dblVal = number;
+    return v;
+}
+Variant ToVariant(int number) {
+    Variant v;
+    v.get()->vt = VT_I4;
+    v.get()->lVal = number;
+    return v;
+}
+Variant ToVariant(IDispatch* object) {
+    Variant v;
+    v.get()->vt = VT_DISPATCH;
+    v.get()->pdispVal = object;
+    object->AddRef();
+    return v;
+}
+
+struct Outcome {
+    HRESULT hr = E_FAIL;
+    Variant value;
+    std::string error;
+};
+
+// One late-bound call, as a script would make it; named arguments follow the positional ones.
+Outcome Invoke(IDispatch* object, std::string_view name, WORD flags, std::vector<Variant> args,
+               std::vector<std::pair<std::string, Variant>> named = {}) {
+    Outcome out;
+    std::vector<std::wstring> names{Widen(name)};
+    for (const auto& n : named) {
+        names.push_back(Widen(n.first));
+    }
+    std::vector<LPOLESTR> namePointers;
+    for (auto& n : names) {
+        namePointers.push_back(n.data());
+    }
+    std::vector<DISPID> ids(names.size());
+    out.hr = object->GetIDsOfNames(IID_NULL, namePointers.data(), static_cast<UINT>(names.size()),
+                                   LOCALE_USER_DEFAULT, ids.data());
+    if (FAILED(out.hr)) {
+        out.error = "unknown name";
+        return out;
+    }
+    std::vector<VARIANT> raw;
+    std::vector<DISPID> namedIds;
+    for (size_t i = named.size(); i-- > 0;) {
+        raw.push_back(*named[i].second.get());
+        namedIds.push_back(ids[i + 1]);
+    }
+    const bool put = (flags & DISPATCH_PROPERTYPUT) != 0;
+    DISPID putId = DISPID_PROPERTYPUT;
+    for (size_t i = args.size(); i-- > 0;) {
+        raw.push_back(*args[i].get());
+    }
+    DISPPARAMS params{raw.data(), namedIds.data(), static_cast<UINT>(raw.size()),
+                      static_cast<UINT>(namedIds.size())};
+    if (put) {
+        // The put value goes first, named DISPID_PROPERTYPUT.
+        params.rgdispidNamedArgs = &putId;
+        params.cNamedArgs = 1;
+    }
+    EXCEPINFO exception{};
+    out.hr = object->Invoke(ids[0], IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
+                            put ? nullptr : out.value.get(), &exception, nullptr);
+    out.error = Bstr::Adopt(exception.bstrDescription).Utf8();
+    ::SysFreeString(exception.bstrSource);
+    ::SysFreeString(exception.bstrHelpFile);
+    return out;
+}
+
+// A late-bound object that raises on any failed call, for brief test code.
+class Obj {
+  public:
+    Obj() = default;
+    explicit Obj(ComPtr<IDispatch> p) : p_(std::move(p)) {}
+    IDispatch* get() const { return p_.get(); }
+    explicit operator bool() const { return bool(p_); }
+    void reset() { p_.reset(); }
+
+    template <class... A>
+    Variant Get(std::string_view name, A&&... args) const {
+        return Checked(name, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
+                       Pack(std::forward<A>(args)...));
+    }
+    template <class... A>
+    Obj Object(std::string_view name, A&&... args) const {
+        Variant v = Get(name, std::forward<A>(args)...);
+        if (v.get()->vt != VT_DISPATCH || !v.get()->pdispVal) {
+            throw std::runtime_error(std::string(name) + " gave no object");
+        }
+        return Obj(ComPtr<IDispatch>(v.release().pdispVal));
+    }
+    template <class... A>
+    std::string Text(std::string_view name, A&&... args) const {
+        Variant v = Get(name, std::forward<A>(args)...);
+        Variant t;
+        ::VariantChangeType(t.get(), v.get(), 0, VT_BSTR);
+        return Narrow({t.get()->bstrVal, ::SysStringLen(t.get()->bstrVal)});
+    }
+    template <class... A>
+    double Number(std::string_view name, A&&... args) const {
+        Variant v = Get(name, std::forward<A>(args)...);
+        Variant n;
+        if (FAILED(::VariantChangeType(n.get(), v.get(), 0, VT_R8))) {
+            throw std::runtime_error(std::string(name) + " gave no number");
+        }
+        return n.get()->dblVal;
+    }
+    template <class V, class... A>
+    void Put(std::string_view name, V&& value, A&&... args) const {
+        std::vector<Variant> all = Pack(std::forward<A>(args)...);
+        all.push_back(ToVariant(std::forward<V>(value)));
+        Checked(name, DISPATCH_PROPERTYPUT, std::move(all));
+    }
+    template <class... A>
+    Outcome Try(std::string_view name, A&&... args) const {
+        return Invoke(p_.get(), name, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
+                      Pack(std::forward<A>(args)...));
+    }
+
+  private:
+    template <class... A>
+    static std::vector<Variant> Pack(A&&... args) {
+        std::vector<Variant> v;
+        (v.push_back(ToVariant(std::forward<A>(args))), ...);
+        return v;
+    }
+    Variant Checked(std::string_view name, WORD flags, std::vector<Variant> args) const {
+        Outcome out = Invoke(p_.get(), name, flags, std::move(args));
+        if (FAILED(out.hr)) {
+            char hr[16];
+            std::snprintf(hr, sizeof hr, "%08lX", static_cast<unsigned long>(out.hr));
+            throw std::runtime_error(std::string(name) + " failed " + hr + ": " + out.error);
+        }
+        return std::move(out.value);
+    }
+
+    ComPtr<IDispatch> p_;
+};
+
+std::wstring BesideTest(const wchar_t* fileName) {
+    wchar_t self[MAX_PATH];
+    DWORD n = ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    return std::filesystem::path(std::wstring(self, n)).parent_path() / fileName;
+}
+
+Obj CreateServer() {
+    ComPtr<IDispatch> p;
+    CLSID clsid;
+    HRESULT hr = ::CLSIDFromProgID(kProgId, &clsid);
+    if (SUCCEEDED(hr)) {
+        hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, p.put_void());
+    }
+    if (FAILED(hr) || !p) {
+        throw std::runtime_error("CoCreateInstance failed");
+    }
+    return Obj(std::move(p));
+}
+
+UniqueHandle OpenProcessOf(const Obj& application) {
+    DWORD pid = static_cast<DWORD>(application.Number("ProcessID"));
+    return UniqueHandle(::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid));
+}
+
+bool Ends(const UniqueHandle& process, DWORD ms = 10000) {
+    return process && ::WaitForSingleObject(process.get(), ms) == WAIT_OBJECT_0;
+}
+
+class Standin : public testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(apartment_.ok());
+        wchar_t temp[MAX_PATH];
+        ::GetTempPathW(MAX_PATH, temp);
+        folder_ = std::filesystem::path(temp) /
+                  (L"standin test \u00e9\u65e5 " + std::to_wstring(::GetCurrentProcessId()));
+        std::filesystem::create_directories(folder_);
+    }
+    void TearDown() override {
+        // Anything a test left running goes, by the ids it was given.
+        for (auto& process : started_) {
+            if (::WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT) {
+                ::TerminateProcess(process.get(), 1);
+            }
+        }
+        std::error_code ignored;
+        std::filesystem::remove_all(folder_, ignored);
+    }
+    Obj Start() {
+        Obj application = CreateServer();
+        started_.push_back(OpenProcessOf(application));
+        return application;
+    }
+    std::string InFolder(const std::wstring& name) const {
+        return Narrow((folder_ / name).wstring());
+    }
+
+    ComApartment apartment_;
+    std::filesystem::path folder_;
+    std::vector<UniqueHandle> started_;
+};
+
+TEST_F(Standin, EachCreationStartsItsOwnProcessAndQuitEndsIt) {
+    Obj first = Start();
+    Obj second = Start();
+    double a = first.Number("ProcessID");
+    double b = second.Number("ProcessID");
+    EXPECT_NE(a, b);
+    EXPECT_NE(a, ::GetCurrentProcessId());
+    UniqueHandle process = OpenProcessOf(first);
+    Outcome quit = first.Try("Quit");
+    EXPECT_EQ(quit.hr, S_OK);
+    EXPECT_TRUE(Ends(process));
+    // The other instance is untouched.
+    EXPECT_EQ(second.Number("ProcessID"), b);
+}
+
+TEST_F(Standin, ReleasingTheLastReferenceEndsTheServer) {
+    Obj application = Start();
+    Obj documents = application.Object("Documents");
+    UniqueHandle process = OpenProcessOf(application);
+    application.reset();
+    EXPECT_FALSE(Ends(process, 300)) << "ended while a Documents reference was held";
+    documents.reset();
+    EXPECT_TRUE(Ends(process));
+}
+
+TEST_F(Standin, DocumentsPagesShapesAndCells) {
+    Obj application = Start();
+    EXPECT_EQ(application.Get("ActiveDocument").get()->vt, VT_DISPATCH);
+    EXPECT_EQ(application.Get("ActiveDocument").get()->pdispVal, nullptr);
+    Obj document = application.Object("Documents").Object("Add", "");
+    EXPECT_EQ(document.Text("Name"), "Drawing1");
+    EXPECT_EQ(document.Text("Path"), "");
+    EXPECT_EQ(application.Object("ActiveDocument").Text("name"), "Drawing1");
+    EXPECT_EQ(application.Object("Documents").Object("Add", "").Text("Name"), "Drawing2");
+    EXPECT_EQ(application.Object("ActiveDocument").Text("Name"), "Drawing2");
+    EXPECT_EQ(application.Object("Documents").Number("Count"), 2);
+    EXPECT_EQ(application.Object("Documents").Object("Item", "drawing1").Text("Name"), "Drawing1");
+
+    Obj pages = document.Object("Pages");
+    EXPECT_EQ(pages.Number("Count"), 1);
+    EXPECT_EQ(pages.Object("Item", 1).Text("Name"), "Page-1");
+    EXPECT_TRUE(document.Get("Saved").get()->boolVal);
+    Obj added = pages.Object("Add");
+    EXPECT_EQ(added.Text("Name"), "Page-2");
+    EXPECT_FALSE(document.Get("Saved").get()->boolVal);
+    added.Put("Background", 1);
+    EXPECT_TRUE(added.Get("Background").get()->boolVal);
+
+    // Pages enumerate in order through _NewEnum.
+    Variant enumerator = pages.Get("_NewEnum");
+    ComPtr<IEnumVARIANT> items;
+    ASSERT_TRUE(
+        SUCCEEDED(enumerator.get()->punkVal->QueryInterface(IID_IEnumVARIANT, items.put_void())));
+    std::vector<std::string> names;
+    Variant item;
+    while (items->Next(1, item.put(), nullptr) == S_OK) {
+        names.push_back(Obj(ComPtr<IDispatch>::AddRefed(item.get()->pdispVal)).Text("Name"));
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"Page-1", "Page-2"}));
+
+    Obj page = pages.Object("Item", "Page-1");
+    Obj shape = page.Object("DrawRectangle", 1.0, 1.0, 3.0, 2.0);
+    shape.Put("Text", "Hall & <Stair> \xC3\xA9");
+    EXPECT_EQ(shape.Text("Text"), "Hall & <Stair> \xC3\xA9");
+    EXPECT_EQ(page.Object("Shapes").Number("Count"), 1);
+
+    Obj sheet = page.Object("PageSheet");
+    Obj width = sheet.Object("Cells", "PageWidth");
+    EXPECT_EQ(width.Number("Value"), 8.5);
+    width.Put("Value", 14.0);
+    EXPECT_EQ(sheet.Object("Cells", "pagewidth").Number("ResultIU"), 14);
+    sheet.Object("Cells", "PageHeight").Put("Formula", "297 mm");
+    EXPECT_NEAR(sheet.Object("Cells", "PageHeight").Number("Value"), 297 / 25.4, 1e-9);
+    // A cell's value given straight from another cell object, as a script may pass it.
+    sheet.Object("Cells", "DrawingScale").Put("Value", sheet.Object("Cells", "PageWidth").get());
+    EXPECT_EQ(sheet.Object("Cells", "DrawingScale").Number("Value"), 14);
+
+    Outcome missing = sheet.Try("Cells", "NoSuchCell");
+    EXPECT_EQ(missing.hr, DISP_E_EXCEPTION);
+    EXPECT_EQ(missing.error, "Cell 'NoSuchCell' does not exist.");
+}
+
+TEST_F(Standin, CopyInOneProcessPastesInAnother) {
+    Obj source = Start();
+    Obj target = Start();
+    Obj sourceDocument = source.Object("Documents").Object("Add", "");
+    Obj sourcePage = sourceDocument.Object("Pages").Object("Item", 1);
+    sourcePage.Object("DrawRectangle", 0.0, 0.0, 1.0, 1.0).Put("Text", "one");
+    sourcePage.Object("DrawRectangle", 2.0, 2.0, 4.0, 3.0).Put("Text", "two \xE6\x97\xA5");
+    sourceDocument.Object("Pages").Object("Add");
+
+    Obj window = source.Object("ActiveWindow");
+    window.Put("Page", "Page-1");
+    window.Get("SelectAll");
+    EXPECT_EQ(window.Object("Selection").Number("Count"), 2);
+    window.Get("Copy");
+    window.Get("DeselectAll");
+    EXPECT_EQ(window.Object("Selection").Number("Count"), 0);
+
+    ASSERT_TRUE(::OpenClipboard(nullptr));
+    HANDLE text = ::GetClipboardData(CF_UNICODETEXT);
+    std::wstring plain = text ? static_cast<const wchar_t*>(::GlobalLock(text)) : L"";
+    if (text) {
+        ::GlobalUnlock(text);
+    }
+    ::CloseClipboard();
+    EXPECT_EQ(plain, L"one\r\ntwo \u65e5");
+
+    Obj targetPage = target.Object("Documents").Object("Add", "").Object("Pages").Object("Item", 1);
+    targetPage.Get("Paste");
+    Obj shapes = targetPage.Object("Shapes");
+    ASSERT_EQ(shapes.Number("Count"), 2);
+    EXPECT_EQ(shapes.Object("Item", 2).Text("Text"), "two \xE6\x97\xA5");
+
+    // Copying an empty page leaves nothing for the next paste to bring back.
+    window.Put("Page", sourceDocument.Object("Pages").Object("Item", 2).get());
+    window.Get("SelectAll");
+    window.Get("Copy");
+    targetPage.Get("Paste");
+    EXPECT_EQ(targetPage.Object("Shapes").Number("Count"), 2);
+
+    Outcome unknownPage = Invoke(window.get(), "Page", DISPATCH_PROPERTYPUT, [] {
+        std::vector<Variant> v;
+        v.push_back(ToVariant("Nowhere"));
+        return v;
+    }());
+    EXPECT_EQ(unknownPage.hr, DISP_E_EXCEPTION);
+}
+
+TEST_F(Standin, SaveAsThenOpenGivesTheDrawingBack) {
+    Obj writer = Start();
+    Obj document = writer.Object("Documents").Object("Add", "");
+    Obj page = document.Object("Pages").Object("Item", 1);
+    page.Object("PageSheet").Object("Cells", "PlowCode").Put("Value", 1.0);
+    page.Object("DrawRectangle", 1.0, 1.0, 2.0, 2.0).Put("Text", "A&B <c> \"d\"");
+    const std::string fileName = InFolder(L"Plan \u00e9t\u00e9 1.vsd");
+
+    // Named argument fileName, as the backup run passes it.
+    std::vector<std::pair<std::string, Variant>> named;
+    named.emplace_back("fileName", ToVariant(fileName));
+    Outcome saved = Invoke(document.get(), "SaveAs", DISPATCH_METHOD, {}, std::move(named));
+    ASSERT_EQ(saved.hr, S_OK) << saved.error;
+    EXPECT_EQ(document.Text("Name"), "Plan \xC3\xA9t\xC3\xA9 1.vsd");
+    EXPECT_EQ(document.Text("Path"), InFolder(L""));
+    EXPECT_TRUE(document.Get("Saved").get()->boolVal);
+
+    // Saving again replaces the file.
+    document.Object("Pages").Object("Add");
+    document.Get("SaveAs", fileName);
+
+    Obj reader = Start();
+    Obj opened = reader.Object("Documents").Object("Open", fileName);
+    EXPECT_EQ(opened.Text("FullName"), fileName);
+    Obj pages = opened.Object("Pages");
+    ASSERT_EQ(pages.Number("Count"), 2);
+    Obj first = pages.Object("Item", 1);
+    EXPECT_EQ(first.Object("PageSheet").Object("Cells", "PlowCode").Number("Value"), 1);
+    EXPECT_EQ(first.Object("Shapes").Object("Item", 1).Text("Text"), "A&B <c> \"d\"");
+    EXPECT_EQ(reader.Object("ActiveDocument").Text("Name"), "Plan \xC3\xA9t\xC3\xA9 1.vsd");
+
+    // No temporary file is left beside the drawing.
+    size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder_)) {
+        (void)entry;
+        ++files;
+    }
+    EXPECT_EQ(files, 1u);
+}
+
+struct BadSave {
+    const wchar_t* where;  // under the test folder, or a whole path when absolute
+    const char* reason;
+};
+
+class SaveFailure : public Standin, public testing::WithParamInterface<BadSave> {};
+
+TEST_P(SaveFailure, RaisesWithAPlainDescription) {
+    Obj application = Start();
+    Obj document = application.Object("Documents").Object("Add", "");
+    std::wstring where = GetParam().where;
+    std::string path = where.empty() || where[0] == L'!'
+                           ? Narrow(where.substr(where.empty() ? 0 : 1))
+                           : InFolder(where);
+    Outcome out = document.Try("SaveAs", path);
+    EXPECT_EQ(out.hr, DISP_E_EXCEPTION);
+    EXPECT_EQ(out.error, "Could not save '" + path + "': " + GetParam().reason);
+    EXPECT_EQ(document.Text("Name"), "Drawing1");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, SaveFailure,
+    testing::Values(BadSave{L"missing folder\\x.vsd", "the folder does not exist."},
+                    BadSave{L"!relative.vsd",
+                            "a full path with a folder and a file name is needed."},
+                    BadSave{L"!", "a full path with a folder and a file name is needed."}));
+
+TEST_F(Standin, OpenOfAMissingFileRaises) {
+    Obj application = Start();
+    std::string path = InFolder(L"absent.vsd");
+    Outcome out = application.Object("Documents").Try("Open", path);
+    EXPECT_EQ(out.hr, DISP_E_EXCEPTION);
+    EXPECT_EQ(out.error, "Could not open '" + path + "': the file does not exist.");
+}
+
+class FaultKey {
+  public:
+    FaultKey() {
+        ::RegCreateKeyExW(HKEY_CURRENT_USER, kPath, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                          key_.put(), nullptr);
+    }
+    ~FaultKey() {
+        key_.reset();
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, kPath);
+    }
+    void Set(const wchar_t* name, const wchar_t* data) {
+        ::RegSetValueExW(key_.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data),
+                         static_cast<DWORD>((wcslen(data) + 1) * sizeof(wchar_t)));
+    }
+
+  private:
+    static constexpr wchar_t kPath[] = L"Software\\Veltrane\\Visio Stand-in\\Faults\\Embedding";
+    UniqueKey key_;
+};
+
+TEST_F(Standin, FaultsFromTheRegistry) {
+    Obj application;
+    {
+        FaultKey faults;
+        faults.Set(L"cells:plowcode", L"Planted failure.");
+        faults.Set(L"SelectAll", L"exit");
+        application = Start();
+    }
+    Obj document = application.Object("Documents").Object("Add", "");
+    Obj sheet = document.Object("Pages").Object("Item", 1).Object("PageSheet");
+    Outcome planted = sheet.Try("Cells", "PlowCode");
+    EXPECT_EQ(planted.hr, DISP_E_EXCEPTION);
+    EXPECT_EQ(planted.error, "Planted failure.");
+    EXPECT_EQ(sheet.Object("Cells", "PageWidth").Number("Value"), 8.5);
+
+    UniqueHandle process = OpenProcessOf(application);
+    Outcome gone = application.Object("ActiveWindow").Try("SelectAll");
+    EXPECT_TRUE(FAILED(gone.hr));
+    EXPECT_TRUE(Ends(process));
+
+    // A process started after the key is gone has no faults.
+    Obj clean = Start();
+    EXPECT_EQ(clean.Object("Documents")
+                  .Object("Add", "")
+                  .Object("Pages")
+                  .Object("Item", 1)
+                  .Object("PageSheet")
+                  .Object("Cells", "PlowCode")
+                  .Number("Value"),
+              0);
+}
+
+TEST_F(Standin, HandStartedCopyIsFoundAsTheRunningApplication) {
+    // A drawing to start with, written by a server instance.
+    const std::string fileName = InFolder(L"Site \u65e5.vsd");
+    {
+        Obj writer = Start();
+        Obj document = writer.Object("Documents").Object("Add", "");
+        document.Object("Pages").Object("Item", 1).Object("DrawRectangle", 1.0, 1.0, 2.0, 2.0);
+        document.Get("SaveAs", fileName);
+        writer.Get("Quit");
+    }
+    std::wstring command =
+        L"\"" + BesideTest(L"visio-standin.exe") + L"\" \"" + Widen(fileName) + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    ASSERT_TRUE(::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                 nullptr, &startup, &info));
+    ::CloseHandle(info.hThread);
+    started_.emplace_back(info.hProcess);
+    UniqueHandle& process = started_.back();
+
+    ComPtr<IUnknown> running;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!running && std::chrono::steady_clock::now() < deadline) {
+        HRESULT hr = ::GetActiveObject(kStandinClsid, nullptr, running.put());
+        if (FAILED(hr) || !running) {
+            running.reset();
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    }
+    ASSERT_TRUE(running) << "the hand-started copy never registered";
+    ComPtr<IDispatch> dispatch;
+    ASSERT_TRUE(SUCCEEDED(running->QueryInterface(IID_IDispatch, dispatch.put_void())));
+    Obj application(std::move(dispatch));
+    EXPECT_EQ(application.Number("ProcessID"), info.dwProcessId);
+    EXPECT_EQ(application.Object("ActiveDocument").Text("Name"), "Site \xE6\x97\xA5.vsd");
+    EXPECT_EQ(application.Object("ActiveWindow").Object("Page").Text("Name"), "Page-1");
+    EXPECT_TRUE(application.Get("Visible").get()->boolVal);
+    application.Get("Quit");
+    EXPECT_TRUE(Ends(process));
+}
+
+class ForeignRegistration : public Standin {
+  protected:
+    void TearDown() override {
+        WriteProgIdClsid(original_);
+        Standin::TearDown();
+    }
+    static std::wstring ReadProgIdClsid() {
+        wchar_t value[128] = {};
+        DWORD size = sizeof value - sizeof(wchar_t);
+        ::RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\Visio.Application\\CLSID", nullptr,
+                       RRF_RT_REG_SZ, nullptr, value, &size);
+        return value;
+    }
+    static void WriteProgIdClsid(const std::wstring& clsid) {
+        UniqueKey key;
+        ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\Visio.Application\\CLSID", 0,
+                          nullptr, 0, KEY_SET_VALUE, nullptr, key.put(), nullptr);
+        ::RegSetValueExW(key.get(), nullptr, 0, REG_SZ,
+                         reinterpret_cast<const BYTE*>(clsid.c_str()),
+                         static_cast<DWORD>((clsid.size() + 1) * sizeof(wchar_t)));
+    }
+    static DWORD RunServer(const wchar_t* option) {
+        std::wstring command = L"\"" + BesideTest(L"visio-standin.exe") + L"\" " + option;
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info{};
+        if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                              &startup, &info)) {
+            return 0xFFFFFFFF;
+        }
+        ::CloseHandle(info.hThread);
+        UniqueHandle process(info.hProcess);
+        DWORD code = 0xFFFFFFFF;
+        if (::WaitForSingleObject(process.get(), 20000) == WAIT_OBJECT_0) {
+            ::GetExitCodeProcess(process.get(), &code);
+        }
+        return code;
+    }
+
+    std::wstring original_ = ReadProgIdClsid();
+};
+
+TEST_F(ForeignRegistration, IsLeftAlone) {
+    ASSERT_FALSE(original_.empty());
+    const std::wstring foreign = L"{00021A20-0000-0000-C000-000000000046}";
+    WriteProgIdClsid(foreign);
+    EXPECT_NE(RunServer(L"/RegServer"), 0u);
+    EXPECT_EQ(ReadProgIdClsid(), foreign);
+    EXPECT_NE(RunServer(L"/UnregServer"), 0u);
+    EXPECT_EQ(ReadProgIdClsid(), foreign);
+    WriteProgIdClsid(original_);
+    EXPECT_EQ(RunServer(L"/RegServer"), 0u);
+}
+
+}  // namespace
+}  // namespace sv::standin::win32
