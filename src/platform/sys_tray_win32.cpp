@@ -70,11 +70,10 @@ bool Win32TrayShell::Notify(std::uint32_t operation, const TrayIconRecord& recor
 }
 
 void Win32TrayShell::HookWindow(cSysTray& instance) {
+    instance_ = &instance;
     if (!window_ || previous_) {
-        instance_ = &instance;
         return;
     }
-    instance_ = &instance;
     ::SetWindowLongPtrW(window_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     previous_ = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(
         window_.get(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TrayWindowProcedure)));
