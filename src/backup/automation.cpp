@@ -57,7 +57,7 @@ const Arg& Value::AsArg() const {
     return scalar_;
 }
 
-Object AutomationObject::GetObject(std::string_view member, const Args& args) {
+Object AutomationObject::GetObj(std::string_view member, const Args& args) {
     return Get(member, args).TakeObject();
 }
 

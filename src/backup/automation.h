@@ -71,7 +71,7 @@ class AutomationObject {
     virtual bool Lost() const = 0;
 
     // Shorthands for the common shapes of a call.
-    Object GetObject(std::string_view member, const Args& args = {});
+    Object GetObj(std::string_view member, const Args& args = {});
     std::string GetText(std::string_view member);
 };
 

@@ -27,11 +27,11 @@ void CopyPage(Dialogs& dialogs, AutomationObject& sourceApp, AutomationObject* s
     };
 
     Object sourceSheet;
-    step(100, [&] { sourceSheet = Need(sourcePage).GetObject("PageSheet"); });
+    step(100, [&] { sourceSheet = Need(sourcePage).GetObj("PageSheet"); });
     Object window;
     bool selected = false;
     step(102, [&] {
-        window = sourceApp.GetObject("ActiveWindow");
+        window = sourceApp.GetObj("ActiveWindow");
         window->Call("SelectAll");
         selected = true;
     });
@@ -42,7 +42,7 @@ void CopyPage(Dialogs& dialogs, AutomationObject& sourceApp, AutomationObject* s
     });
     window.reset();
     Object targetSheet;
-    step(106, [&] { targetSheet = Need(targetPage).GetObject("PageSheet"); });
+    step(106, [&] { targetSheet = Need(targetPage).GetObj("PageSheet"); });
 
     // Without either sheet every cell would fail for the reason already reported.
     if (sourceSheet && targetSheet) {
@@ -51,8 +51,8 @@ void CopyPage(Dialogs& dialogs, AutomationObject& sourceApp, AutomationObject* s
             label += 2;
             step(label, [&] {
                 const Args name{std::string(cell)};
-                Value value = sourceSheet->GetObject("Cells", name)->GetDefault();
-                targetSheet->GetObject("Cells", name)->PutDefault(value.AsArg());
+                Value value = sourceSheet->GetObj("Cells", name)->GetDefault();
+                targetSheet->GetObj("Cells", name)->PutDefault(value.AsArg());
             });
         }
     }
@@ -62,7 +62,7 @@ void CopyPage(Dialogs& dialogs, AutomationObject& sourceApp, AutomationObject* s
     if (copied && targetPage) {
         step(196, [&] { targetPage->Call("Paste"); });
     }
-    step(200, [&] { sourceApp.GetObject("ActiveWindow")->Call("DeselectAll"); });
+    step(200, [&] { sourceApp.GetObj("ActiveWindow")->Call("DeselectAll"); });
 }
 
 }  // namespace sv::backup

@@ -28,14 +28,12 @@ class PageCopyTest : public ::testing::Test {
         }
         source->shapes = {{"box"}, {"circle"}};
         sourceApp = user.Application();
-        sourcePage =
-            sourceApp->GetObject("ActiveDocument")->GetObject("Pages")->GetObject("Item", {1});
+        sourcePage = sourceApp->GetObj("ActiveDocument")->GetObj("Pages")->GetObj("Item", {1});
         backupApp = visio.StartVisio();
         temp().AddDrawing("Drawing1", "", 1);
         target = temp().active->pages[0];
         target->shapes.clear();
-        targetPage =
-            backupApp->GetObject("ActiveDocument")->GetObject("Pages")->GetObject("Item", {1});
+        targetPage = backupApp->GetObj("ActiveDocument")->GetObj("Pages")->GetObj("Item", {1});
     }
     FakeInstance& temp() { return *visio.started[0]; }
     void Copy() { CopyPage(dialogs, *sourceApp, sourcePage.get(), targetPage.get()); }

@@ -81,7 +81,7 @@ void BackupEngine::Run() {
 
     std::string folder;
     if (proc.If(112, [&] { return choices_.SameFolderSelected(); })) {
-        proc.Do(114, [&] { folder = source->GetObject("ActiveDocument")->GetText("Path"); });
+        proc.Do(114, [&] { folder = source->GetObj("ActiveDocument")->GetText("Path"); });
         while (proc.If(116, [&] { return folder.empty(); })) {
             bool asked = false;
             proc.Do(118, [&] {
@@ -115,8 +115,8 @@ void BackupEngine::Run() {
 
     Object backup;
     proc.Do(144, [&] {
-        temporary.app->GetObject("Documents")->Call("Add", {std::string()});
-        backup = temporary.app->GetObject("ActiveDocument");
+        temporary.app->GetObj("Documents")->Call("Add", {std::string()});
+        backup = temporary.app->GetObj("ActiveDocument");
     });
 
     // Without a drawing to rebuild into, every page and the save would fail for the same
@@ -126,7 +126,7 @@ void BackupEngine::Run() {
         Object sourcePages;
         int pageCount = 0;
         proc.Do(146, [&] {
-            sourcePages = source->GetObject("ActiveDocument")->GetObject("Pages");
+            sourcePages = source->GetObj("ActiveDocument")->GetObj("Pages");
             pageCount = sourcePages->Get("Count").Integer();
         });
         Object targetPages;
@@ -136,26 +136,26 @@ void BackupEngine::Run() {
             }
             Object sourcePage;
             proc.Do(index == 1 ? 146 : 160,
-                    [&] { sourcePage = sourcePages->GetObject("Item", {index}); });
+                    [&] { sourcePage = sourcePages->GetObj("Item", {index}); });
             if (!sourcePage) {
                 continue;
             }
             Object targetPage;
             if (proc.If(148, [&] { return counter == 1; })) {
                 proc.Do(150, [&] {
-                    targetPages = backup->GetObject("Pages");
-                    targetPage = targetPages->GetObject("Item", {1});
+                    targetPages = backup->GetObj("Pages");
+                    targetPage = targetPages->GetObj("Item", {1});
                 });
             } else {
                 proc.Do(152, [&] {
                     if (!targetPages) {
-                        targetPages = backup->GetObject("Pages");
+                        targetPages = backup->GetObj("Pages");
                     }
                     targetPage = targetPages->Call("Add").TakeObject();
                 });
             }
             proc.Do(154, [&] {
-                source->GetObject("ActiveWindow")->Put("Page", sourcePage->GetText("Name"));
+                source->GetObj("ActiveWindow")->Put("Page", sourcePage->GetText("Name"));
             });
             proc.Do(156, [&] { CopyPage(dialogs_, *source, sourcePage.get(), targetPage.get()); });
             proc.Do(158, [&] { ++counter; });

@@ -1,0 +1,363 @@
+#include "backup/dispatch_client_win32.h"
+
+#include <cstdio>
+#include <map>
+#include <utility>
+#include <vector>
+
+#include "common/failure.h"
+#include "common/text_win32.h"
+
+namespace sv::backup::win32 {
+namespace {
+
+using sv::win32::Bstr;
+using sv::win32::ComPtr;
+using sv::win32::Narrow;
+using sv::win32::SystemMessage;
+using sv::win32::Widen;
+
+std::string HresultText(HRESULT hr) {
+    std::string text = SystemMessage(static_cast<unsigned long>(hr));
+    if (text.empty()) {
+        char buffer[48];
+        std::snprintf(buffer, sizeof buffer, "Automation error 0x%08lX",
+                      static_cast<unsigned long>(hr));
+        text = buffer;
+    }
+    return text;
+}
+
+// The server process is gone: every later call would fail the same way.
+bool MeansDisconnected(HRESULT hr) {
+    switch (hr) {
+        case HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE):
+        case HRESULT_FROM_WIN32(RPC_S_CALL_FAILED):
+        case HRESULT_FROM_WIN32(RPC_S_CALL_FAILED_DNE):
+        case RPC_E_DISCONNECTED:
+        case RPC_E_SERVER_DIED:
+        case RPC_E_SERVER_DIED_DNE:
+        case CO_E_OBJNOTCONNECTED:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// One connection to one application instance: its DISPID cache and whether it is gone.
+struct Connection {
+    explicit Connection(std::shared_ptr<CallStats> stats) : stats(std::move(stats)) {}
+    std::shared_ptr<CallStats> stats;
+    // Key: object kind, member and named-argument names, separated by '\n'.
+    std::map<std::string, std::vector<DISPID>> ids;
+    bool lost = false;
+    std::string lostDescription;
+};
+
+// VARIANTs for DISPPARAMS, cleared on destruction.
+class VariantArray {
+  public:
+    explicit VariantArray(std::size_t n) : v_(n) {
+        for (VARIANT& v : v_) {
+            ::VariantInit(&v);
+        }
+    }
+    VariantArray(const VariantArray&) = delete;
+    VariantArray& operator=(const VariantArray&) = delete;
+    ~VariantArray() {
+        for (VARIANT& v : v_) {
+            ::VariantClear(&v);
+        }
+    }
+    VARIANT* data() { return v_.data(); }
+    VARIANT& operator[](std::size_t i) { return v_[i]; }
+    UINT size() const { return static_cast<UINT>(v_.size()); }
+
+  private:
+    std::vector<VARIANT> v_;
+};
+
+void ToVariant(const Arg& arg, VARIANT& out) {
+    struct Visitor {
+        VARIANT& v;
+        void operator()(std::monostate) const { v.vt = VT_EMPTY; }
+        void operator()(bool b) const {
+            v.vt = VT_BOOL;
+            v.boolVal = b ? VARIANT_TRUE : VARIANT_FALSE;
+        }
+        void operator()(std::int32_t i) const {
+            v.vt = VT_I4;
+            v.lVal = i;
+        }
+        void operator()(double d) const {
+            v.vt = VT_R8;
+            v.dblVal = d;
+        }
+        void operator()(const std::string& s) const {
+            v.vt = VT_BSTR;
+            v.bstrVal = Bstr(s).release();
+        }
+    };
+    std::visit(Visitor{out}, arg);
+}
+
+class DispatchObject;
+Value FromVariant(VARIANT& v, const std::shared_ptr<Connection>& connection, std::string kind);
+
+class DispatchObject : public AutomationObject {
+  public:
+    DispatchObject(ComPtr<IDispatch> dispatch, std::shared_ptr<Connection> connection,
+                   std::string kind)
+        : dispatch_(std::move(dispatch)),
+          connection_(std::move(connection)),
+          kind_(std::move(kind)) {}
+
+    Value Get(std::string_view member, const Args& args) override {
+        return Invoke(Ids(member, {}).front(), DISPATCH_PROPERTYGET | DISPATCH_METHOD, args, {},
+                      ChildKind(member));
+    }
+    void Put(std::string_view member, const Arg& value, const Args& args) override {
+        PutById(Ids(member, {}).front(), value, args);
+    }
+    Value Call(std::string_view member, const Args& args, const NamedArgs& named) override {
+        std::vector<std::string> names;
+        for (const NamedArg& n : named) {
+            names.push_back(n.name);
+        }
+        std::vector<DISPID> ids = Ids(member, names);
+        std::vector<std::pair<DISPID, const Arg*>> namedValues;
+        for (std::size_t i = 0; i < named.size(); ++i) {
+            namedValues.emplace_back(ids[i + 1], &named[i].value);
+        }
+        return Invoke(ids.front(), DISPATCH_METHOD, args, namedValues, ChildKind(member));
+    }
+    Value GetDefault() override {
+        return Invoke(DISPID_VALUE, DISPATCH_PROPERTYGET, {}, {}, kind_ + ".Value");
+    }
+    void PutDefault(const Arg& value) override { PutById(DISPID_VALUE, value, {}); }
+    bool Lost() const override { return connection_->lost; }
+
+  private:
+    std::string ChildKind(std::string_view member) const {
+        // Items of a collection are one kind, however they were reached.
+        if (member == "Item" || member == "Add") {
+            return kind_ + ".Item";
+        }
+        return kind_ + "." + std::string(member);
+    }
+
+    void ThrowIfLost() const {
+        if (connection_->lost) {
+            throw Failure(connection_->lostDescription);
+        }
+    }
+
+    [[noreturn]] void Fail(HRESULT hr, std::string description) const {
+        if (MeansDisconnected(hr)) {
+            connection_->lost = true;
+            connection_->lostDescription = description;
+        }
+        throw Failure(description);
+    }
+
+    // DISPIDs of a member and its named arguments, asked once per object kind.
+    std::vector<DISPID> Ids(std::string_view member, const std::vector<std::string>& names) {
+        ThrowIfLost();
+        std::string key = kind_ + "\n" + std::string(member);
+        for (const std::string& n : names) {
+            key += "\n" + n;
+        }
+        auto found = connection_->ids.find(key);
+        if (found != connection_->ids.end()) {
+            return found->second;
+        }
+        std::vector<std::wstring> wide{Widen(member)};
+        for (const std::string& n : names) {
+            wide.push_back(Widen(n));
+        }
+        std::vector<LPOLESTR> pointers;
+        for (std::wstring& w : wide) {
+            pointers.push_back(w.data());
+        }
+        std::vector<DISPID> ids(wide.size(), DISPID_UNKNOWN);
+        ++connection_->stats->lookups;
+        HRESULT hr =
+            dispatch_->GetIDsOfNames(IID_NULL, pointers.data(), static_cast<UINT>(pointers.size()),
+                                     LOCALE_USER_DEFAULT, ids.data());
+        if (FAILED(hr)) {
+            Fail(hr, hr == DISP_E_UNKNOWNNAME
+                         ? "Object doesn't support this property or method: " + std::string(member)
+                         : HresultText(hr));
+        }
+        connection_->ids.emplace(std::move(key), ids);
+        return ids;
+    }
+
+    void PutById(DISPID id, const Arg& value, const Args& args) {
+        // The new value goes first in rgvarg, marked as the DISPID_PROPERTYPUT argument.
+        VariantArray variants(args.size() + 1);
+        ToVariant(value, variants[0]);
+        for (std::size_t i = 0; i < args.size(); ++i) {
+            ToVariant(args[args.size() - 1 - i], variants[i + 1]);
+        }
+        DISPID putId = DISPID_PROPERTYPUT;
+        DISPPARAMS params{variants.data(), &putId, variants.size(), 1};
+        Send(id, DISPATCH_PROPERTYPUT, params, nullptr);
+    }
+
+    Value Invoke(DISPID id, WORD flags, const Args& args,
+                 const std::vector<std::pair<DISPID, const Arg*>>& named, std::string childKind) {
+        // rgvarg: the named arguments first, then the positional ones in reverse order.
+        VariantArray variants(named.size() + args.size());
+        std::vector<DISPID> namedIds;
+        for (std::size_t i = 0; i < named.size(); ++i) {
+            ToVariant(*named[i].second, variants[i]);
+            namedIds.push_back(named[i].first);
+        }
+        for (std::size_t i = 0; i < args.size(); ++i) {
+            ToVariant(args[args.size() - 1 - i], variants[named.size() + i]);
+        }
+        DISPPARAMS params{variants.data(), namedIds.empty() ? nullptr : namedIds.data(),
+                          variants.size(), static_cast<UINT>(namedIds.size())};
+        sv::win32::Variant result;
+        Send(id, flags, params, result.put());
+        return FromVariant(*result.get(), connection_, std::move(childKind));
+    }
+
+    void Send(DISPID id, WORD flags, DISPPARAMS& params, VARIANT* result) {
+        ThrowIfLost();
+        EXCEPINFO info{};
+        UINT argError = 0;
+        ++connection_->stats->invokes;
+        HRESULT hr = dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result,
+                                       &info, &argError);
+        if (SUCCEEDED(hr)) {
+            return;
+        }
+        if (hr != DISP_E_EXCEPTION) {
+            Fail(hr, HresultText(hr));
+        }
+        if (info.pfnDeferredFillIn) {
+            info.pfnDeferredFillIn(&info);
+        }
+        Bstr description = Bstr::Adopt(info.bstrDescription);
+        Bstr source = Bstr::Adopt(info.bstrSource);
+        Bstr help = Bstr::Adopt(info.bstrHelpFile);
+        HRESULT code = info.scode ? info.scode : static_cast<HRESULT>(info.wCode);
+        std::string text = description.Utf8();
+        if (text.empty()) {
+            text = code ? HresultText(code) : "Automation error";
+        }
+        Fail(code, text);
+    }
+
+    ComPtr<IDispatch> dispatch_;
+    std::shared_ptr<Connection> connection_;
+    std::string kind_;
+};
+
+Value FromVariant(VARIANT& v, const std::shared_ptr<Connection>& connection, std::string kind) {
+    VARIANT* value = &v;
+    if (value->vt == (VT_BYREF | VT_VARIANT) && value->pvarVal) {
+        value = value->pvarVal;
+    }
+    switch (value->vt) {
+        case VT_EMPTY:
+        case VT_NULL:
+            return {};
+        case VT_BOOL:
+            return Value(Arg(value->boolVal != VARIANT_FALSE));
+        case VT_BSTR:
+            return Value(Arg(value->bstrVal ? Narrow(std::wstring_view(
+                                                  value->bstrVal, ::SysStringLen(value->bstrVal)))
+                                            : std::string()));
+        case VT_R8:
+            return Value(Arg(value->dblVal));
+        case VT_DISPATCH:
+        case VT_UNKNOWN: {
+            if (!value->punkVal) {
+                return {};
+            }
+            ComPtr<IDispatch> dispatch;
+            if (FAILED(value->punkVal->QueryInterface(IID_IDispatch, dispatch.put_void())) ||
+                !dispatch) {
+                throw Failure("Object doesn't support this action");
+            }
+            return Value(Object(std::make_unique<DispatchObject>(std::move(dispatch), connection,
+                                                                 std::move(kind))));
+        }
+        default:
+            break;
+    }
+    sv::win32::Variant converted;
+    if (SUCCEEDED(::VariantChangeType(converted.get(), value, 0, VT_I4))) {
+        if (value->vt == VT_I1 || value->vt == VT_I2 || value->vt == VT_I4 || value->vt == VT_UI1 ||
+            value->vt == VT_UI2 || value->vt == VT_INT || value->vt == VT_UINT) {
+            return Value(Arg(static_cast<std::int32_t>(converted.get()->lVal)));
+        }
+    }
+    if (SUCCEEDED(::VariantChangeType(converted.put(), value, 0, VT_R8))) {
+        return Value(Arg(converted.get()->dblVal));
+    }
+    if (SUCCEEDED(::VariantChangeType(converted.put(), value, 0, VT_BSTR))) {
+        return Value(Arg(Bstr::Adopt(converted.release().bstrVal).Utf8()));
+    }
+    throw Failure("Type mismatch");
+}
+
+}  // namespace
+
+DispatchLink::DispatchLink(std::wstring progId)
+    : progId_(std::move(progId)), stats_(std::make_shared<CallStats>()) {}
+
+Object DispatchLink::Wrap(ComPtr<IDispatch> dispatch, std::string kind) {
+    if (!dispatch) {
+        return nullptr;
+    }
+    return std::make_unique<DispatchObject>(std::move(dispatch),
+                                            std::make_shared<Connection>(stats_), std::move(kind));
+}
+
+Object DispatchLink::AttachToVisio() {
+    try {
+        CLSID clsid{};
+        if (FAILED(::CLSIDFromProgID(progId_.c_str(), &clsid))) {
+            return nullptr;
+        }
+        ComPtr<IUnknown> unknown;
+        // A weakly registered object can answer S_FALSE without one: look at the pointer.
+        if (FAILED(::GetActiveObject(clsid, nullptr, unknown.put())) || !unknown) {
+            return nullptr;
+        }
+        ComPtr<IDispatch> dispatch;
+        if (FAILED(unknown->QueryInterface(IID_IDispatch, dispatch.put_void())) || !dispatch) {
+            return nullptr;
+        }
+        return Wrap(std::move(dispatch));
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+Object DispatchLink::StartVisio() {
+    CLSID clsid{};
+    HRESULT hr = ::CLSIDFromProgID(progId_.c_str(), &clsid);
+    if (FAILED(hr)) {
+        throw Failure("ActiveX component can't create object (" + HresultText(hr) + ")");
+    }
+    ComPtr<IDispatch> dispatch;
+    hr =
+        ::CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, dispatch.put_void());
+    if (FAILED(hr) || !dispatch) {
+        throw Failure("ActiveX component can't create object (" +
+                      HresultText(FAILED(hr) ? hr : E_NOINTERFACE) + ")");
+    }
+    return Wrap(std::move(dispatch));
+}
+
+bool CheckVisioInstalled(Dialogs& dialogs, const std::string& appTitle) {
+    DispatchLink link;
+    return backup::CheckVisioInstalled(link, dialogs, appTitle);
+}
+
+}  // namespace sv::backup::win32

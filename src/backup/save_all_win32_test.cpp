@@ -1,0 +1,210 @@
+// Windows headers first: their A/W macros then rename members the same way everywhere here.
+#include "backup/dispatch_client_win32.h"
+
+#include <gtest/gtest.h>
+
+#include "backup/save_all.h"
+#include "backup/page_copy.h"
+#include "backup/testing/fakes.h"
+#include "backup/testing/reports.h"
+#include "backup/testing/standin_win32.h"
+
+namespace sv::backup {
+namespace {
+
+using testing::EnglishLocale;
+using testing::FakeClock;
+using testing::FileExistsUtf8;
+using testing::MemoryFiles;
+using testing::PlantedFaults;
+using testing::RecordingDialogs;
+using testing::Reports;
+using testing::ScratchFolder;
+using testing::UserInstance;
+using testing::WaitForStandinCount;
+using Labels = std::vector<std::string>;
+
+constexpr char kLog[] = "C:\\Temp\\Stenvault.txt";
+const char* const kStamp = " Date Dec 7 2021 Time 01 05 09 PM.vsd";
+
+struct Choices : BackupChoices {
+    bool SameFolderSelected() override { return false; }
+    bool FixedFolderSelected() override { return true; }
+    std::string FolderText() override { return folder; }
+    NamingMode Naming() override { return NamingMode::NewFile; }
+    WindowHandle Owner() override { return 0; }
+    std::string folder;
+};
+
+struct PageContent {
+    std::vector<Arg> cells;
+    std::vector<std::string> texts;
+};
+
+PageContent ReadPage(AutomationObject& page) {
+    PageContent content;
+    Object sheet = page.GetObj("PageSheet");
+    for (std::string_view cell : kPageCells) {
+        content.cells.push_back(sheet->GetObj("Cells", {std::string(cell)})->GetDefault().AsArg());
+    }
+    Object shapes = page.GetObj("Shapes");
+    for (int i = 1, n = shapes->Get("Count").Integer(); i <= n; ++i) {
+        content.texts.push_back(shapes->GetObj("Item", {i})->GetText("Text"));
+    }
+    return content;
+}
+
+std::vector<PageContent> ReadDrawing(AutomationObject& document) {
+    std::vector<PageContent> pages;
+    Object all = document.GetObj("Pages");
+    for (int i = 1, n = all->Get("Count").Integer(); i <= n; ++i) {
+        pages.push_back(ReadPage(*all->GetObj("Item", {i})));
+    }
+    return pages;
+}
+
+class SaveAllWineTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_EQ(WaitForStandinCount(0), 0);
+        clock.times = {{2021, 12, 7, 13, 5, 9}};
+        choices.folder = folder.path();
+    }
+
+    // The user's three-page drawing: a custom-size scaled second page, a background third one.
+    void BuildUserDrawing() {
+        user = std::make_unique<UserInstance>();
+        ASSERT_TRUE(user->ready());
+        userApp = link.AttachToVisio();
+        ASSERT_NE(userApp, nullptr);
+        userApp->GetObj("Documents")->Call("Add", {std::string()});
+        Object document = userApp->GetObj("ActiveDocument");
+        Object pages = document->GetObj("Pages");
+        pages->Call("Add");
+        pages->Call("Add");
+        for (int i = 1; i <= 3; ++i) {
+            Object page = pages->GetObj("Item", {i});
+            for (int s = 1; s <= i; ++s) {
+                Object shape =
+                    page->Call("DrawRectangle", {1.0 * s, 1.0, 2.0 * s, 2.0}).TakeObject();
+                shape->Put("Text", "Page " + std::to_string(i) + " shape " + std::to_string(s));
+            }
+        }
+        Object second = pages->GetObj("Item", {2})->GetObj("PageSheet");
+        second->GetObj("Cells", {std::string("PageWidth")})->PutDefault(Arg(17.0));
+        second->GetObj("Cells", {std::string("PageHeight")})->PutDefault(Arg(5.5));
+        second->GetObj("Cells", {std::string("DrawingScale")})->PutDefault(Arg(4.0));
+        pages->GetObj("Item", {3})->Put("Background", Arg(true));
+    }
+
+    std::string Log() { return files.files.count(kLog) ? files.files[kLog] : ""; }
+
+    sv::win32::ComApartment apartment;
+    win32::DispatchLink link;
+    ScratchFolder folder{"h2 backups \xC3\xA4\xC3\xB8 \xE2\x82\xAC"};
+    RecordingDialogs dialogs;
+    Choices choices;
+    FakeClock clock;
+    EnglishLocale locale;
+    MemoryFiles files;
+    BackupEngine engine{link, dialogs, choices, clock, locale, files, kLog, ".vsd"};
+    std::unique_ptr<UserInstance> user;
+    Object userApp;
+};
+
+TEST_F(SaveAllWineTest, NothingRunningMeansNothingHappens) {
+    engine.SaveAll();
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_TRUE(files.files.empty());
+    EXPECT_EQ(WaitForStandinCount(0), 0);
+}
+
+TEST_F(SaveAllWineTest, BacksUpTheActiveDrawingEndToEnd) {
+    BuildUserDrawing();
+    Object document = userApp->GetObj("ActiveDocument");
+    const std::string name = document->GetText("Name");
+    const std::string path = document->GetText("Path");
+    ASSERT_FALSE(document->Get("Saved").Scalar() == Arg(true));
+    std::vector<PageContent> before = ReadDrawing(*document);
+
+    choices.folder += "\\";  // a trailing backslash is collapsed at the join
+    engine.SaveAll();
+
+    const std::string target = folder.path() + "\\" + name + kStamp;
+    EXPECT_TRUE(dialogs.messages.empty()) << dialogs.messages[0].text;
+    EXPECT_TRUE(FileExistsUtf8(target)) << target;
+    EXPECT_EQ(Log(), name + " was backup saved as " + target + " at 12/7/2021 1:05:09 PM\r\n");
+    EXPECT_EQ(WaitForStandinCount(1), 1);
+
+    // The user's drawing is as it was.
+    EXPECT_EQ(document->GetText("Name"), name);
+    EXPECT_EQ(document->GetText("Path"), path);
+    EXPECT_FALSE(document->Get("Saved").Scalar() == Arg(true));
+    std::vector<PageContent> after = ReadDrawing(*document);
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        EXPECT_EQ(after[i].cells, before[i].cells);
+        EXPECT_EQ(after[i].texts, before[i].texts);
+    }
+
+    // The backup opens with the same pages, cells and shapes.
+    Object reader = link.StartVisio();
+    Object backup = reader->GetObj("Documents")->Call("Open", {target}).TakeObject();
+    std::vector<PageContent> copied = ReadDrawing(*backup);
+    ASSERT_EQ(copied.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(copied[i].cells, before[i].cells) << "page " << i + 1;
+        EXPECT_EQ(copied[i].texts, before[i].texts) << "page " << i + 1;
+    }
+    EXPECT_EQ(backup->GetObj("Pages")->GetObj("Item", {3})->Get("Background").Scalar(), Arg(false));
+    reader->Call("Quit");
+}
+
+TEST_F(SaveAllWineTest, FailingMemberInTheTemporaryInstanceIsReportedAndTheRunGoesOn) {
+    BuildUserDrawing();
+    PlantedFaults faults(L"Embedding");
+    faults.Set("Cells:PlowCode", "Cell PlowCode is guarded.");
+    engine.SaveAll();
+    EXPECT_EQ(Reports(dialogs), (Labels{"CopyPage:132", "CopyPage:132", "CopyPage:132"}));
+    EXPECT_EQ(dialogs.messages[0].text.rfind("Cell PlowCode is guarded.\r\n", 0), 0u);
+    EXPECT_NE(Log(), "");
+    EXPECT_EQ(WaitForStandinCount(1), 1);
+}
+
+TEST_F(SaveAllWineTest, TemporaryInstanceDyingMidRunIsReportedAndTheNextRunWorks) {
+    BuildUserDrawing();
+    {
+        PlantedFaults faults(L"Embedding");
+        faults.Set("Paste", "exit");
+        engine.SaveAll();
+    }
+    EXPECT_EQ(Reports(dialogs), (Labels{"CopyPage:196", "SaveAll:162"}));
+    EXPECT_EQ(Log(), "");
+    EXPECT_EQ(WaitForStandinCount(1), 1);
+
+    dialogs.messages.clear();
+    engine.SaveAll();
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_NE(Log(), "");
+    EXPECT_EQ(WaitForStandinCount(1), 1);
+}
+
+TEST_F(SaveAllWineTest, MissingFolderFailsTheSaveAndLogsNothing) {
+    BuildUserDrawing();
+    choices.folder = folder.path() + "\\not there";
+    engine.SaveAll();
+    EXPECT_EQ(Reports(dialogs), Labels{"SaveAll:162"});
+    EXPECT_EQ(Log(), "");
+    EXPECT_EQ(WaitForStandinCount(1), 1);
+}
+
+TEST_F(SaveAllWineTest, EmptyFolderFailsTheSaveAndLogsNothing) {
+    BuildUserDrawing();
+    choices.folder = "";
+    engine.SaveAll();
+    EXPECT_EQ(Reports(dialogs), Labels{"SaveAll:162"});
+    EXPECT_EQ(Log(), "");
+    EXPECT_EQ(WaitForStandinCount(1), 1);
+}
+
+}  // namespace
+}  // namespace sv::backup

@@ -1,0 +1,161 @@
+#include "backup/testing/standin_win32.h"
+
+#include <tlhelp32.h>
+
+#include "common/text_win32.h"
+
+#ifndef SV_STANDIN_EXE
+#error "SV_STANDIN_EXE must name the stand-in executable"
+#endif
+
+namespace sv::backup::testing {
+namespace {
+
+constexpr wchar_t kFaultsKey[] = L"Software\\Veltrane\\Visio Stand-in\\Faults\\";
+
+void RemoveTree(const std::wstring& folder) {
+    WIN32_FIND_DATAW data;
+    sv::win32::UniqueFind find(::FindFirstFileW((folder + L"\\*").c_str(), &data));
+    if (find) {
+        do {
+            std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..") {
+                continue;
+            }
+            std::wstring full = folder + L"\\" + name;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(full);
+            } else {
+                ::SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+                ::DeleteFileW(full.c_str());
+            }
+        } while (::FindNextFileW(find.get(), &data));
+    }
+    find.reset();
+    ::RemoveDirectoryW(folder.c_str());
+}
+
+}  // namespace
+
+std::wstring StandinPath() {
+    std::wstring path = sv::win32::Widen(SV_STANDIN_EXE);
+    if (!path.empty() && path[0] == L'/') {
+        for (wchar_t& c : path) {
+            if (c == L'/') {
+                c = L'\\';
+            }
+        }
+        path = L"Z:" + path;
+    }
+    return path;
+}
+
+int StandinProcessCount() {
+    sv::win32::UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) {
+        return -1;
+    }
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
+         more = ::Process32NextW(snapshot.get(), &entry)) {
+        count += _wcsicmp(entry.szExeFile, L"visio-standin.exe") == 0;
+    }
+    return count;
+}
+
+int WaitForStandinCount(int n, DWORD timeoutMs) {
+    DWORD start = ::GetTickCount();
+    int count = StandinProcessCount();
+    while (count != n && ::GetTickCount() - start < timeoutMs) {
+        ::Sleep(50);
+        count = StandinProcessCount();
+    }
+    return count;
+}
+
+PlantedFaults::PlantedFaults(const std::wstring& mode) {
+    ::RegCreateKeyExW(HKEY_CURRENT_USER, (std::wstring(kFaultsKey) + mode).c_str(), 0, nullptr, 0,
+                      KEY_SET_VALUE, nullptr, key_.put(), nullptr);
+}
+
+PlantedFaults::~PlantedFaults() {
+    for (const std::wstring& name : names_) {
+        ::RegDeleteValueW(key_.get(), name.c_str());
+    }
+}
+
+void PlantedFaults::Set(const std::string& member, const std::string& data) {
+    std::wstring name = sv::win32::Widen(member);
+    std::wstring value = sv::win32::Widen(data);
+    ::RegSetValueExW(key_.get(), name.c_str(), 0, REG_SZ,
+                     reinterpret_cast<const BYTE*>(value.c_str()),
+                     static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    names_.push_back(name);
+}
+
+UserInstance::UserInstance() {
+    std::wstring commandLine = L"\"" + StandinPath() + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &startup, &info)) {
+        return;
+    }
+    ::CloseHandle(info.hThread);
+    process_.reset(info.hProcess);
+    CLSID clsid{};
+    if (FAILED(::CLSIDFromProgID(L"Visio.Application", &clsid))) {
+        return;
+    }
+    for (int i = 0; i < 200 && !ready_; ++i) {
+        IUnknown* unknown = nullptr;
+        if (SUCCEEDED(::GetActiveObject(clsid, nullptr, &unknown)) && unknown) {
+            unknown->Release();
+            ready_ = true;
+        } else {
+            ::Sleep(50);
+        }
+    }
+}
+
+UserInstance::~UserInstance() {
+    if (!process_) {
+        return;
+    }
+    // A clean quit takes its registration out of the running object table with it.
+    if (ready_) {
+        backup::win32::DispatchLink link;
+        if (Object app = link.AttachToVisio()) {
+            try {
+                app->Call("Quit");
+            } catch (...) {
+            }
+        }
+    }
+    if (::WaitForSingleObject(process_.get(), 5000) != WAIT_OBJECT_0) {
+        ::TerminateProcess(process_.get(), 0);
+        ::WaitForSingleObject(process_.get(), 5000);
+    }
+}
+
+ScratchFolder::ScratchFolder(const std::string& leaf) {
+    wchar_t temp[MAX_PATH + 1];
+    DWORD n = ::GetTempPathW(MAX_PATH + 1, temp);
+    std::wstring folder = std::wstring(temp, n) + sv::win32::Widen(leaf);
+    RemoveTree(folder);
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    path_ = sv::win32::Narrow(folder);
+}
+
+ScratchFolder::~ScratchFolder() {
+    RemoveTree(sv::win32::Widen(path_));
+}
+
+bool FileExistsUtf8(const std::string& path) {
+    return ::GetFileAttributesW(sv::win32::Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+}  // namespace sv::backup::testing

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "backup/automation.h"
+#include "backup/dispatch_client_win32.h"
+#include "common/handles_win32.h"
+
+// Driving the stand-in drawing application from tests under Wine.
+namespace sv::backup::testing {
+
+// The stand-in's executable, from the build (a Unix path made into a Wine path).
+std::wstring StandinPath();
+
+// Running stand-in processes, counted by image name.
+int StandinProcessCount();
+// Waits up to timeoutMs for the count to reach n; the last count seen.
+int WaitForStandinCount(int n, DWORD timeoutMs = 10000);
+
+// Faults the stand-in reads when a process starts: "Embedding" (started by COM) or
+// "Interactive" (started by hand). The values are deleted again on destruction.
+class PlantedFaults {
+  public:
+    explicit PlantedFaults(const std::wstring& mode);
+    PlantedFaults(const PlantedFaults&) = delete;
+    PlantedFaults& operator=(const PlantedFaults&) = delete;
+    ~PlantedFaults();
+    void Set(const std::string& member, const std::string& data);
+
+  private:
+    sv::win32::UniqueKey key_;
+    std::vector<std::wstring> names_;
+};
+
+// A stand-in started by hand, as the user's running application; ended on destruction.
+class UserInstance {
+  public:
+    UserInstance();
+    UserInstance(const UserInstance&) = delete;
+    UserInstance& operator=(const UserInstance&) = delete;
+    ~UserInstance();
+
+    // True once GetActiveObject finds it.
+    bool ready() const { return ready_; }
+
+  private:
+    sv::win32::UniqueHandle process_;
+    bool ready_ = false;
+};
+
+// A fresh directory under the temporary folder, removed with its files on destruction.
+class ScratchFolder {
+  public:
+    explicit ScratchFolder(const std::string& leaf);
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    ~ScratchFolder();
+    const std::string& path() const { return path_; }  // UTF-8, no trailing backslash
+
+  private:
+    std::string path_;
+};
+
+bool FileExistsUtf8(const std::string& path);
+
+}  // namespace sv::backup::testing
