@@ -1,0 +1,111 @@
+#include <windows.h>
+#include <commctrl.h>
+
+#include <exception>
+#include <optional>
+#include <string>
+
+#include "app/form1.h"
+#include "app/main_window_win32.h"
+#include "backup/dispatch_client_win32.h"
+#include "backup/save_all.h"
+#include "common/com_win32.h"
+#include "common/product.h"
+#include "common/system_win32.h"
+#include "common/text_win32.h"
+#include "platform/startup_entry_win32.h"
+#include "platform/sys_tray_win32.h"
+#include "settings/registry_settings_store_win32.h"
+
+namespace {
+
+using namespace sv;
+using namespace sv::win32;
+
+// The backup run reads the window's choices live, at the moment it needs each one.
+class WindowChoices : public backup::BackupChoices {
+  public:
+    explicit WindowChoices(FormView& view) : view_(view) {}
+    bool SameFolderSelected() override { return view_.OptionSelected(Option::Option2); }
+    bool FixedFolderSelected() override { return view_.OptionSelected(Option::Option1); }
+    std::string FolderText() override { return view_.FolderText(); }
+    backup::NamingMode Naming() override {
+        if (view_.OptionSelected(Option::Option3)) {
+            return backup::NamingMode::NewFile;
+        }
+        if (view_.OptionSelected(Option::Option4)) {
+            return backup::NamingMode::Overwrite;
+        }
+        return backup::NamingMode::None;
+    }
+    WindowHandle Owner() override { return view_.Handle(); }
+
+  private:
+    FormView& view_;
+};
+
+int Run(HINSTANCE instance) {
+    ComApartment com;
+    INITCOMMONCONTROLSEX controls{};
+    controls.dwSize = sizeof controls;
+    controls.dwICC = ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS;
+    ::InitCommonControlsEx(&controls);
+
+    RegistrySettingsStore settings;
+    Win32Clock clock;
+    Win32Locale locale;
+    Win32FileSystem files;
+    Win32Launcher launcher;
+    Win32Random random;
+    Win32Environment environment;
+    Win32ShellFolders shellFolders;
+    Win32Registry registry;
+    Win32TrayShell trayShell;
+    backup::win32::DispatchLink link;
+
+    MainWindow window(instance);
+    WindowChoices choices(window);
+    Form1* form = nullptr;
+    // Built at the first run, once start-up has fixed the log's path and the extension.
+    std::optional<backup::BackupEngine> engine;
+
+    Form1Services services{
+        settings,
+        window.Dialogs(),
+        files,
+        launcher,
+        random,
+        environment,
+        shellFolders,
+        trayShell,
+        [&] {
+            if (!engine) {
+                engine.emplace(link, window.Dialogs(), choices, clock, locale, files,
+                               form->HistoryLogPath(), form->BackupExtension());
+            }
+            engine->SaveAll();
+        },
+        [&](const std::string& appTitle) {
+            return backup::CheckVisioInstalled(link, window.Dialogs(), appTitle);
+        },
+        registry,
+        RunningExecutablePath(),
+    };
+    Form1 form1(window, std::move(services));
+    form = &form1;
+    MainWindow::Attachment attached(window, form1);
+    form1.Form_Load();
+    return window.RunMessageLoop();
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    try {
+        return Run(instance);
+    } catch (const std::exception& e) {
+        ::MessageBoxW(nullptr, Widen(e.what()).c_str(), Widen(kProductName).c_str(),
+                      MB_OK | MB_ICONERROR);
+    }
+    return 1;
+}

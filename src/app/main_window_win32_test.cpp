@@ -1,0 +1,603 @@
+// The real program under Wine: starts stenvault.exe, drives its window from outside and reads
+// what it stored. Needs a display and the drawing application stand-in registered.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/main_window_win32.h"
+#include "app/window_layout.h"
+#include "common/handles_win32.h"
+#include "common/text_win32.h"
+
+namespace sv::win32 {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr wchar_t kSettingsKey[] = L"Software\\VB and VBA Program Settings\\Veltrane\\Stenvault";
+constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr wchar_t kRunValueName[] = L"stenvault.exe";
+constexpr wchar_t kTrayWindowClass[] = L"StenvaultTrayWindow";
+constexpr UINT kTrayCallback = 0x465;
+
+template <class Condition>
+bool WaitFor(Condition condition, std::chrono::milliseconds timeout) {
+    auto end = Clock::now() + timeout;
+    while (!condition()) {
+        if (Clock::now() > end) {
+            return false;
+        }
+        std::this_thread::sleep_for(20ms);
+    }
+    return true;
+}
+
+std::wstring TextOf(HWND window) {
+    wchar_t text[512] = {};
+    // SendMessageTimeout: a window busy in a modal wait still answers, a hung one does not.
+    DWORD_PTR copied = 0;
+    ::SendMessageTimeoutW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                          2000, &copied);
+    return std::wstring(text, copied);
+}
+
+std::wstring ClassOf(HWND window) {
+    wchar_t name[128] = {};
+    int length = ::GetClassNameW(window, name, 128);
+    return std::wstring(name, length > 0 ? length : 0);
+}
+
+DWORD ProcessOf(HWND window) {
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(window, &process);
+    return process;
+}
+
+std::wstring ProgramPath() {
+    wchar_t path[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path);
+    return folder.substr(0, folder.find_last_of(L'\\') + 1) + L"stenvault.exe";
+}
+
+std::map<std::wstring, std::wstring> StoredSettings() {
+    std::map<std::wstring, std::wstring> values;
+    UniqueKey key;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS) {
+        return values;
+    }
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256];
+        DWORD nameLength = 256;
+        BYTE data[2048];
+        DWORD dataSize = sizeof data - sizeof(wchar_t);
+        DWORD type = 0;
+        if (::RegEnumValueW(key.get(), i, name, &nameLength, nullptr, &type, data, &dataSize) !=
+            ERROR_SUCCESS) {
+            break;
+        }
+        data[dataSize] = 0;
+        data[dataSize + 1] = 0;
+        values[std::wstring(name, nameLength)] = reinterpret_cast<const wchar_t*>(data);
+    }
+    return values;
+}
+
+void StoreSetting(const wchar_t* name, const std::wstring& value) {
+    UniqueKey key;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_WRITE, nullptr,
+                                key.put(), nullptr),
+              ERROR_SUCCESS);
+    ::RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                     static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+std::optional<std::wstring> RunValue(HKEY root) {
+    wchar_t data[1024] = {};
+    DWORD size = sizeof data;
+    if (::RegGetValueW(root, kRunKey, kRunValueName, RRF_RT_REG_SZ, nullptr, data, &size) !=
+        ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    return std::wstring(data);
+}
+
+void DeleteRunValues() {
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        UniqueKey key;
+        if (::RegOpenKeyExW(root, kRunKey, 0, KEY_SET_VALUE, key.put()) == ERROR_SUCCESS) {
+            ::RegDeleteValueW(key.get(), kRunValueName);
+        }
+    }
+}
+
+// Wine's notification area outside a desktop shell: a window shown while it holds an icon.
+bool TrayShowsAnIcon() {
+    HWND tray = ::FindWindowW(L"__winex11_standalone_tray", nullptr);
+    return tray && ::IsWindowVisible(tray);
+}
+
+// Answers the program's message boxes from a thread of its own and remembers them.
+class DialogAnswerer {
+  public:
+    struct Seen {
+        std::wstring title;
+        std::wstring text;
+    };
+
+    explicit DialogAnswerer(DWORD process) : process_(process), thread_([this] { Watch(); }) {}
+    ~DialogAnswerer() {
+        stop_ = true;
+        thread_.join();
+    }
+
+    std::vector<Seen> Dialogs() {
+        std::lock_guard lock(mutex_);
+        return seen_;
+    }
+
+  private:
+    void Watch() {
+        while (!stop_) {
+            HWND box = nullptr;
+            while ((box = ::FindWindowExW(nullptr, box, L"#32770", nullptr)) != nullptr) {
+                if (ProcessOf(box) != process_ || !::IsWindowVisible(box) || Answered(box)) {
+                    continue;
+                }
+                std::wstring text;
+                for (HWND child = ::GetWindow(box, GW_CHILD); child;
+                     child = ::GetWindow(child, GW_HWNDNEXT)) {
+                    if (ClassOf(child) == L"Static" && !TextOf(child).empty()) {
+                        text = TextOf(child);
+                    }
+                }
+                {
+                    std::lock_guard lock(mutex_);
+                    seen_.push_back({TextOf(box), text});
+                    answered_.push_back(box);
+                }
+                // Yes where there is a question, OK otherwise.
+                HWND button = ::GetDlgItem(box, IDYES);
+                if (!button) {
+                    button = ::GetDlgItem(box, IDOK);
+                }
+                if (!button) {
+                    button = ::GetDlgItem(box, IDCANCEL);
+                }
+                ::PostMessageW(button, BM_CLICK, 0, 0);
+            }
+            std::this_thread::sleep_for(30ms);
+        }
+    }
+
+    bool Answered(HWND box) {
+        std::lock_guard lock(mutex_);
+        for (HWND seen : answered_) {
+            if (seen == box) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    DWORD process_;
+    std::atomic<bool> stop_{false};
+    std::mutex mutex_;
+    std::vector<Seen> seen_;
+    std::vector<HWND> answered_;
+    std::thread thread_;
+};
+
+// One run of stenvault.exe, ended (politely, then by force) when the object goes.
+class Program {
+  public:
+    Program() {
+        std::wstring path = ProgramPath();
+        std::wstring commandLine = L"\"" + path + L"\"";
+        std::wstring folder = path.substr(0, path.find_last_of(L'\\'));
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info{};
+        if (!::CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                              folder.c_str(), &startup, &info)) {
+            ADD_FAILURE() << "cannot start " << Narrow(path) << ": " << ::GetLastError();
+            return;
+        }
+        process_.reset(info.hProcess);
+        ::CloseHandle(info.hThread);
+        id_ = info.dwProcessId;
+        answerer_.emplace(id_);
+    }
+
+    ~Program() {
+        if (!process_) {
+            return;
+        }
+        if (!Exited(0ms)) {
+            if (HWND window = MainWindow()) {
+                ::PostMessageW(window, WM_CLOSE, 0, 0);
+            }
+            if (!Exited(10s)) {
+                ::TerminateProcess(process_.get(), 99);
+                ::WaitForSingleObject(process_.get(), 5000);
+            }
+        }
+        answerer_.reset();
+    }
+
+    DWORD Id() const { return id_; }
+    HANDLE Process() const { return process_.get(); }
+
+    // The main window once start-up has settled (the program first waits for input after its
+    // settings are on the controls); null if no window came.
+    HWND WaitForWindow(std::chrono::milliseconds timeout = 20s) {
+        ::WaitForInputIdle(process_.get(), static_cast<DWORD>(timeout.count()));
+        HWND found = nullptr;
+        WaitFor([&] { return (found = MainWindow()) != nullptr; }, timeout);
+        return found;
+    }
+
+    HWND MainWindow() const {
+        HWND window = nullptr;
+        while ((window = ::FindWindowExW(nullptr, window, kMainWindowClass, L"Stenvault"))) {
+            if (ProcessOf(window) == id_) {
+                return window;
+            }
+        }
+        return nullptr;
+    }
+
+    HWND Control(std::string_view name) const {
+        return ::GetDlgItem(MainWindow(), ControlId(name));
+    }
+
+    HWND TrayWindow() const {
+        HWND window = nullptr;
+        while ((window = ::FindWindowExW(nullptr, window, kTrayWindowClass, nullptr))) {
+            if (ProcessOf(window) == id_) {
+                return window;
+            }
+        }
+        return nullptr;
+    }
+
+    bool Exited(std::chrono::milliseconds timeout) {
+        return ::WaitForSingleObject(process_.get(), static_cast<DWORD>(timeout.count())) ==
+               WAIT_OBJECT_0;
+    }
+
+    DWORD ExitCode() {
+        DWORD code = STILL_ACTIVE;
+        ::GetExitCodeProcess(process_.get(), &code);
+        return code;
+    }
+
+    // Closes the window as its close box would and waits for the program to end.
+    bool Close() {
+        if (HWND window = MainWindow()) {
+            ::PostMessageW(window, WM_CLOSE, 0, 0);
+        }
+        return Exited(15s);
+    }
+
+    std::vector<DialogAnswerer::Seen> Dialogs() { return answerer_->Dialogs(); }
+
+  private:
+    UniqueHandle process_;
+    DWORD id_ = 0;
+    std::optional<DialogAnswerer> answerer_;
+};
+
+bool Checked(HWND button) {
+    return ::SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+int SelectedRow(HWND list) {
+    return static_cast<int>(
+        ::SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+// Clicks a row of the program's list with the mouse: the row's place comes from the list
+// itself, through a buffer in the program's memory.
+void ClickRow(const Program& program, HWND list, int row) {
+    void* remote = ::VirtualAllocEx(program.Process(), nullptr, sizeof(RECT),
+                                    MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    ASSERT_NE(remote, nullptr);
+    RECT bounds{LVIR_LABEL, 0, 0, 0};
+    ::WriteProcessMemory(program.Process(), remote, &bounds, sizeof bounds, nullptr);
+    ::SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(row),
+                   reinterpret_cast<LPARAM>(remote));
+    ::ReadProcessMemory(program.Process(), remote, &bounds, sizeof bounds, nullptr);
+    ::VirtualFreeEx(program.Process(), remote, 0, MEM_RELEASE);
+    ASSERT_GT(bounds.bottom, bounds.top);
+    LPARAM at = MAKELPARAM((bounds.left + bounds.right) / 2, (bounds.top + bounds.bottom) / 2);
+    ::PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    ::PostMessageW(list, WM_LBUTTONUP, 0, at);
+}
+
+class ProgramTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
+        DeleteRunValues();
+    }
+    void TearDown() override {
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
+        DeleteRunValues();
+    }
+};
+
+std::string KindClass(ControlKind kind) {
+    switch (kind) {
+        case ControlKind::PushButton:
+        case ControlKind::Frame:
+        case ControlKind::OptionButton:
+        case ControlKind::CheckBox:
+            return "Button";
+        case ControlKind::ProgressBar:
+            return "msctls_progress32";
+        case ControlKind::TextBox:
+        case ControlKind::CopyBuffer:
+            return "Edit";
+        case ControlKind::List:
+            return "SysListView32";
+    }
+    return "";
+}
+
+LONG ButtonType(ControlKind kind) {
+    switch (kind) {
+        case ControlKind::PushButton:
+            return BS_PUSHBUTTON;
+        case ControlKind::Frame:
+            return BS_GROUPBOX;
+        case ControlKind::OptionButton:
+            return BS_AUTORADIOBUTTON;
+        case ControlKind::CheckBox:
+            return BS_AUTOCHECKBOX;
+        default:
+            return -1;
+    }
+}
+
+TEST_F(ProgramTest, FreshStartShowsEveryControlAndStoresThreeValues) {
+    Program program;
+    HWND window = program.WaitForWindow();
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(window) != FALSE; }, 5s));
+
+    LONG style = ::GetWindowLongW(window, GWL_STYLE);
+    EXPECT_TRUE(style & WS_MINIMIZEBOX);
+    EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+    EXPECT_FALSE(style & WS_THICKFRAME);
+    int dpi = static_cast<int>(::GetDpiForWindow(window));
+    RECT client;
+    ::GetClientRect(window, &client);
+    EXPECT_EQ(client.right, TwipsToPixels(kClientWidthTwips, dpi));
+    EXPECT_EQ(client.bottom, TwipsToPixels(kClientHeightTwips, dpi));
+
+    for (const ControlSpec& spec : kFormControls) {
+        SCOPED_TRACE(std::string(spec.name));
+        HWND control = program.Control(spec.name);
+        ASSERT_NE(control, nullptr);
+        EXPECT_EQ(Narrow(ClassOf(control)), KindClass(spec.kind));
+        if (ButtonType(spec.kind) >= 0) {
+            EXPECT_EQ(::GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK, ButtonType(spec.kind));
+        }
+        EXPECT_EQ(::IsWindowVisible(control) != FALSE, spec.kind != ControlKind::CopyBuffer);
+        // Captions start-up does not change.
+        if (spec.name != "PushButton4" && spec.name != "Frame2" && spec.name != "Text1") {
+            EXPECT_EQ(Narrow(TextOf(control)), spec.caption);
+        }
+        RECT place;
+        ::GetWindowRect(control, &place);
+        ::MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&place), 2);
+        PixelRect expected = ToPixels(ClientTwips(spec), dpi);
+        EXPECT_EQ(place.left, expected.left);
+        EXPECT_EQ(place.top, expected.top);
+        EXPECT_EQ(place.right - place.left, expected.width);
+        EXPECT_EQ(place.bottom - place.top, expected.height);
+    }
+
+    EXPECT_TRUE(Checked(program.Control("Option1")));
+    EXPECT_FALSE(Checked(program.Control("Option2")));
+    EXPECT_TRUE(Checked(program.Control("Option3")));
+    EXPECT_FALSE(Checked(program.Control("Option4")));
+    EXPECT_FALSE(Checked(program.Control("Check5")));
+    EXPECT_FALSE(Checked(program.Control("Check8")));
+    HWND list = program.Control("ListView1");
+    EXPECT_EQ(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 10);
+    EXPECT_EQ(SelectedRow(list), 2);
+    EXPECT_EQ(TextOf(program.Control("PushButton4")), L"Turn Off Backup Save");
+    std::wstring folder = TextOf(program.Control("Text1"));
+    ASSERT_FALSE(folder.empty());
+    EXPECT_EQ(folder.back(), L'\\');
+    // The countdown runs: the first tick shows the five-minute interval less a second.
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            return TextOf(program.Control("Frame2"))
+                .starts_with(L"On. Next backup save will occur in 00:04:5");
+        },
+        5s));
+    EXPECT_TRUE(TrayShowsAnIcon());
+
+    auto stored = StoredSettings();
+    EXPECT_EQ(stored.size(), 3u);
+    EXPECT_EQ(stored[L"Path"], folder);
+    EXPECT_EQ(stored[L"WhereOption"], L"1");
+    EXPECT_EQ(stored[L"Backup Option"], L"1");
+
+    ASSERT_TRUE(program.Close());
+    EXPECT_EQ(program.ExitCode(), 0u);
+    EXPECT_TRUE(WaitFor([] { return !TrayShowsAnIcon(); }, 3s));
+    EXPECT_TRUE(program.Dialogs().empty());
+}
+
+TEST_F(ProgramTest, StoredChoicesComeBackAfterARestart) {
+    {
+        Program program;
+        ASSERT_NE(program.WaitForWindow(), nullptr);
+        ::SendMessageW(program.Control("Option2"), BM_CLICK, 0, 0);
+        ::SendMessageW(program.Control("Option4"), BM_CLICK, 0, 0);
+        ::SendMessageW(program.Control("Check8"), BM_CLICK, 0, 0);
+        ::SendMessageW(program.Control("PushButton4"), BM_CLICK, 0, 0);
+        ClickRow(program, program.Control("ListView1"), 0);
+        ASSERT_TRUE(WaitFor([] { return StoredSettings()[L"OftenIndex"] == L"1"; }, 3s));
+
+        EXPECT_FALSE(Checked(program.Control("Option1")));
+        EXPECT_FALSE(Checked(program.Control("Option3")));
+        EXPECT_EQ(TextOf(program.Control("PushButton4")), L"Turn On Backup Save");
+        EXPECT_EQ(TextOf(program.Control("Frame2")), L"Auto Save is Off.");
+        // Ticking the box does not minimise now.
+        EXPECT_TRUE(::IsWindowVisible(program.MainWindow()));
+        ASSERT_TRUE(program.Close());
+    }
+    auto stored = StoredSettings();
+    EXPECT_EQ(stored[L"WhereOption"], L"2");
+    EXPECT_EQ(stored[L"Backup Option"], L"2");
+    EXPECT_EQ(stored[L"StartStopState"], L"Off");
+    EXPECT_EQ(stored[L"Minimized"], L"On");
+
+    Program program;
+    HWND window = program.WaitForWindow();
+    ASSERT_NE(window, nullptr);
+    // Start in the tray: shown, then hidden behind the icon.
+    EXPECT_TRUE(WaitFor([&] { return !::IsWindowVisible(window) && TrayShowsAnIcon(); }, 10s));
+    EXPECT_TRUE(Checked(program.Control("Option2")));
+    EXPECT_FALSE(Checked(program.Control("Option1")));
+    EXPECT_TRUE(Checked(program.Control("Option4")));
+    EXPECT_FALSE(Checked(program.Control("Option3")));
+    EXPECT_TRUE(Checked(program.Control("Check8")));
+    EXPECT_EQ(SelectedRow(program.Control("ListView1")), 0);
+    EXPECT_EQ(TextOf(program.Control("PushButton4")), L"Turn On Backup Save");
+    EXPECT_EQ(TextOf(program.Control("Frame2")), L"Auto Save is Turned Off.");
+
+    // A release of the right button over the icon brings the window back.
+    ::PostMessageW(program.TrayWindow(), kTrayCallback, 0, WM_RBUTTONUP);
+    EXPECT_TRUE(WaitFor([&] { return ::IsWindowVisible(window) != FALSE; }, 3s));
+    EXPECT_FALSE(::IsIconic(window));
+    ASSERT_TRUE(program.Close());
+    EXPECT_TRUE(program.Dialogs().empty());
+}
+
+TEST_F(ProgramTest, MinimisingHidesIntoTheTrayAndTheIconBringsItBack) {
+    Program program;
+    HWND window = program.WaitForWindow();
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(window) != FALSE; }, 5s));
+    HWND tray = program.TrayWindow();
+    ASSERT_NE(tray, nullptr);
+
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        ::PostMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        ASSERT_TRUE(WaitFor([&] { return !::IsWindowVisible(window); }, 5s));
+        EXPECT_TRUE(TrayShowsAnIcon());
+        // The balloon wait keeps handling events, so the icon works at once.
+        ::PostMessageW(tray, kTrayCallback, 0, WM_LBUTTONUP);
+        ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(window) != FALSE; }, 5s));
+        EXPECT_FALSE(::IsIconic(window));
+    }
+    // Moving over or pressing on the icon does not restore.
+    ::PostMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindowVisible(window); }, 5s));
+    ::PostMessageW(tray, kTrayCallback, 0, WM_MOUSEMOVE);
+    ::PostMessageW(tray, kTrayCallback, 0, WM_LBUTTONDOWN);
+    std::this_thread::sleep_for(300ms);
+    EXPECT_FALSE(::IsWindowVisible(window));
+
+    ASSERT_TRUE(program.Close());
+    EXPECT_TRUE(WaitFor([] { return !TrayShowsAnIcon(); }, 3s));
+}
+
+TEST_F(ProgramTest, ASecondCopyEndsSilentlyWhileTheFirstRuns) {
+    Program first;
+    ASSERT_NE(first.WaitForWindow(), nullptr);
+    Program second;
+    ASSERT_TRUE(second.Exited(10s));
+    EXPECT_EQ(second.ExitCode(), 0u);
+    EXPECT_TRUE(second.Dialogs().empty());
+    int windows = 0;
+    HWND window = nullptr;
+    while ((window = ::FindWindowExW(nullptr, window, kMainWindowClass, nullptr))) {
+        ++windows;
+    }
+    EXPECT_EQ(windows, 1);
+    EXPECT_TRUE(::IsWindowVisible(first.MainWindow()));
+}
+
+TEST_F(ProgramTest, StartupBoxWritesAndRemovesTheRunValue) {
+    Program program;
+    ASSERT_NE(program.WaitForWindow(), nullptr);
+    HWND check5 = program.Control("Check5");
+    HWND check8 = program.Control("Check8");
+    ::SendMessageW(check8, BM_CLICK, 0, 0);
+
+    ::SendMessageW(check5, BM_CLICK, 0, 0);
+    std::optional<std::wstring> value = RunValue(HKEY_LOCAL_MACHINE);
+    if (!value) {
+        value = RunValue(HKEY_CURRENT_USER);
+    }
+    ASSERT_TRUE(value.has_value());
+    EXPECT_EQ(*value, L"\"" + ProgramPath() + L"\"");
+    EXPECT_EQ(StoredSettings()[L"Windows Startup"], L"On");
+    EXPECT_TRUE(::IsWindowVisible(check8));
+
+    // Clearing it takes the value away and clears and hides the tray box with it.
+    ::SendMessageW(check5, BM_CLICK, 0, 0);
+    EXPECT_FALSE(RunValue(HKEY_LOCAL_MACHINE).has_value());
+    EXPECT_FALSE(RunValue(HKEY_CURRENT_USER).has_value());
+    EXPECT_EQ(StoredSettings()[L"Windows Startup"], L"Off");
+    EXPECT_EQ(StoredSettings()[L"Minimized"], L"Off");
+    EXPECT_FALSE(Checked(check8));
+    EXPECT_FALSE(::IsWindowVisible(check8));
+    ASSERT_TRUE(program.Close());
+}
+
+struct ButtonDialog {
+    const char* button;
+    const wchar_t* title;
+    const wchar_t* textStart;
+};
+
+class ButtonDialogTest : public ProgramTest, public ::testing::WithParamInterface<ButtonDialog> {};
+
+TEST_P(ButtonDialogTest, ShowsItsMessageBox) {
+    // View needs the history log to be absent for its message.
+    wchar_t temp[MAX_PATH] = {};
+    ::GetEnvironmentVariableW(L"TEMP", temp, MAX_PATH);
+    ::DeleteFileW((std::wstring(temp) + L"\\Stenvault.txt").c_str());
+
+    Program program;
+    ASSERT_NE(program.WaitForWindow(), nullptr);
+    // Posted: the box is modal inside the click.
+    ::PostMessageW(program.Control(GetParam().button), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitFor([&] { return !program.Dialogs().empty(); }, 5s));
+    auto seen = program.Dialogs().front();
+    EXPECT_EQ(seen.title, GetParam().title);
+    EXPECT_TRUE(seen.text.starts_with(GetParam().textStart)) << Narrow(seen.text);
+    ASSERT_TRUE(program.Close());
+    EXPECT_EQ(program.Dialogs().size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Buttons, ButtonDialogTest,
+    ::testing::Values(
+        ButtonDialog{"PushButton11", L"Stenvault", L"Questions? Please contact Team Veltrane at "},
+        ButtonDialog{"PushButton3", L"Stenvault",
+                     L"There isn't a history to view because actions have not been performed"}),
+    [](const auto& info) { return std::string(info.param.button); });
+
+}  // namespace
+}  // namespace sv::win32
