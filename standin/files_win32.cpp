@@ -75,6 +75,10 @@ void WriteWholeFile(const std::string& fullName, const std::string& content) {
     if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_DIRECTORY)) {
         Fail("save", fullName, "a folder of that name is in the way.");
     }
+    // Replacing by rename would get past the read-only mark on some systems; honour it here.
+    if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY)) {
+        Fail("save", fullName, Reason(ERROR_ACCESS_DENIED));
+    }
     UniqueFile file;
     std::wstring temporaryName;
     for (int attempt = 0; attempt < 100 && !file; ++attempt) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -443,12 +444,90 @@ INSTANTIATE_TEST_SUITE_P(
                             "a full path with a folder and a file name is needed."},
                     BadSave{L"!", "a full path with a folder and a file name is needed."}));
 
+TEST_F(Standin, SaveOverAReadOnlyFileFailsAndKeepsIt) {
+    Obj application = Start();
+    Obj document = application.Object("Documents").Object("Add", "");
+    const std::string path = InFolder(L"locked.vsd");
+    {
+        std::FILE* out = _wfopen(Widen(path).c_str(), L"wb");
+        ASSERT_NE(out, nullptr);
+        std::fputs("keep", out);
+        std::fclose(out);
+    }
+    ASSERT_TRUE(::SetFileAttributesW(Widen(path).c_str(), FILE_ATTRIBUTE_READONLY));
+    Outcome out = document.Try("SaveAs", path);
+    ::SetFileAttributesW(Widen(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(out.hr, DISP_E_EXCEPTION);
+    EXPECT_EQ(out.error, "Could not save '" + path + "': access is denied.");
+    EXPECT_EQ(std::filesystem::file_size(Widen(path)), 4u);
+    EXPECT_EQ(document.Text("Path"), "");
+}
+
 TEST_F(Standin, OpenOfAMissingFileRaises) {
     Obj application = Start();
     std::string path = InFolder(L"absent.vsd");
     Outcome out = application.Object("Documents").Try("Open", path);
     EXPECT_EQ(out.hr, DISP_E_EXCEPTION);
     EXPECT_EQ(out.error, "Could not open '" + path + "': the file does not exist.");
+}
+
+constexpr wchar_t kChildPidVariable[] = L"STANDIN_TEST_SERVER_PID_FILE";
+
+// Runs only as the child process of ServerOfAKilledClientEnds: holds an instance, reports the
+// server's process id through a file and waits to be killed.
+TEST(StandinChild, DISABLED_HoldAnInstance) {
+    ComApartment apartment;
+    wchar_t file[MAX_PATH] = {};
+    ASSERT_TRUE(::GetEnvironmentVariableW(kChildPidVariable, file, MAX_PATH));
+    Obj application = CreateServer();
+    std::string pid = std::to_string(static_cast<long>(application.Number("ProcessID")));
+    std::filesystem::path ready(file);
+    std::filesystem::path partial = ready;
+    partial += L".part";
+    {
+        std::FILE* out = _wfopen(partial.c_str(), L"wb");
+        ASSERT_NE(out, nullptr);
+        std::fputs(pid.c_str(), out);
+        std::fclose(out);
+    }
+    std::filesystem::rename(partial, ready);
+    ::Sleep(60000);
+}
+
+TEST_F(Standin, ServerOfAKilledClientEnds) {
+    std::filesystem::path pidFile = folder_ / L"server.pid";
+    ::SetEnvironmentVariableW(kChildPidVariable, pidFile.c_str());
+    wchar_t self[MAX_PATH];
+    DWORD n = ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring command = L"\"" + std::wstring(self, n) +
+                           L"\" --gtest_also_run_disabled_tests "
+                           L"--gtest_filter=StandinChild.DISABLED_HoldAnInstance";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    ASSERT_TRUE(::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                 nullptr, &startup, &info));
+    ::SetEnvironmentVariableW(kChildPidVariable, nullptr);
+    ::CloseHandle(info.hThread);
+    started_.emplace_back(info.hProcess);
+
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!std::filesystem::exists(pidFile) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ASSERT_TRUE(std::filesystem::exists(pidFile)) << "the child client never reported";
+    std::FILE* in = _wfopen(pidFile.c_str(), L"rb");
+    ASSERT_NE(in, nullptr);
+    unsigned long pid = 0;
+    EXPECT_EQ(std::fscanf(in, "%lu", &pid), 1);
+    std::fclose(in);
+    started_.emplace_back(::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid));
+    UniqueHandle& server = started_.back();
+    ASSERT_TRUE(server);
+
+    EXPECT_FALSE(Ends(server, 200));
+    ::TerminateProcess(started_[started_.size() - 2].get(), 1);
+    EXPECT_TRUE(Ends(server)) << "the server outlived its killed client";
 }
 
 class FaultKey {
