@@ -565,6 +565,104 @@ TEST_F(ProgramTest, StartupBoxWritesAndRemovesTheRunValue) {
     ASSERT_TRUE(program.Close());
 }
 
+HWND FocusOf(const Program& program) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    ::GetGUIThreadInfo(::GetWindowThreadProcessId(program.MainWindow(), nullptr), &info);
+    return info.hwndFocus;
+}
+
+// A key pressed and released on whatever has the focus, through the program's message loop.
+void PressKey(const Program& program, WPARAM key) {
+    HWND focus = FocusOf(program);
+    ::PostMessageW(focus, WM_KEYDOWN, key, 1);
+    ::PostMessageW(focus, WM_KEYUP, key, 0xC0000001);
+}
+
+std::string FocusName(const Program& program) {
+    HWND focus = FocusOf(program);
+    for (const ControlSpec& spec : kFormControls) {
+        if (program.Control(spec.name) == focus) {
+            return std::string(spec.name);
+        }
+    }
+    return "?";
+}
+
+TEST_F(ProgramTest, KeyboardMovesTopToBottomAndPressesButtons) {
+    Program program;
+    HWND window = program.WaitForWindow();
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return FocusName(program) == "PushButton4"; }, 5s));
+
+    const std::vector<std::string> order = {
+        "Option1",      "Text1",        "PushButton1", "Option3",     "Check5",
+        "Check8",       "ListView1",    "PushButton2", "PushButton3", "PushButton5",
+        "PushButton11", "PushButton12", "PushButton4"};
+    for (const std::string& next : order) {
+        PressKey(program, VK_TAB);
+        EXPECT_TRUE(WaitFor([&] { return FocusName(program) == next; }, 2s))
+            << "expected " << next << ", focus on " << FocusName(program);
+    }
+
+    // Enter presses the focused button.
+    PressKey(program, VK_RETURN);
+    EXPECT_TRUE(WaitFor(
+        [&] { return TextOf(program.Control("PushButton4")) == L"Turn On Backup Save"; }, 2s));
+    // Space as well.
+    PressKey(program, VK_SPACE);
+    EXPECT_TRUE(WaitFor(
+        [&] { return TextOf(program.Control("PushButton4")) == L"Turn Off Backup Save"; }, 2s));
+
+    // The arrow keys move inside an option group and select as they go.
+    PressKey(program, VK_TAB);
+    ASSERT_TRUE(WaitFor([&] { return FocusName(program) == "Option1"; }, 2s));
+    PressKey(program, VK_DOWN);
+    EXPECT_TRUE(WaitFor([&] { return FocusName(program) == "Option2"; }, 2s));
+    EXPECT_TRUE(WaitFor([&] { return StoredSettings()[L"WhereOption"] == L"2"; }, 2s));
+    EXPECT_FALSE(Checked(program.Control("Option1")));
+    // The selected option now carries the group's tab stop.
+    PressKey(program, VK_TAB);
+    EXPECT_TRUE(WaitFor([&] { return FocusName(program) == "Text1"; }, 2s));
+    ASSERT_TRUE(program.Close());
+}
+
+TEST_F(ProgramTest, ANewDpiRescalesEveryControl) {
+    Program program;
+    HWND window = program.WaitForWindow();
+    ASSERT_NE(window, nullptr);
+    constexpr int kDpi = 144;
+    RECT before;
+    ::GetWindowRect(window, &before);
+    // The suggested rectangle travels in the program's memory, as Windows would pass it.
+    RECT suggested{before.left, before.top, before.left + 900, before.top + 950};
+    void* remote = ::VirtualAllocEx(program.Process(), nullptr, sizeof suggested,
+                                    MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    ASSERT_NE(remote, nullptr);
+    ::WriteProcessMemory(program.Process(), remote, &suggested, sizeof suggested, nullptr);
+    ::SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(kDpi, kDpi), reinterpret_cast<LPARAM>(remote));
+    ::VirtualFreeEx(program.Process(), remote, 0, MEM_RELEASE);
+
+    RECT after;
+    ::GetWindowRect(window, &after);
+    EXPECT_EQ(after.right - after.left, 900);
+    for (const char* name : {"PushButton4", "Text1", "Check8", "ListView1", "PushButton12"}) {
+        SCOPED_TRACE(name);
+        RECT place;
+        ::GetWindowRect(program.Control(name), &place);
+        ::MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&place), 2);
+        PixelRect expected = ToPixels(ClientTwips(*FindControl(name)), kDpi);
+        EXPECT_EQ(place.left, expected.left);
+        EXPECT_EQ(place.top, expected.top);
+        EXPECT_EQ(place.right - place.left, expected.width);
+        EXPECT_EQ(place.bottom - place.top, expected.height);
+    }
+    HWND list = program.Control("ListView1");
+    EXPECT_EQ(::SendMessageW(list, LVM_GETCOLUMNWIDTH, 0, 0),
+              TwipsToPixels(kListColumnTwips, kDpi));
+    ASSERT_TRUE(program.Close());
+}
+
 struct ButtonDialog {
     const char* button;
     const wchar_t* title;
