@@ -223,7 +223,7 @@ std::string WriteDrawing(const Document& document) {
 std::vector<std::shared_ptr<Page>> ReadDrawing(std::string_view xml) {
     XmlElement root = ParseXml(xml);
     if (root.name != "VisioDocument") {
-        throw Failure("The file is not a drawing: its root element is '" + root.name + "'.");
+        throw Failure("its root element is " + root.name + ", not VisioDocument");
     }
     std::vector<std::shared_ptr<Page>> pages;
     if (const XmlElement* list = root.Child("Pages")) {
@@ -260,7 +260,7 @@ std::string WriteShapes(const std::vector<std::shared_ptr<Shape>>& shapes) {
 std::vector<Shape> ReadShapes(std::string_view xml) {
     XmlElement root = ParseXml(xml);
     if (root.name != kClipboardRoot) {
-        throw Failure("The clipboard does not hold shapes.");
+        throw Failure("its root element is " + root.name + ", not " + std::string(kClipboardRoot));
     }
     return ReadShapeList(root.Child("Shapes"));
 }

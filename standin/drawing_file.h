@@ -16,7 +16,7 @@ inline constexpr std::string_view kDrawingNamespace =
 // rectangle shapes (position, size, text).
 std::string WriteDrawing(const Document& document);
 // Pages as read back from WriteDrawing's output or another file of that schema; raises
-// sv::Failure for text that is not such a drawing.
+// sv::Failure, with a lower-case reason to quote inside a message, for anything else.
 std::vector<std::shared_ptr<Page>> ReadDrawing(std::string_view xml);
 // A saved, unchanged document at fullName holding the drawing's pages.
 std::shared_ptr<Document> ReadDocument(std::string_view xml, std::string_view fullName);

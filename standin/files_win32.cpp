@@ -5,6 +5,7 @@
 #include "common/failure.h"
 #include "common/handles_win32.h"
 #include "common/text_win32.h"
+#include "standin/drawing_file.h"
 #include "standin/text.h"
 
 namespace sv::standin::win32 {
@@ -131,6 +132,16 @@ std::string ReadWholeFile(const std::string& fullName) {
         Fail("open", fullName, Reason(::GetLastError()));
     }
     return content;
+}
+
+std::shared_ptr<Document> LoadDocument(const std::string& fullName) {
+    std::string content = ReadWholeFile(fullName);
+    try {
+        return ReadDocument(content, fullName);
+    } catch (const Failure& e) {
+        Fail("open", fullName,
+             std::string("it is not a drawing this application can read (") + e.what() + ").");
+    }
 }
 
 }  // namespace sv::standin::win32

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <memory>
 #include <string>
+
+#include "standin/model.h"
 
 namespace sv::standin::win32 {
 
@@ -9,5 +12,7 @@ namespace sv::standin::win32 {
 void WriteWholeFile(const std::string& fullName, const std::string& content);
 // Raises sv::Failure with a plain description when the file cannot be read.
 std::string ReadWholeFile(const std::string& fullName);
+// A saved drawing read from a full path; raises sv::Failure with a plain description.
+std::shared_ptr<Document> LoadDocument(const std::string& fullName);
 
 }  // namespace sv::standin::win32

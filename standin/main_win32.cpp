@@ -11,7 +11,6 @@
 #include "common/com_win32.h"
 #include "common/handles_win32.h"
 #include "common/text_win32.h"
-#include "standin/drawing_file.h"
 #include "standin/files_win32.h"
 #include "standin/host_win32.h"
 #include "standin/objects_win32.h"
@@ -162,7 +161,7 @@ int RunInteractive(const std::wstring& fileName) {
         DWORD n = ::GetFullPathNameW(fileName.c_str(), 4096, full, nullptr);
         std::string name = sv::win32::Narrow(n && n < 4096 ? std::wstring(full, n) : fileName);
         try {
-            host.session().AddOpened(ReadDocument(ReadWholeFile(name), name));
+            host.session().AddOpened(LoadDocument(name));
         } catch (const std::exception& e) {
             ::MessageBoxW(nullptr, sv::win32::Widen(e.what()).c_str(), L"Visio Stand-in",
                           MB_OK | MB_ICONEXCLAMATION);

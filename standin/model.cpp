@@ -205,15 +205,6 @@ void Session::Activate(const std::shared_ptr<Document>& document) {
     }
 }
 
-std::shared_ptr<Document> Session::FindDocument(std::string_view nameOrFullName) const {
-    for (const auto& d : documents_) {
-        if (SameName(d->name(), nameOrFullName) || SameName(d->FullName(), nameOrFullName)) {
-            return d;
-        }
-    }
-    return nullptr;
-}
-
 std::shared_ptr<Window> Session::ActiveWindow() const {
     return windows_.empty() ? nullptr : windows_.back();
 }

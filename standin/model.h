@@ -113,7 +113,6 @@ class Session {
     void Activate(const std::shared_ptr<Document>& document);
 
     const std::vector<std::shared_ptr<Document>>& documents() const { return documents_; }
-    std::shared_ptr<Document> FindDocument(std::string_view nameOrFullName) const;
     std::shared_ptr<Window> ActiveWindow() const;
     std::shared_ptr<Document> ActiveDocument() const;
 

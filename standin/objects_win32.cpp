@@ -337,7 +337,13 @@ class PageObject : public DispatchObject {
         if (!xml) {
             return;
         }
-        std::vector<Shape> shapes = ReadShapes(*xml);
+        std::vector<Shape> shapes;
+        try {
+            shapes = ReadShapes(*xml);
+        } catch (const Failure& e) {
+            throw Failure(std::string("The shapes on the clipboard cannot be read (") + e.what() +
+                          ").");
+        }
         for (const Shape& s : shapes) {
             page_->AddShape(s);
         }
@@ -533,12 +539,7 @@ class DocumentsObject : public DispatchObject {
                 return d;
             }
         }
-        std::string content = ReadWholeFile(fileName);
-        try {
-            return session.AddOpened(ReadDocument(content, fileName));
-        } catch (const Failure& e) {
-            throw Failure("Could not open '" + fileName + "': " + e.what());
-        }
+        return session.AddOpened(LoadDocument(fileName));
     }
 };
 

@@ -343,10 +343,18 @@ TEST_F(Standin, CopyInOneProcessPastesInAnother) {
     window.Put("Page", "Page-1");
     window.Get("SelectAll");
     EXPECT_EQ(window.Object("Selection").Number("Count"), 2);
+
+    // Nothing of ours on the clipboard: Paste does nothing.
+    Obj targetPage = target.Object("Documents").Object("Add", "").Object("Pages").Object("Item", 1);
+    ASSERT_TRUE(::OpenClipboard(nullptr));
+    ::EmptyClipboard();
+    ::CloseClipboard();
+    targetPage.Get("Paste");
+    EXPECT_EQ(targetPage.Object("Shapes").Number("Count"), 0);
+
     window.Get("Copy");
     window.Get("DeselectAll");
     EXPECT_EQ(window.Object("Selection").Number("Count"), 0);
-
     ASSERT_TRUE(::OpenClipboard(nullptr));
     HANDLE text = ::GetClipboardData(CF_UNICODETEXT);
     std::wstring plain = text ? static_cast<const wchar_t*>(::GlobalLock(text)) : L"";
@@ -356,7 +364,6 @@ TEST_F(Standin, CopyInOneProcessPastesInAnother) {
     ::CloseClipboard();
     EXPECT_EQ(plain, L"one\r\ntwo \u65e5");
 
-    Obj targetPage = target.Object("Documents").Object("Add", "").Object("Pages").Object("Item", 1);
     targetPage.Get("Paste");
     Obj shapes = targetPage.Object("Shapes");
     ASSERT_EQ(shapes.Number("Count"), 2);
@@ -463,12 +470,23 @@ TEST_F(Standin, SaveOverAReadOnlyFileFailsAndKeepsIt) {
     EXPECT_EQ(document.Text("Path"), "");
 }
 
-TEST_F(Standin, OpenOfAMissingFileRaises) {
-    Obj application = Start();
-    std::string path = InFolder(L"absent.vsd");
-    Outcome out = application.Object("Documents").Try("Open", path);
+TEST_F(Standin, OpenOfAMissingOrForeignFileRaises) {
+    Obj documents = Start().Object("Documents");
+    std::string missing = InFolder(L"absent.vsd");
+    Outcome out = documents.Try("Open", missing);
     EXPECT_EQ(out.hr, DISP_E_EXCEPTION);
-    EXPECT_EQ(out.error, "Could not open '" + path + "': the file does not exist.");
+    EXPECT_EQ(out.error, "Could not open '" + missing + "': the file does not exist.");
+
+    std::string foreign = InFolder(L"notes.vsd");
+    std::FILE* file = _wfopen(Widen(foreign).c_str(), L"wb");
+    ASSERT_NE(file, nullptr);
+    std::fputs("<html><body/></html>", file);
+    std::fclose(file);
+    out = documents.Try("Open", foreign);
+    EXPECT_EQ(out.hr, DISP_E_EXCEPTION);
+    EXPECT_EQ(out.error.rfind("Could not open '" + foreign + "': it is not a drawing", 0), 0u)
+        << out.error;
+    EXPECT_EQ(documents.Number("Count"), 0);
 }
 
 constexpr wchar_t kChildPidVariable[] = L"STANDIN_TEST_SERVER_PID_FILE";

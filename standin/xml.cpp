@@ -64,8 +64,7 @@ class Parser {
 
   private:
     [[noreturn]] void Fail(const std::string& what) {
-        throw Failure("The file is not a readable drawing (" + what + " at offset " +
-                      std::to_string(pos_) + ").");
+        throw Failure("malformed XML: " + what + " at offset " + std::to_string(pos_));
     }
 
     bool Peek(std::string_view t) const { return s_.substr(pos_, t.size()) == t; }
