@@ -251,9 +251,17 @@ void Host::Paint(HWND hwnd) {
         ::SetDCPenColor(dc, RGB(0, 120, 215));
         ::Rectangle(dc, r.left, r.top, r.right + 1, r.bottom + 1);
         ::SelectObject(dc, pen);
+        // Centred both ways: measure the wrapped text first, since DT_VCENTER needs one line.
         std::wstring text = Widen(shape->text);
-        ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r,
-                    DT_CENTER | DT_VCENTER | DT_WORDBREAK | DT_NOPREFIX);
+        const UINT format = DT_CENTER | DT_WORDBREAK | DT_NOPREFIX;
+        RECT measured = r;
+        ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &measured,
+                    format | DT_CALCRECT);
+        int spare = (r.bottom - r.top) - (measured.bottom - measured.top);
+        if (spare > 0) {
+            r.top += spare / 2;
+        }
+        ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, format);
     }
     ::SelectObject(dc, oldBrush);
     ::EndPaint(hwnd, &ps);

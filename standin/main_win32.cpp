@@ -11,6 +11,7 @@
 #include "common/com_win32.h"
 #include "common/handles_win32.h"
 #include "common/text_win32.h"
+#include "standin/faults_win32.h"
 #include "standin/files_win32.h"
 #include "standin/host_win32.h"
 #include "standin/objects_win32.h"

@@ -4,8 +4,6 @@
 
 #include <string>
 
-#include "standin/faults.h"
-
 namespace sv::standin::win32 {
 
 // The class this server registers under the ProgID "Visio.Application".
@@ -17,8 +15,5 @@ inline constexpr wchar_t kProgId[] = L"Visio.Application";
 // registration that names another class. 0 on success.
 int RegisterServer(const std::wstring& exePath, std::string& message);
 int UnregisterServer(std::string& message);
-
-// The faults planted for this kind of process; none when the key is absent.
-FaultTable ReadFaults(bool embedded);
 
 }  // namespace sv::standin::win32
