@@ -663,6 +663,102 @@ TEST_F(ProgramTest, ANewDpiRescalesEveryControl) {
     ASSERT_TRUE(program.Close());
 }
 
+std::wstring TempLogPath() {
+    wchar_t temp[MAX_PATH] = {};
+    ::GetEnvironmentVariableW(L"TEMP", temp, MAX_PATH);
+    return std::wstring(temp) + L"\\Stenvault.txt";
+}
+
+std::optional<std::wstring> ClipboardText() {
+    std::optional<std::wstring> text;
+    if (!::OpenClipboard(nullptr)) {
+        return text;
+    }
+    if (HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
+        if (auto* chars = static_cast<const wchar_t*>(::GlobalLock(data))) {
+            text = chars;
+            ::GlobalUnlock(data);
+        }
+    }
+    ::CloseClipboard();
+    return text;
+}
+
+TEST_F(ProgramTest, CopyPutsTheWholeLogOnTheClipboard) {
+    // Longer than an edit control takes by default, so a cut-off would show.
+    std::string log;
+    for (int line = 0; log.size() < 40000; ++line) {
+        log += "Plan.vsdx was backup saved as C:\\Backups\\Plan " + std::to_string(line) +
+               ".vsd at 12/7/2021 1:05:09 PM\r\n";
+    }
+    {
+        UniqueFile file(::CreateFileW(TempLogPath().c_str(), GENERIC_WRITE, 0, nullptr,
+                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(file);
+        DWORD written = 0;
+        ::WriteFile(file.get(), log.data(), static_cast<DWORD>(log.size()), &written, nullptr);
+    }
+    if (::OpenClipboard(nullptr)) {
+        ::EmptyClipboard();
+        ::CloseClipboard();
+    }
+
+    Program program;
+    ASSERT_NE(program.WaitForWindow(), nullptr);
+    ::SendMessageW(program.Control("PushButton5"), BM_CLICK, 0, 0);
+    std::optional<std::wstring> copied;
+    EXPECT_TRUE(WaitFor([&] { return (copied = ClipboardText()).has_value(); }, 3s));
+    EXPECT_EQ(Narrow(copied.value_or(L"")), log);
+    EXPECT_TRUE(program.Dialogs().empty());
+    ASSERT_TRUE(program.Close());
+    ::DeleteFileW(TempLogPath().c_str());
+}
+
+// The colour on screen at a point given in twips of the window's client area.
+COLORREF PixelAt(HWND window, int xTwips, int yTwips) {
+    int dpi = static_cast<int>(::GetDpiForWindow(window));
+    POINT at{TwipsToPixels(xTwips, dpi), TwipsToPixels(yTwips, dpi)};
+    ::ClientToScreen(window, &at);
+    HDC screen = ::GetDC(nullptr);
+    COLORREF colour = ::GetPixel(screen, at.x, at.y);
+    ::ReleaseDC(nullptr, screen);
+    return colour;
+}
+
+class BackgroundTest : public ProgramTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(BackgroundTest, IsWhiteUnlessASkinFileIsBesideTheProgram) {
+    std::wstring program = ProgramPath();
+    std::wstring skinFolder = program.substr(0, program.find_last_of(L'\\')) + L"\\x";
+    std::wstring skinFile = skinFolder + L"\\o.cjs";
+    bool skinned = GetParam();
+    if (skinned) {
+        ::CreateDirectoryW(skinFolder.c_str(), nullptr);
+        UniqueFile file(::CreateFileW(skinFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(file);
+    }
+    Program running;
+    HWND window = running.WaitForWindow();
+    ::DeleteFileW(skinFile.c_str());
+    ::RemoveDirectoryW(skinFolder.c_str());
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(window) != FALSE; }, 5s));
+    std::this_thread::sleep_for(300ms);
+
+    COLORREF expected = skinned ? ::GetSysColor(COLOR_BTNFACE) : RGB(255, 255, 255);
+    // The window's margin, a spot inside a frame, and the far end of a check box.
+    EXPECT_EQ(PixelAt(window, 60, 60), expected);
+    EXPECT_EQ(PixelAt(window, 7000, 3800), expected);
+    const ControlSpec& check5 = *FindControl("Check5");
+    TwipRect box = ClientTwips(check5);
+    EXPECT_EQ(PixelAt(window, box.left + box.width - 60, box.top + box.height / 2), expected);
+    ASSERT_TRUE(running.Close());
+}
+
+INSTANTIATE_TEST_SUITE_P(Skin, BackgroundTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Skinned" : "Plain"; });
+
 struct ButtonDialog {
     const char* button;
     const wchar_t* title;
@@ -673,9 +769,7 @@ class ButtonDialogTest : public ProgramTest, public ::testing::WithParamInterfac
 
 TEST_P(ButtonDialogTest, ShowsItsMessageBox) {
     // View needs the history log to be absent for its message.
-    wchar_t temp[MAX_PATH] = {};
-    ::GetEnvironmentVariableW(L"TEMP", temp, MAX_PATH);
-    ::DeleteFileW((std::wstring(temp) + L"\\Stenvault.txt").c_str());
+    ::DeleteFileW(TempLogPath().c_str());
 
     Program program;
     ASSERT_NE(program.WaitForWindow(), nullptr);
