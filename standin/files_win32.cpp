@@ -62,6 +62,22 @@ class TemporaryFile {
 
 }  // namespace
 
+std::string CanonicalPath(const std::string& fileName) {
+    if (!IsFullFilePath(fileName)) {
+        return fileName;
+    }
+    std::wstring wide = Widen(fileName);
+    std::wstring full(::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr), L'\0');
+    DWORD n = full.empty() ? 0
+                           : ::GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()),
+                                                full.data(), nullptr);
+    if (n == 0 || n >= full.size()) {
+        return fileName;
+    }
+    full.resize(n);
+    return sv::win32::Narrow(full);
+}
+
 void WriteWholeFile(const std::string& fullName, const std::string& content) {
     if (!IsFullFilePath(fullName)) {
         Fail("save", fullName, "a full path with a folder and a file name is needed.");

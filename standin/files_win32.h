@@ -7,6 +7,10 @@
 
 namespace sv::standin::win32 {
 
+// A full path in its canonical form (backslashes, no "." or ".." parts); anything that is not
+// a full path comes back unchanged, to be refused by the calls below.
+std::string CanonicalPath(const std::string& fileName);
+
 // Writes content to a full path through a temporary file in the same folder, so an existing
 // file is replaced whole or left as it was. Raises sv::Failure with a plain description.
 void WriteWholeFile(const std::string& fullName, const std::string& content);

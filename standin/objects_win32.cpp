@@ -440,7 +440,7 @@ class DocumentObject : public DispatchObject {
                 call.ReturnObject(new PagesObject(host(), document_));
                 break;
             case 5: {
-                std::string fileName = call.Text(0);
+                std::string fileName = CanonicalPath(call.Text(0));
                 WriteWholeFile(fileName, WriteDrawing(*document_));
                 document_->SetLocation(fileName);
                 document_->MarkSaved();
@@ -520,7 +520,7 @@ class DocumentsObject : public DispatchObject {
                 break;
             }
             case 3:
-                call.ReturnObject(NewDocument(host(), Open(call.Text(0))));
+                call.ReturnObject(NewDocument(host(), Open(CanonicalPath(call.Text(0)))));
                 break;
             case DISPID_NEWENUM:
                 call.ReturnUnknown(

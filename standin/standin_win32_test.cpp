@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -401,9 +402,12 @@ TEST_F(Standin, SaveAsThenOpenGivesTheDrawingBack) {
     EXPECT_EQ(document.Text("Path"), InFolder(L""));
     EXPECT_TRUE(document.Get("Saved").get()->boolVal);
 
-    // Saving again replaces the file.
+    // Saving again replaces the file; the name is kept in its canonical form.
     document.Object("Pages").Object("Add");
-    document.Get("SaveAs", fileName);
+    std::string roundabout = InFolder(L"sub\\..\\Plan \u00e9t\u00e9 1.vsd");
+    std::replace(roundabout.begin(), roundabout.end(), '\\', '/');
+    document.Get("SaveAs", roundabout);
+    EXPECT_EQ(document.Text("FullName"), fileName);
 
     Obj reader = Start();
     Obj opened = reader.Object("Documents").Object("Open", fileName);
