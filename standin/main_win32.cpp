@@ -137,11 +137,11 @@ int RunEmbedded() {
     if (!apartment.ok()) {
         return 1;
     }
-    auto* factory = new ClassFactory(host);
+    ComPtr<IClassFactory> factory(new ClassFactory(host));
     DWORD cookie = 0;
-    HRESULT hr = ::CoRegisterClassObject(kStandinClsid, factory, CLSCTX_LOCAL_SERVER,
+    HRESULT hr = ::CoRegisterClassObject(kStandinClsid, factory.get(), CLSCTX_LOCAL_SERVER,
                                          REGCLS_SINGLEUSE, &cookie);
-    factory->Release();
+    factory.reset();
     if (FAILED(hr)) {
         return 1;
     }
@@ -190,7 +190,10 @@ bool IsSwitch(const std::wstring& arg, const wchar_t* name) {
 int Main() {
     int argc = 0;
     LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
-    std::vector<std::wstring> args(argv ? argv + 1 : nullptr, argv ? argv + argc : nullptr);
+    std::vector<std::wstring> args;
+    if (argv && argc > 1) {
+        args.assign(argv + 1, argv + argc);
+    }
     ::LocalFree(argv);
     std::wstring fileName;
     for (const std::wstring& arg : args) {
