@@ -30,9 +30,6 @@ using sv::win32::UniqueKey;
 using sv::win32::Variant;
 using sv::win32::Widen;
 
-Variant ToVariant(Variant&& v) {
-    return std::move(v);
-}
 Variant ToVariant(std::string_view text) {
     Variant v;
     v.get()->vt = VT_BSTR;
