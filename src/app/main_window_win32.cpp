@@ -127,6 +127,9 @@ MainWindow::~MainWindow() {
     if (window_) {
         ::KillTimer(window_.get(), kTimer1);
     }
+    // Before the font and icons it uses go.
+    copyBuffer_.reset();
+    window_.reset();
 }
 
 MainWindow::Attachment::Attachment(MainWindow& window, Form1& form) : window_(window) {
@@ -298,16 +301,16 @@ void MainWindow::PumpEvents() {
 }
 
 void MainWindow::EndProgram() {
-    Form1* form = form_;
+    // Nothing more reaches the logic: the window goes without further events.
     form_ = nullptr;
     if (window_) {
         ::KillTimer(window_.get(), kTimer1);
         timerInterval_ = 0;
+        copyBuffer_.reset();
         window_.reset();
         controls_.fill(nullptr);
     }
     ::PostQuitMessage(0);
-    form_ = form;
 }
 
 LRESULT CALLBACK MainWindow::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -486,9 +489,16 @@ void MainWindow::OnDpiChanged(int dpi, const RECT& suggested) {
     HWND window = window_.get();
     ::SetWindowPos(window, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                    suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    // The controls hold the old font until Layout hands them the new one.
+    UniqueGdiObject oldFont = std::move(font_);
     UpdateFont();
     Layout();
+    // The class keeps the old icons until it is given the new ones, which it then shares.
+    UniqueIcon oldBig = std::move(bigIcon_);
+    UniqueIcon oldSmall = std::move(smallIcon_);
     LoadIcons();
+    ::SetClassLongPtrW(window, GCLP_HICON, reinterpret_cast<LONG_PTR>(bigIcon_.get()));
+    ::SetClassLongPtrW(window, GCLP_HICONSM, reinterpret_cast<LONG_PTR>(smallIcon_.get()));
     ::SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
     ::SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
     ::InvalidateRect(window, nullptr, TRUE);
@@ -791,6 +801,14 @@ void MainWindow::LoadCustomPointer(const std::string& path) {
         throw Failure(SystemMessage(::GetLastError()));
     }
     customCursor_.reset(cursor);
+}
+
+CopyBuffer& MainWindow::HistoryBuffer() {
+    if (!copyBuffer_) {
+        // The window is gone: a buffer of its own still serves.
+        copyBuffer_.emplace(nullptr);
+    }
+    return *copyBuffer_;
 }
 
 void MainWindow::SetButtonFaceBackground() {

@@ -103,7 +103,7 @@ class MainWindow final : public FormView, public SkinHost {
     void EndProgram() override;
     void PumpEvents() override;
     SkinHost& Skin() override { return *this; }
-    CopyBuffer& HistoryBuffer() override { return *copyBuffer_; }
+    CopyBuffer& HistoryBuffer() override;
 
     // SkinHost. There is no skinning engine in this build: a skin file shows as the
     // button-face background, and the engine's calls only keep their values.

@@ -2,6 +2,7 @@
 // what it stored. Needs a display and the drawing application stand-in registered.
 #include <windows.h>
 #include <commctrl.h>
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
@@ -128,6 +129,27 @@ bool TrayShowsAnIcon() {
     return tray && ::IsWindowVisible(tray);
 }
 
+// Processes that a process started from the named executable, still running or not yet gone
+// from the system's list.
+std::vector<DWORD> ChildProcesses(DWORD parent, const wchar_t* exeName) {
+    std::vector<DWORD> children;
+    UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) {
+        return children;
+    }
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
+         more = ::Process32NextW(snapshot.get(), &entry)) {
+        if (entry.th32ParentProcessID == parent && ::lstrcmpiW(entry.szExeFile, exeName) == 0) {
+            children.push_back(entry.th32ProcessID);
+        }
+    }
+    return children;
+}
+
+constexpr wchar_t kStandInExe[] = L"visio-standin.exe";
+
 // Answers the program's message boxes from a thread of its own and remembers them.
 class DialogAnswerer {
   public:
@@ -233,18 +255,32 @@ class Program {
                 ::WaitForSingleObject(process_.get(), 5000);
             }
         }
+        // A drawing application it started and could not quit would outlive the test.
+        for (DWORD child : ChildProcesses(id_, kStandInExe)) {
+            UniqueHandle server(::OpenProcess(PROCESS_TERMINATE, FALSE, child));
+            if (server) {
+                ::TerminateProcess(server.get(), 99);
+            }
+        }
         answerer_.reset();
     }
 
     DWORD Id() const { return id_; }
     HANDLE Process() const { return process_.get(); }
 
-    // The main window once start-up has settled (the program first waits for input after its
-    // settings are on the controls); null if no window came.
+    // The main window once start-up has ended, which it does by starting the drawing
+    // application and quitting it again; null if no window came.
     HWND WaitForWindow(std::chrono::milliseconds timeout = 20s) {
-        ::WaitForInputIdle(process_.get(), static_cast<DWORD>(timeout.count()));
+        bool started = false;
+        WaitFor(
+            [&] {
+                bool running = !ChildProcesses(id_, kStandInExe).empty();
+                started = started || running;
+                return (started && !running) || Exited(0ms);
+            },
+            timeout);
         HWND found = nullptr;
-        WaitFor([&] { return (found = MainWindow()) != nullptr; }, timeout);
+        WaitFor([&] { return (found = MainWindow()) != nullptr; }, 2s);
         return found;
     }
 
@@ -489,6 +525,25 @@ TEST_F(ProgramTest, StoredChoicesComeBackAfterARestart) {
     EXPECT_FALSE(::IsIconic(window));
     ASSERT_TRUE(program.Close());
     EXPECT_TRUE(program.Dialogs().empty());
+}
+
+TEST_F(ProgramTest, AStoredRowOutsideTheListIsReportedAndStartUpGoesOn) {
+    StoreSetting(L"OftenIndex", L"11");
+    Program program;
+    HWND window = program.WaitForWindow();
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return !program.Dialogs().empty(); }, 5s));
+    auto report = program.Dialogs().front();
+    EXPECT_EQ(report.title, L"Application Error");
+    EXPECT_NE(report.text.find(L"in Quorvel2021/08/31.Form1.Form_Load at line 172"),
+              std::wstring::npos)
+        << Narrow(report.text);
+    // Start-up went on past the report: the countdown runs and the icon is there.
+    EXPECT_TRUE(WaitFor([&] { return ::IsWindowVisible(window) && TrayShowsAnIcon(); }, 5s));
+    EXPECT_EQ(TextOf(program.Control("PushButton4")), L"Turn Off Backup Save");
+    EXPECT_EQ(SelectedRow(program.Control("ListView1")), -1);
+    ASSERT_TRUE(program.Close());
+    EXPECT_EQ(program.Dialogs().size(), 1u);
 }
 
 TEST_F(ProgramTest, MinimisingHidesIntoTheTrayAndTheIconBringsItBack) {
