@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# The main job: build Stenvault, start it under Wine beside the stand-in drawing application
+# holding a three-page drawing, wait for the first timed backup (the 30-second row), print the
+# backup's path and the history log, and save a screenshot of the main window.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+cmake --preset windows >/dev/null
+cmake --build --preset windows --target stenvault visio-standin
+if [ -n "${DISPLAY:-}" ]; then
+    bash scripts/demo-run.sh
+else
+    xvfb-run -a -s "-screen 0 1280x1024x24" bash scripts/demo-run.sh
+fi
