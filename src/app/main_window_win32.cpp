@@ -392,6 +392,14 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_ACTIVATE:
             OnActivate(LOWORD(wParam) != WA_INACTIVE);
             return 0;
+        case WM_SETTINGCHANGE:
+            if (wParam == SPI_SETNONCLIENTMETRICS) {
+                // The user picked another message font.
+                UniqueGdiObject oldFont = std::move(font_);
+                UpdateFont();
+                Layout();
+            }
+            break;
         case WM_DPICHANGED:
             OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
             return 0;
