@@ -345,8 +345,8 @@ int SelectedRow(HWND list) {
 }
 
 // Clicks a row of the program's list with the mouse: the row's place comes from the list
-// itself, through a buffer in the program's memory.
-void ClickRow(const Program& program, HWND list, int row) {
+// itself, through a buffer in the program's memory. Past the column is blank space.
+void ClickRow(const Program& program, HWND list, int row, bool pastTheColumn = false) {
     void* remote = ::VirtualAllocEx(program.Process(), nullptr, sizeof(RECT),
                                     MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
     ASSERT_NE(remote, nullptr);
@@ -357,7 +357,10 @@ void ClickRow(const Program& program, HWND list, int row) {
     ::ReadProcessMemory(program.Process(), remote, &bounds, sizeof bounds, nullptr);
     ::VirtualFreeEx(program.Process(), remote, 0, MEM_RELEASE);
     ASSERT_GT(bounds.bottom, bounds.top);
-    LPARAM at = MAKELPARAM((bounds.left + bounds.right) / 2, (bounds.top + bounds.bottom) / 2);
+    RECT client;
+    ::GetClientRect(list, &client);
+    int x = pastTheColumn ? client.right - 4 : (bounds.left + bounds.right) / 2;
+    LPARAM at = MAKELPARAM(x, (bounds.top + bounds.bottom) / 2);
     ::PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
     ::PostMessageW(list, WM_LBUTTONUP, 0, at);
 }
@@ -488,8 +491,14 @@ TEST_F(ProgramTest, StoredChoicesComeBackAfterARestart) {
         ::SendMessageW(program.Control("Option4"), BM_CLICK, 0, 0);
         ::SendMessageW(program.Control("Check8"), BM_CLICK, 0, 0);
         ::SendMessageW(program.Control("PushButton4"), BM_CLICK, 0, 0);
-        ClickRow(program, program.Control("ListView1"), 0);
+        HWND list = program.Control("ListView1");
+        ClickRow(program, list, 0);
         ASSERT_TRUE(WaitFor([] { return StoredSettings()[L"OftenIndex"] == L"1"; }, 3s));
+        // A click on blank space keeps the chosen row rather than leaving no interval.
+        ClickRow(program, list, 3, true);
+        std::this_thread::sleep_for(300ms);
+        EXPECT_EQ(SelectedRow(list), 0);
+        EXPECT_EQ(StoredSettings()[L"OftenIndex"], L"1");
 
         EXPECT_FALSE(Checked(program.Control("Option1")));
         EXPECT_FALSE(Checked(program.Control("Option3")));
