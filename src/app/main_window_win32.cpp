@@ -343,7 +343,7 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             return 0;
         case WM_NOTIFY:
-            return OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
+            return OnNotify(*reinterpret_cast<NMHDR*>(lParam));
         case WM_TIMER:
             if (wParam == kTimer1 && form_) {
                 form_->Timer1_Timer();
@@ -456,10 +456,13 @@ void MainWindow::OnCommand(int id, int code) {
     }
 }
 
-LRESULT MainWindow::OnNotify(const NMHDR& header) {
+LRESULT MainWindow::OnNotify(NMHDR& header) {
     HWND list = Control("ListView1");
     if (header.hwndFrom != list) {
         return 0;
+    }
+    if (header.code == NM_CUSTOMDRAW) {
+        return DrawListItem(reinterpret_cast<NMLVCUSTOMDRAW&>(header));
     }
     if (header.code == LVN_ITEMCHANGED) {
         const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
@@ -477,6 +480,20 @@ LRESULT MainWindow::OnNotify(const NMHDR& header) {
         form_->ListView1_Click();
     }
     return 0;
+}
+
+LRESULT MainWindow::DrawListItem(NMLVCUSTOMDRAW& draw) {
+    if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) {
+        return CDRF_NOTIFYITEMDRAW;
+    }
+    // The chosen interval stays plainly marked while another control has the focus.
+    if (draw.nmcd.dwDrawStage == CDDS_ITEMPREPAINT && (draw.nmcd.uItemState & CDIS_SELECTED) &&
+        ::GetFocus() != draw.nmcd.hdr.hwndFrom) {
+        draw.nmcd.uItemState &= ~CDIS_SELECTED;
+        draw.clrText = ::GetSysColor(COLOR_HIGHLIGHTTEXT);
+        draw.clrTextBk = ::GetSysColor(COLOR_HIGHLIGHT);
+    }
+    return CDRF_DODEFAULT;
 }
 
 bool MainWindow::OnSetCursor(HWND over, int hitTest) {

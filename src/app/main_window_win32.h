@@ -1,6 +1,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <array>
 #include <cstdint>
@@ -118,7 +119,8 @@ class MainWindow final : public FormView, public SkinHost {
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnCommand(int id, int code);
-    LRESULT OnNotify(const NMHDR& header);
+    LRESULT OnNotify(NMHDR& header);
+    LRESULT DrawListItem(NMLVCUSTOMDRAW& draw);
     bool OnSetCursor(HWND over, int hitTest);
     void OnDpiChanged(int dpi, const RECT& suggested);
     void OnActivate(bool active);
