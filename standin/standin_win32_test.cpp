@@ -538,13 +538,14 @@ TEST_F(Standin, ServerOfAKilledClientEnds) {
     std::FILE* in = _wfopen(pidFile.c_str(), L"rb");
     ASSERT_NE(in, nullptr);
     unsigned long pid = 0;
-    EXPECT_EQ(std::fscanf(in, "%lu", &pid), 1);
+    int read = std::fscanf(in, "%lu", &pid);
     std::fclose(in);
+    ASSERT_EQ(read, 1) << "no process id in the child's report";
     started_.emplace_back(::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid));
     UniqueHandle& server = started_.back();
-    ASSERT_TRUE(server);
+    ASSERT_TRUE(server) << "server " << pid << " is already gone";
 
-    EXPECT_FALSE(Ends(server, 200));
+    ASSERT_FALSE(Ends(server, 200)) << "the server ended while its client was alive";
     ::TerminateProcess(started_[started_.size() - 2].get(), 1);
     EXPECT_TRUE(Ends(server)) << "the server outlived its killed client";
 }
