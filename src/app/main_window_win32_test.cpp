@@ -15,10 +15,13 @@
 #include <thread>
 #include <vector>
 
+#include "app/form1.h"
 #include "app/main_window_win32.h"
 #include "app/window_layout.h"
 #include "common/handles_win32.h"
+#include "common/system_win32.h"
 #include "common/text_win32.h"
+#include "settings/memory_settings_store.h"
 
 namespace sv::win32 {
 namespace {
@@ -854,6 +857,118 @@ INSTANTIATE_TEST_SUITE_P(
         ButtonDialog{"PushButton3", L"Stenvault",
                      L"There isn't a history to view because actions have not been performed"}),
     [](const auto& info) { return std::string(info.param.button); });
+
+// The window in this process, with the logic attached and everything outside it faked.
+class InProcessWindow : public ::testing::Test {
+  protected:
+    struct QuietDialogs : Dialogs {
+        int MessageBox(const std::string&, const std::string&, unsigned) override {
+            return mb::kIdOk;
+        }
+        std::string BrowseForFolder(WindowHandle, const std::string&, const std::string&) override {
+            return "";
+        }
+    };
+    struct NoLauncher : Launcher {
+        void Start(const std::string&, WindowShow) override {}
+    };
+    struct FixedRandom : RandomSource {
+        double SeededDraw() override { return 0.5; }
+    };
+    struct NoEnvironment : Environment {
+        std::optional<std::string> Variable(const std::string&) override { return "C:\\Temp"; }
+    };
+    struct FixedFolders : ShellFolders {
+        std::optional<std::string> SpecialFolderPath(int) override { return "C:\\Desk"; }
+    };
+    struct SilentTray : TrayShell {
+        bool Notify(std::uint32_t, const TrayIconRecord&) override { return true; }
+        void HookWindow(cSysTray&) override {}
+        void UnhookWindow() override {}
+        bool PumpEvents(std::int64_t) override { return true; }
+        // Each look at the clock finds a second gone, so a balloon wait ends at once.
+        std::int64_t MonotonicMilliseconds() override { return now += 1000; }
+        std::int64_t now = 0;
+    };
+    struct NoRegistry : Registry {
+        std::optional<Key> Open(RegistryRoot, const std::string&, std::uint32_t) override {
+            return std::nullopt;
+        }
+        bool SetString(Key, const std::string&, const std::string&) override { return false; }
+        bool DeleteValue(Key, const std::string&) override { return false; }
+        void Close(Key) override {}
+    };
+
+    void SetUp() override {
+        form_.emplace(window_,
+                      Form1Services{settings_, dialogs_, files_, launcher_, random_, environment_,
+                                    folders_, tray_, [] {}, [](const std::string&) { return true; },
+                                    registry_, "C:\\Program\\stenvault.exe"});
+        attached_.emplace(window_, *form_);
+        form_->Form_Load();
+    }
+    void TearDown() override {
+        attached_.reset();
+        form_.reset();
+    }
+
+    // What the window does when the mouse moves over one of its controls.
+    HCURSOR PointerOver(std::string_view name) {
+        HWND over =
+            name == "Form" ? window_.Window() : ::GetDlgItem(window_.Window(), ControlId(name));
+        ::SendMessageW(window_.Window(), WM_SETCURSOR, reinterpret_cast<WPARAM>(over),
+                       MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+        return ::GetCursor();
+    }
+
+    MemorySettingsStore settings_;
+    QuietDialogs dialogs_;
+    Win32FileSystem files_;
+    NoLauncher launcher_;
+    FixedRandom random_;
+    NoEnvironment environment_;
+    FixedFolders folders_;
+    SilentTray tray_;
+    NoRegistry registry_;
+    MainWindow window_{::GetModuleHandleW(nullptr)};
+    std::optional<Form1> form_;
+    std::optional<MainWindow::Attachment> attached_;
+};
+
+TEST_F(InProcessWindow, PointerIsAHandOverButtonsAndAnArrowOverTheSurfaces) {
+    HCURSOR hand = ::LoadCursorA(nullptr, IDC_HAND);
+    HCURSOR arrow = ::LoadCursorA(nullptr, IDC_ARROW);
+    EXPECT_EQ(PointerOver("PushButton2"), hand);
+    EXPECT_EQ(window_.MousePointer(), Pointer::Custom);
+    // Option buttons leave the pointer as it was.
+    EXPECT_EQ(PointerOver("Option3"), hand);
+    EXPECT_EQ(PointerOver("ListView1"), arrow);
+    EXPECT_EQ(PointerOver("PushButton12"), hand);
+    EXPECT_EQ(PointerOver("Text1"), arrow);
+    EXPECT_EQ(PointerOver("PushButton1"), hand);
+    EXPECT_EQ(PointerOver("Form"), arrow);
+    EXPECT_EQ(window_.MousePointer(), Pointer::Default);
+
+    // Busy stays busy wherever the mouse goes.
+    window_.SetMousePointer(Pointer::Busy);
+    HCURSOR busy = ::LoadCursorA(nullptr, IDC_WAIT);
+    EXPECT_EQ(PointerOver("PushButton4"), busy);
+    EXPECT_EQ(PointerOver("Frame1"), busy);
+    EXPECT_EQ(window_.MousePointer(), Pointer::Busy);
+}
+
+TEST_F(InProcessWindow, AHiddenMinimisedWindowComesBackRestoredOnlyWhenShown) {
+    HWND window = window_.Window();
+    // Minimising goes through the logic: hidden, state set back to normal, not shown.
+    window_.SetWindowState(WindowState::Minimized);
+    EXPECT_FALSE(::IsWindowVisible(window));
+    EXPECT_EQ(window_.GetWindowState(), WindowState::Normal);
+    EXPECT_TRUE(form_->HiddenToTray());
+    form_->cSysTray1_MouseUp();
+    EXPECT_TRUE(::IsWindowVisible(window));
+    EXPECT_FALSE(::IsIconic(window));
+    EXPECT_FALSE(form_->HiddenToTray());
+}
 
 }  // namespace
 }  // namespace sv::win32
