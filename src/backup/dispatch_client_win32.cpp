@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <map>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -50,6 +51,8 @@ struct Connection {
     std::shared_ptr<CallStats> stats;
     // Key: object kind, member and named-argument names, separated by '\n'.
     std::map<std::string, std::vector<DISPID>> ids;
+    // Parameterised properties that take no direct put: written through their object.
+    std::set<std::string> putThroughObject;
     bool lost = false;
     std::string lostDescription;
 };
@@ -117,7 +120,21 @@ class DispatchObject : public AutomationObject {
                       ChildKind(member));
     }
     void Put(std::string_view member, const Arg& value, const Args& args) override {
-        PutById(Ids(member, {}).front(), value, args);
+        DISPID id = Ids(member, {}).front();
+        if (args.empty()) {
+            PutById(id, value, args);
+            return;
+        }
+        // sheet.Cells("X") = v in one call where the server allows it; otherwise, as late-bound
+        // callers do, fetch the object and write its default member.
+        const std::string key = kind_ + "\n" + std::string(member);
+        if (!connection_->putThroughObject.count(key)) {
+            if (PutById(id, value, args, true)) {
+                return;
+            }
+            connection_->putThroughObject.insert(key);
+        }
+        Get(member, args).TakeObject()->PutDefault(value);
     }
     Value Call(std::string_view member, const Args& args, const NamedArgs& named) override {
         std::vector<std::string> names;
@@ -193,7 +210,8 @@ class DispatchObject : public AutomationObject {
         return ids;
     }
 
-    void PutById(DISPID id, const Arg& value, const Args& args) {
+    // False, when allowed, for a server that takes no put with these arguments.
+    bool PutById(DISPID id, const Arg& value, const Args& args, bool mayRefuse = false) {
         // The new value goes first in rgvarg, marked as the DISPID_PROPERTYPUT argument.
         VariantArray variants(args.size() + 1);
         ToVariant(value, variants[0]);
@@ -202,7 +220,7 @@ class DispatchObject : public AutomationObject {
         }
         DISPID putId = DISPID_PROPERTYPUT;
         DISPPARAMS params{variants.data(), &putId, variants.size(), 1};
-        Send(id, DISPATCH_PROPERTYPUT, params, nullptr);
+        return Send(id, DISPATCH_PROPERTYPUT, params, nullptr, mayRefuse);
     }
 
     Value Invoke(DISPID id, WORD flags, const Args& args,
@@ -224,7 +242,7 @@ class DispatchObject : public AutomationObject {
         return FromVariant(*result.get(), connection_, std::move(childKind));
     }
 
-    void Send(DISPID id, WORD flags, DISPPARAMS& params, VARIANT* result) {
+    bool Send(DISPID id, WORD flags, DISPPARAMS& params, VARIANT* result, bool mayRefuse = false) {
         ThrowIfLost();
         EXCEPINFO info{};
         UINT argError = 0;
@@ -232,7 +250,11 @@ class DispatchObject : public AutomationObject {
         HRESULT hr = dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result,
                                        &info, &argError);
         if (SUCCEEDED(hr)) {
-            return;
+            return true;
+        }
+        if (mayRefuse && (hr == DISP_E_MEMBERNOTFOUND || hr == DISP_E_BADPARAMCOUNT ||
+                          hr == DISP_E_PARAMNOTOPTIONAL)) {
+            return false;
         }
         if (hr != DISP_E_EXCEPTION) {
             Fail(hr, HresultText(hr));

@@ -10,6 +10,7 @@ namespace sv::backup::win32 {
 namespace {
 
 using testing::PlantedFaults;
+using testing::QuitQuietly;
 using testing::RecordingDialogs;
 using testing::StandinProcessCount;
 using testing::UserInstance;
@@ -70,7 +71,7 @@ TEST_F(DispatchClientTest, MembersAreLookedUpOncePerKindAndValuesRoundTrip) {
     EXPECT_EQ(page->Get("Background").Scalar(), Arg(true));
     EXPECT_FALSE(document->Get("Saved").Scalar() == Arg(true));
     EXPECT_TRUE(app->Get("ActiveWindow").IsObject());
-    app->Call("Quit");
+    EXPECT_TRUE(QuitQuietly(*app));
 }
 
 TEST_F(DispatchClientTest, ApplicationErrorsCarryTheirDescription) {
@@ -88,7 +89,7 @@ TEST_F(DispatchClientTest, ApplicationErrorsCarryTheirDescription) {
     }
     EXPECT_THROW(app->Get("NoSuchMember"), Failure);
     EXPECT_FALSE(app->Lost());
-    app->Call("Quit");
+    EXPECT_TRUE(QuitQuietly(*app));
 }
 
 TEST_F(DispatchClientTest, AnInstanceThatDiesIsReportedAsLost) {

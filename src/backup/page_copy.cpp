@@ -52,7 +52,7 @@ void CopyPage(Dialogs& dialogs, AutomationObject& sourceApp, AutomationObject* s
             step(label, [&] {
                 const Args name{std::string(cell)};
                 Value value = sourceSheet->GetObj("Cells", name)->GetDefault();
-                targetSheet->GetObj("Cells", name)->PutDefault(value.AsArg());
+                targetSheet->Put("Cells", value.AsArg(), name);
             });
         }
     }

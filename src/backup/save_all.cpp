@@ -175,7 +175,16 @@ void BackupEngine::Run() {
     }
     if (temporary.Usable()) {
         temporary.quitAsked = true;
-        proc.Do(166, [&] { temporary.app->Call("Quit"); });
+        proc.Do(166, [&] {
+            try {
+                temporary.app->Call("Quit");
+            } catch (...) {
+                // An instance that ended before it could answer has quit all the same.
+                if (!temporary.app->Lost()) {
+                    throw;
+                }
+            }
+        });
     }
 
     backup.reset();

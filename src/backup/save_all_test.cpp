@@ -259,6 +259,15 @@ TEST_F(SaveAllTest, TemporaryInstanceEndingMidRunStopsTheCopyAndTheNextRunWorks)
     EXPECT_TRUE(temp(1).quit);
 }
 
+TEST_F(SaveAllTest, InstanceEndingWhileItQuitsIsNotAFailure) {
+    visio.User().AddDrawing("Plan.vsd", "C:\\Plans\\", 1);
+    visio.startedFaults["Quit"] = "exit";
+    engine.SaveAll();
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_NE(Log(), "");
+    ExpectCleanEnd();
+}
+
 TEST_F(SaveAllTest, UserInstanceEndingMidRunStillQuitsTheTemporaryOne) {
     visio.User().AddDrawing("Plan.vsd", "C:\\Plans\\", 3);
     visio.running->SetFault("SelectAll", "exit");

@@ -8,6 +8,7 @@
 #include "backup/testing/fakes.h"
 #include "backup/testing/reports.h"
 #include "backup/testing/standin_win32.h"
+#include "common/failure.h"
 
 namespace sv::backup {
 namespace {
@@ -17,6 +18,7 @@ using testing::FakeClock;
 using testing::FileExistsUtf8;
 using testing::MemoryFiles;
 using testing::PlantedFaults;
+using testing::QuitQuietly;
 using testing::RecordingDialogs;
 using testing::Reports;
 using testing::ScratchFolder;
@@ -156,7 +158,8 @@ TEST_F(SaveAllWineTest, BacksUpTheActiveDrawingEndToEnd) {
         EXPECT_EQ(copied[i].texts, before[i].texts) << "page " << i + 1;
     }
     EXPECT_EQ(backup->GetObj("Pages")->GetObj("Item", {3})->Get("Background").Scalar(), Arg(false));
-    reader->Call("Quit");
+    backup.reset();
+    EXPECT_TRUE(QuitQuietly(*reader));
 }
 
 TEST_F(SaveAllWineTest, FailingMemberInTheTemporaryInstanceIsReportedAndTheRunGoesOn) {

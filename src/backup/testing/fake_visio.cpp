@@ -77,6 +77,14 @@ class FakeObject : public AutomationObject {
             instance_->allSelected = false;
             return;
         }
+        if (kind_ == Kind::Sheet && Is(member, "Cells")) {
+            std::string name = TextArg(args, 0);
+            if (!page_->cells.count(name)) {
+                throw Failure("Unexpected end of file.");
+            }
+            page_->cells[name] = value;
+            return;
+        }
         if (kind_ == Kind::Page && Is(member, "Background")) {
             page_->background = std::get<bool>(value);
             return;

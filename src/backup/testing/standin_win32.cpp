@@ -2,6 +2,8 @@
 
 #include <tlhelp32.h>
 
+#include <cstdio>
+
 #include "common/text_win32.h"
 
 #ifndef SV_STANDIN_EXE
@@ -71,6 +73,10 @@ int WaitForStandinCount(int n, DWORD timeoutMs) {
     while (count != n && ::GetTickCount() - start < timeoutMs) {
         ::Sleep(50);
         count = StandinProcessCount();
+    }
+    if (count != n && ::GetEnvironmentVariableW(L"H2_DEBUG_WAIT", nullptr, 0)) {
+        std::fprintf(stderr, "standin processes left: %d, waiting\n", count);
+        ::Sleep(600000);
     }
     return count;
 }
@@ -156,6 +162,15 @@ ScratchFolder::~ScratchFolder() {
 
 bool FileExistsUtf8(const std::string& path) {
     return ::GetFileAttributesW(sv::win32::Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool QuitQuietly(AutomationObject& app) {
+    try {
+        app.Call("Quit");
+    } catch (...) {
+        return app.Lost();
+    }
+    return true;
 }
 
 }  // namespace sv::backup::testing

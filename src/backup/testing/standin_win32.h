@@ -66,4 +66,7 @@ class ScratchFolder {
 
 bool FileExistsUtf8(const std::string& path);
 
+// Quit that accepts an instance ending before its answer arrives; false on any other failure.
+bool QuitQuietly(AutomationObject& app);
+
 }  // namespace sv::backup::testing

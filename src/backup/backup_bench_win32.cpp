@@ -1,0 +1,139 @@
+// Cross-process cost of a backup run against the stand-in: calls and time per copied page.
+// Runs the same backup of a 1-page and a 20-page drawing; the difference is the pages' share.
+#include "backup/dispatch_client_win32.h"
+
+#include <cstdio>
+
+#include "backup/save_all.h"
+#include "backup/testing/fakes.h"
+#include "backup/testing/standin_win32.h"
+
+namespace sv::backup {
+namespace {
+
+struct Choices : BackupChoices {
+    bool SameFolderSelected() override { return false; }
+    bool FixedFolderSelected() override { return true; }
+    std::string FolderText() override { return folder; }
+    NamingMode Naming() override { return NamingMode::Overwrite; }
+    WindowHandle Owner() override { return 0; }
+    std::string folder;
+};
+
+struct Sample {
+    double seconds = 0;
+    win32::CallStats stats;
+    int reports = 0;
+};
+
+double Now() {
+    LARGE_INTEGER counter, frequency;
+    ::QueryPerformanceCounter(&counter);
+    ::QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+Sample Measure(int pageCount, const std::string& folder) {
+    testing::UserInstance user;
+    if (!user.ready()) {
+        std::fprintf(stderr, "the stand-in did not start\n");
+        std::exit(1);
+    }
+    win32::DispatchLink link;
+    {
+        Object app = link.AttachToVisio();
+        app->GetObj("Documents")->Call("Add", {std::string()});
+        Object pages = app->GetObj("ActiveDocument")->GetObj("Pages");
+        for (int i = 1; i <= pageCount; ++i) {
+            Object page = i == 1 ? pages->GetObj("Item", {1}) : pages->Call("Add").TakeObject();
+            for (int s = 0; s < 3; ++s) {
+                page->Call("DrawRectangle", {1.0 + s, 1.0, 2.0 + s, 2.0})
+                    .TakeObject()
+                    ->Put("Text", "shape " + std::to_string(s));
+            }
+        }
+    }
+    testing::RecordingDialogs dialogs;
+    Choices choices;
+    choices.folder = folder;
+    testing::FakeClock clock;
+    testing::EnglishLocale locale;
+    testing::MemoryFiles files;
+    BackupEngine engine(link, dialogs, choices, clock, locale, files, "C:\\log.txt", ".vsd");
+    link.ResetStats();
+    double start = Now();
+    engine.SaveAll();
+    Sample sample;
+    sample.seconds = Now() - start;
+    sample.stats = link.Stats();
+    sample.reports = static_cast<int>(dialogs.messages.size());
+    return sample;
+}
+
+// Time of one plain property read in each kind of instance.
+void Probe() {
+    testing::UserInstance user;
+    win32::DispatchLink link;
+    Object userApp = link.AttachToVisio();
+    Object tempApp = link.StartVisio();
+    for (Object* app : {&userApp, &tempApp}) {
+        (*app)->GetObj("Documents")->Call("Add", {std::string()});
+        Object sheet = (*app)
+                           ->GetObj("ActiveDocument")
+                           ->GetObj("Pages")
+                           ->GetObj("Item", {1})
+                           ->GetObj("PageSheet");
+        Object cell = sheet->GetObj("Cells", {std::string("PageWidth")});
+        double start = Now();
+        for (int i = 0; i < 200; ++i) {
+            cell->GetDefault();
+        }
+        double read = (Now() - start) / 200;
+        start = Now();
+        for (int i = 0; i < 200; ++i) {
+            cell->PutDefault(Arg(3.0));
+        }
+        double write = (Now() - start) / 200;
+        start = Now();
+        for (int i = 0; i < 200; ++i) {
+            sheet->GetObj("Cells", {std::string("PageWidth")});
+        }
+        double fetch = (Now() - start) / 200;
+        std::printf("%s: read %.2f ms, write %.2f ms, fetch+release %.2f ms\n",
+                    app == &userApp ? "user" : "temporary", read * 1000, write * 1000,
+                    fetch * 1000);
+    }
+    tempApp->Call("Quit");
+}
+
+int Run(bool probe) {
+    sv::win32::ComApartment apartment;
+    if (probe) {
+        Probe();
+        return 0;
+    }
+    testing::ScratchFolder folder("h2 bench");
+    const int pages = 20;
+    Sample one = Measure(1, folder.path());
+    Sample many = Measure(pages, folder.path());
+    auto report = [](const char* what, const Sample& s) {
+        std::printf("%-10s %7.3f s  %6llu Invoke  %4llu GetIDsOfNames  %d reports\n", what,
+                    s.seconds, static_cast<unsigned long long>(s.stats.invokes),
+                    static_cast<unsigned long long>(s.stats.lookups), s.reports);
+    };
+    report("1 page", one);
+    report("20 pages", many);
+    double calls = static_cast<double>((many.stats.invokes + many.stats.lookups) -
+                                       (one.stats.invokes + one.stats.lookups)) /
+                   (pages - 1);
+    double perPage = (many.seconds - one.seconds) / (pages - 1);
+    std::printf("per copied page: %.1f cross-process calls, %.1f ms\n", calls, perPage * 1000);
+    return 0;
+}
+
+}  // namespace
+}  // namespace sv::backup
+
+int main(int argc, char** argv) {
+    return sv::backup::Run(argc > 1 && std::string(argv[1]) == "probe");
+}
