@@ -212,6 +212,17 @@ bool Ends(const UniqueHandle& process, DWORD ms = 10000) {
     return process && ::WaitForSingleObject(process.get(), ms) == WAIT_OBJECT_0;
 }
 
+// The desktop's clipboard manager may hold the clipboard for a moment after a change.
+bool OpenClipboardPatiently() {
+    for (int attempt = 0; attempt < 40; ++attempt) {
+        if (::OpenClipboard(nullptr)) {
+            return true;
+        }
+        ::Sleep(25);
+    }
+    return false;
+}
+
 class Standin : public testing::Test {
   protected:
     void SetUp() override {
@@ -344,7 +355,7 @@ TEST_F(Standin, CopyInOneProcessPastesInAnother) {
 
     // Nothing of ours on the clipboard: Paste does nothing.
     Obj targetPage = target.Object("Documents").Object("Add", "").Object("Pages").Object("Item", 1);
-    ASSERT_TRUE(::OpenClipboard(nullptr));
+    ASSERT_TRUE(OpenClipboardPatiently());
     ::EmptyClipboard();
     ::CloseClipboard();
     targetPage.Get("Paste");
@@ -353,7 +364,7 @@ TEST_F(Standin, CopyInOneProcessPastesInAnother) {
     window.Get("Copy");
     window.Get("DeselectAll");
     EXPECT_EQ(window.Object("Selection").Number("Count"), 0);
-    ASSERT_TRUE(::OpenClipboard(nullptr));
+    ASSERT_TRUE(OpenClipboardPatiently());
     HANDLE text = ::GetClipboardData(CF_UNICODETEXT);
     std::wstring plain = text ? static_cast<const wchar_t*>(::GlobalLock(text)) : L"";
     if (text) {
