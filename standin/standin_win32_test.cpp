@@ -651,8 +651,31 @@ TEST_F(Standin, HandStartedCopyIsFoundAsTheRunningApplication) {
     EXPECT_EQ(application.Object("ActiveDocument").Text("Name"), "Site \xE6\x97\xA5.vsd");
     EXPECT_EQ(application.Object("ActiveWindow").Object("Page").Text("Name"), "Page-1");
     EXPECT_TRUE(application.Get("Visible").get()->boolVal);
-    application.Get("Quit");
+    application.reset();
+    running.reset();
+
+    // Closing its window ends the user's copy and takes it out of the running object table.
+    struct Search {
+        DWORD pid;
+        HWND found;
+    } search{info.dwProcessId, nullptr};
+    ::EnumWindows(
+        [](HWND hwnd, LPARAM data) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(data);
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(hwnd, &owner);
+            if (owner == s->pid && ::IsWindowVisible(hwnd)) {
+                s->found = hwnd;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    ASSERT_NE(search.found, nullptr);
+    ::PostMessageW(search.found, WM_CLOSE, 0, 0);
     EXPECT_TRUE(Ends(process));
+    HRESULT hr = ::GetActiveObject(kStandinClsid, nullptr, running.put());
+    EXPECT_TRUE(FAILED(hr) || !running);
 }
 
 class ForeignRegistration : public Standin {
