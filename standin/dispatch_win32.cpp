@@ -64,7 +64,7 @@ Call::Call(const Member& member, WORD flags, const DISPPARAMS* params, VARIANT* 
     }
     const UINT named = params->cNamedArgs;
     const UINT total = params->cArgs;
-    if (named > total || (named && !params->rgdispidNamedArgs)) {
+    if (named > total || (named && !params->rgdispidNamedArgs) || (total && !params->rgvarg)) {
         throw Failure("The call's arguments are malformed.");
     }
     auto place = [&](size_t index, const VARIANT& v) {
