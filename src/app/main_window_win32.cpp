@@ -37,8 +37,8 @@ struct WindowKind {
     DWORD exStyle;
 };
 
-WindowKind KindOf(const ControlSpec& spec) {
-    switch (spec.kind) {
+WindowKind KindOf(const ControlSpec& entry) {
+    switch (entry.kind) {
         case ControlKind::PushButton:
             return {WC_BUTTONW, BS_PUSHBUTTON, 0};
         case ControlKind::Frame:
@@ -174,9 +174,9 @@ void MainWindow::UpdateFont() {
 void MainWindow::CreateControls() {
     HWND parent = window_.get();
     for (std::size_t i = 0; i < kFormControls.size(); ++i) {
-        const ControlSpec& spec = kFormControls[i];
-        PixelRect px = ToPixels(ClientTwips(spec), dpi_);
-        if (spec.kind == ControlKind::CopyBuffer) {
+        const ControlSpec& entry = kFormControls[i];
+        PixelRect px = ToPixels(ClientTwips(entry), dpi_);
+        if (entry.kind == ControlKind::CopyBuffer) {
             copyBuffer_.emplace(parent);
             controls_[i] = copyBuffer_->window();
             ::SetWindowLongPtrW(controls_[i], GWLP_ID, kFirstControlId + static_cast<LONG_PTR>(i));
@@ -184,16 +184,16 @@ void MainWindow::CreateControls() {
                            SWP_NOZORDER | SWP_NOACTIVATE);
             continue;
         }
-        WindowKind kind = KindOf(spec);
+        WindowKind kind = KindOf(entry);
         DWORD style = WS_CHILD | WS_VISIBLE | kind.style;
-        if (StartsGroup(spec)) {
+        if (StartsGroup(entry)) {
             style |= WS_GROUP;
         }
-        if (TakesTabStop(spec)) {
+        if (TakesTabStop(entry)) {
             style |= WS_TABSTOP;
         }
         controls_[i] = ::CreateWindowExW(
-            kind.exStyle, kind.className, Widen(spec.caption).c_str(), style, px.left, px.top,
+            kind.exStyle, kind.className, Widen(entry.caption).c_str(), style, px.left, px.top,
             px.width, px.height, parent,
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + i)), instance_, nullptr);
         ::SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
@@ -466,16 +466,25 @@ LRESULT MainWindow::OnNotify(NMHDR& header) {
     }
     if (header.code == LVN_ITEMCHANGED) {
         const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
-        if ((change.uChanged & LVIF_STATE) && (change.uNewState & LVIS_SELECTED) &&
-            change.iItem >= 0) {
+        bool nowSelected = (change.uChanged & LVIF_STATE) && (change.uNewState & LVIS_SELECTED) &&
+                           !(change.uOldState & LVIS_SELECTED) && change.iItem >= 0;
+        if (nowSelected) {
             lastSelectedRow_ = change.iItem;
+            // A row chosen with the keyboard counts as a click: otherwise the choice would not
+            // be stored and a count already past the new interval would never start a backup.
+            bool byMouse = (::GetKeyState(VK_LBUTTON) & 0x8000) != 0;
+            if (!selectingRow_ && !byMouse && form_) {
+                form_->ListView1_Click();
+            }
         }
     } else if (header.code == NM_CLICK && form_) {
         // A click on blank space or a Ctrl+click would leave no interval at all; keep the row.
         if (!SelectedIndex() && lastSelectedRow_ >= 0 &&
             lastSelectedRow_ < ListView_GetItemCount(list)) {
+            selectingRow_ = true;
             ListView_SetItemState(list, lastSelectedRow_, LVIS_SELECTED | LVIS_FOCUSED,
                                   LVIS_SELECTED | LVIS_FOCUSED);
+            selectingRow_ = false;
         }
         form_->ListView1_Click();
     }
@@ -723,9 +732,12 @@ void MainWindow::SelectListRow(int position) {
     if (position < 1 || position > count) {
         throw Failure("Invalid property value");
     }
+    // Choosing the stored row is not a click.
+    selectingRow_ = true;
     ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
     ListView_SetItemState(list, position - 1, LVIS_SELECTED | LVIS_FOCUSED,
                           LVIS_SELECTED | LVIS_FOCUSED);
+    selectingRow_ = false;
     ListView_EnsureVisible(list, position - 1, FALSE);
 }
 

@@ -161,6 +161,7 @@ class MainWindow final : public FormView, public SkinHost {
     std::int32_t skinOptions_ = 0;
     int listColumnTwips_ = 0;
     int lastSelectedRow_ = -1;
+    bool selectingRow_ = false;
     bool settingFolderText_ = false;
     // A hidden window that was minimised and has been set back to normal: restored when shown.
     bool restorePending_ = false;

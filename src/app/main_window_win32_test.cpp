@@ -429,23 +429,23 @@ TEST_F(ProgramTest, FreshStartShowsEveryControlAndStoresThreeValues) {
     EXPECT_EQ(client.right, TwipsToPixels(kClientWidthTwips, dpi));
     EXPECT_EQ(client.bottom, TwipsToPixels(kClientHeightTwips, dpi));
 
-    for (const ControlSpec& spec : kFormControls) {
-        SCOPED_TRACE(std::string(spec.name));
-        HWND control = program.Control(spec.name);
+    for (const ControlSpec& entry : kFormControls) {
+        SCOPED_TRACE(std::string(entry.name));
+        HWND control = program.Control(entry.name);
         ASSERT_NE(control, nullptr);
-        EXPECT_EQ(Narrow(ClassOf(control)), KindClass(spec.kind));
-        if (ButtonType(spec.kind) >= 0) {
-            EXPECT_EQ(::GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK, ButtonType(spec.kind));
+        EXPECT_EQ(Narrow(ClassOf(control)), KindClass(entry.kind));
+        if (ButtonType(entry.kind) >= 0) {
+            EXPECT_EQ(::GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK, ButtonType(entry.kind));
         }
-        EXPECT_EQ(::IsWindowVisible(control) != FALSE, spec.kind != ControlKind::CopyBuffer);
+        EXPECT_EQ(::IsWindowVisible(control) != FALSE, entry.kind != ControlKind::CopyBuffer);
         // Captions start-up does not change.
-        if (spec.name != "PushButton4" && spec.name != "Frame2" && spec.name != "Text1") {
-            EXPECT_EQ(Narrow(TextOf(control)), spec.caption);
+        if (entry.name != "PushButton4" && entry.name != "Frame2" && entry.name != "Text1") {
+            EXPECT_EQ(Narrow(TextOf(control)), entry.caption);
         }
         RECT place;
         ::GetWindowRect(control, &place);
         ::MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&place), 2);
-        PixelRect expected = ToPixels(ClientTwips(spec), dpi);
+        PixelRect expected = ToPixels(ClientTwips(entry), dpi);
         EXPECT_EQ(place.left, expected.left);
         EXPECT_EQ(place.top, expected.top);
         EXPECT_EQ(place.right - place.left, expected.width);
@@ -648,9 +648,9 @@ void PressKey(const Program& program, WPARAM key) {
 
 std::string FocusName(const Program& program) {
     HWND focus = FocusOf(program);
-    for (const ControlSpec& spec : kFormControls) {
-        if (program.Control(spec.name) == focus) {
-            return std::string(spec.name);
+    for (const ControlSpec& entry : kFormControls) {
+        if (program.Control(entry.name) == focus) {
+            return std::string(entry.name);
         }
     }
     return "?";
@@ -691,6 +691,18 @@ TEST_F(ProgramTest, KeyboardMovesTopToBottomAndPressesButtons) {
     // The selected option now carries the group's tab stop.
     PressKey(program, VK_TAB);
     EXPECT_TRUE(WaitFor([&] { return FocusName(program) == "Text1"; }, 2s));
+    ASSERT_TRUE(program.Close());
+}
+
+TEST_F(ProgramTest, ARowChosenWithTheKeyboardIsStoredAndRestartsTheCount) {
+    Program program;
+    ASSERT_NE(program.WaitForWindow(), nullptr);
+    HWND list = program.Control("ListView1");
+    ASSERT_EQ(SelectedRow(list), 2);
+    ::PostMessageW(list, WM_KEYDOWN, VK_DOWN, 1);
+    ::PostMessageW(list, WM_KEYUP, VK_DOWN, 0xC0000001);
+    EXPECT_TRUE(WaitFor([] { return StoredSettings()[L"OftenIndex"] == L"4"; }, 3s));
+    EXPECT_EQ(SelectedRow(list), 3);
     ASSERT_TRUE(program.Close());
 }
 
