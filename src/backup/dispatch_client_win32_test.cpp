@@ -9,21 +9,23 @@
 namespace sv::backup::win32 {
 namespace {
 
+using testing::EndStrayStandins;
 using testing::PlantedFaults;
 using testing::QuitQuietly;
 using testing::RecordingDialogs;
-using testing::StandinProcessCount;
 using testing::UserInstance;
 using testing::WaitForStandinCount;
 
 class DispatchClientTest : public ::testing::Test {
   protected:
+    void SetUp() override { EndStrayStandins(); }
+    void TearDown() override { EndStrayStandins(); }
+
     sv::win32::ComApartment apartment;
     DispatchLink link;
 };
 
 TEST_F(DispatchClientTest, AttachWithNothingRunningGivesNothingQuickly) {
-    ASSERT_EQ(StandinProcessCount(), 0);
     DWORD start = ::GetTickCount();
     EXPECT_EQ(link.AttachToVisio(), nullptr);
     EXPECT_LT(::GetTickCount() - start, 2000u);

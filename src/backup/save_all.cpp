@@ -173,6 +173,8 @@ void BackupEngine::Run() {
                                   GeneralDate(locale_, clock_.Now()));
         });
     }
+    // Only the application itself is still held when it is told to quit.
+    backup.reset();
     if (temporary.Usable()) {
         temporary.quitAsked = true;
         proc.Do(166, [&] {
@@ -187,7 +189,6 @@ void BackupEngine::Run() {
         });
     }
 
-    backup.reset();
     proc.Do(174, [&] { temporary.app.reset(); });
     proc.Do(176, [&] { source.reset(); });
 }

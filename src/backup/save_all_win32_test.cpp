@@ -13,6 +13,7 @@
 namespace sv::backup {
 namespace {
 
+using testing::EndStrayStandins;
 using testing::EnglishLocale;
 using testing::FakeClock;
 using testing::FileExistsUtf8;
@@ -26,6 +27,7 @@ using testing::UserInstance;
 using testing::WaitForStandinCount;
 using Labels = std::vector<std::string>;
 
+constexpr char kLeftOver[] = "a stand-in process is still running after the run";
 constexpr char kLog[] = "C:\\Temp\\Stenvault.txt";
 const char* const kStamp = " Date Dec 7 2021 Time 01 05 09 PM.vsd";
 
@@ -68,7 +70,7 @@ std::vector<PageContent> ReadDrawing(AutomationObject& document) {
 class SaveAllWineTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_EQ(WaitForStandinCount(0), 0);
+        EndStrayStandins();
         clock.times = {{2021, 12, 7, 13, 5, 9}};
         choices.folder = folder.path();
     }
@@ -99,6 +101,12 @@ class SaveAllWineTest : public ::testing::Test {
         pages->GetObj("Item", {3})->Put("Background", Arg(true));
     }
 
+    void TearDown() override {
+        userApp.reset();
+        user.reset();
+        EndStrayStandins();
+    }
+
     std::string Log() { return files.files.count(kLog) ? files.files[kLog] : ""; }
 
     sv::win32::ComApartment apartment;
@@ -118,7 +126,7 @@ TEST_F(SaveAllWineTest, NothingRunningMeansNothingHappens) {
     engine.SaveAll();
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_TRUE(files.files.empty());
-    EXPECT_EQ(WaitForStandinCount(0), 0);
+    EXPECT_EQ(WaitForStandinCount(0), 0) << kLeftOver;
 }
 
 TEST_F(SaveAllWineTest, BacksUpTheActiveDrawingEndToEnd) {
@@ -136,7 +144,7 @@ TEST_F(SaveAllWineTest, BacksUpTheActiveDrawingEndToEnd) {
     EXPECT_TRUE(dialogs.messages.empty()) << dialogs.messages[0].text;
     EXPECT_TRUE(FileExistsUtf8(target)) << target;
     EXPECT_EQ(Log(), name + " was backup saved as " + target + " at 12/7/2021 1:05:09 PM\r\n");
-    EXPECT_EQ(WaitForStandinCount(1), 1);
+    EXPECT_EQ(WaitForStandinCount(1), 1) << kLeftOver;
 
     // The user's drawing is as it was.
     EXPECT_EQ(document->GetText("Name"), name);
@@ -170,7 +178,7 @@ TEST_F(SaveAllWineTest, FailingMemberInTheTemporaryInstanceIsReportedAndTheRunGo
     EXPECT_EQ(Reports(dialogs), (Labels{"CopyPage:132", "CopyPage:132", "CopyPage:132"}));
     EXPECT_EQ(dialogs.messages[0].text.rfind("Cell PlowCode is guarded.\r\n", 0), 0u);
     EXPECT_NE(Log(), "");
-    EXPECT_EQ(WaitForStandinCount(1), 1);
+    EXPECT_EQ(WaitForStandinCount(1), 1) << kLeftOver;
 }
 
 TEST_F(SaveAllWineTest, TemporaryInstanceDyingMidRunIsReportedAndTheNextRunWorks) {
@@ -182,13 +190,13 @@ TEST_F(SaveAllWineTest, TemporaryInstanceDyingMidRunIsReportedAndTheNextRunWorks
     }
     EXPECT_EQ(Reports(dialogs), (Labels{"CopyPage:196", "SaveAll:162"}));
     EXPECT_EQ(Log(), "");
-    EXPECT_EQ(WaitForStandinCount(1), 1);
+    EXPECT_EQ(WaitForStandinCount(1), 1) << kLeftOver;
 
     dialogs.messages.clear();
     engine.SaveAll();
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_NE(Log(), "");
-    EXPECT_EQ(WaitForStandinCount(1), 1);
+    EXPECT_EQ(WaitForStandinCount(1), 1) << kLeftOver;
 }
 
 TEST_F(SaveAllWineTest, MissingFolderFailsTheSaveAndLogsNothing) {
@@ -197,7 +205,7 @@ TEST_F(SaveAllWineTest, MissingFolderFailsTheSaveAndLogsNothing) {
     engine.SaveAll();
     EXPECT_EQ(Reports(dialogs), Labels{"SaveAll:162"});
     EXPECT_EQ(Log(), "");
-    EXPECT_EQ(WaitForStandinCount(1), 1);
+    EXPECT_EQ(WaitForStandinCount(1), 1) << kLeftOver;
 }
 
 TEST_F(SaveAllWineTest, EmptyFolderFailsTheSaveAndLogsNothing) {
@@ -206,7 +214,7 @@ TEST_F(SaveAllWineTest, EmptyFolderFailsTheSaveAndLogsNothing) {
     engine.SaveAll();
     EXPECT_EQ(Reports(dialogs), Labels{"SaveAll:162"});
     EXPECT_EQ(Log(), "");
-    EXPECT_EQ(WaitForStandinCount(1), 1);
+    EXPECT_EQ(WaitForStandinCount(1), 1) << kLeftOver;
 }
 
 }  // namespace

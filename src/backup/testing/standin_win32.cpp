@@ -2,8 +2,6 @@
 
 #include <tlhelp32.h>
 
-#include <cstdio>
-
 #include "common/text_win32.h"
 
 #ifndef SV_STANDIN_EXE
@@ -67,16 +65,32 @@ int StandinProcessCount() {
     return count;
 }
 
+void EndStrayStandins() {
+    sv::win32::UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) {
+        return;
+    }
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
+         more = ::Process32NextW(snapshot.get(), &entry)) {
+        if (_wcsicmp(entry.szExeFile, L"visio-standin.exe") == 0) {
+            sv::win32::UniqueHandle process(
+                ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
+            if (process) {
+                ::TerminateProcess(process.get(), 1);
+                ::WaitForSingleObject(process.get(), 5000);
+            }
+        }
+    }
+}
+
 int WaitForStandinCount(int n, DWORD timeoutMs) {
     DWORD start = ::GetTickCount();
     int count = StandinProcessCount();
     while (count != n && ::GetTickCount() - start < timeoutMs) {
         ::Sleep(50);
         count = StandinProcessCount();
-    }
-    if (count != n && ::GetEnvironmentVariableW(L"H2_DEBUG_WAIT", nullptr, 0)) {
-        std::fprintf(stderr, "standin processes left: %d, waiting\n", count);
-        ::Sleep(600000);
     }
     return count;
 }

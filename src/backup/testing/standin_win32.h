@@ -17,8 +17,11 @@ std::wstring StandinPath();
 
 // Running stand-in processes, counted by image name.
 int StandinProcessCount();
+// Ends every stand-in process still running (in the tests' own Wine prefix), so one that
+// hangs cannot spoil the tests after it.
+void EndStrayStandins();
 // Waits up to timeoutMs for the count to reach n; the last count seen.
-int WaitForStandinCount(int n, DWORD timeoutMs = 10000);
+int WaitForStandinCount(int n, DWORD timeoutMs = 5000);
 
 // Faults the stand-in reads when a process starts: "Embedding" (started by COM) or
 // "Interactive" (started by hand). The values are deleted again on destruction.
