@@ -4,7 +4,7 @@
 # backup's path and the history log, and save a screenshot of the main window.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh demo
 cmake --preset windows >/dev/null
 cmake --build --preset windows --target stenvault visio-standin
 if [ -n "${DISPLAY:-}" ]; then

@@ -9,8 +9,10 @@ command -v x86_64-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-x86-6
 command -v wine >/dev/null || need+=(wine wine64)
 command -v wineboot >/dev/null || need+=(wine)
 command -v xvfb-run >/dev/null || need+=(xvfb xauth)
-command -v xwd >/dev/null || need+=(x11-apps)
-command -v convert >/dev/null && convert -version 2>/dev/null | grep -q ImageMagick || need+=(imagemagick)
+# The demo's screenshot needs ImageMagick's import.
+if [ "${1:-}" = demo ]; then
+    command -v import >/dev/null || need+=(imagemagick)
+fi
 [ -d /usr/src/googletest ] || need+=(googletest)
 [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev libgmock-dev)
 if [ ${#need[@]} -gt 0 ]; then
