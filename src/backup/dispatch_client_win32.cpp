@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/failure.h"
+#include "common/handles_win32.h"
 #include "common/text_win32.h"
 
 namespace sv::backup::win32 {
@@ -44,6 +45,8 @@ bool MeansDisconnected(HRESULT hr) {
             return false;
     }
 }
+
+constexpr DWORD kQuitWaitMs = 5000;
 
 // One connection to one application instance: its DISPID cache and whether it is gone.
 struct Connection {
@@ -137,6 +140,9 @@ class DispatchObject : public AutomationObject {
         Get(member, args).TakeObject()->PutDefault(value);
     }
     Value Call(std::string_view member, const Args& args, const NamedArgs& named) override {
+        if (kind_ == "Application" && member == "Quit") {
+            return QuitAndWait();
+        }
         std::vector<std::string> names;
         for (const NamedArg& n : named) {
             names.push_back(n.name);
@@ -155,6 +161,31 @@ class DispatchObject : public AutomationObject {
     bool Lost() const override { return connection_->lost; }
 
   private:
+    // Quit, then wait a moment for the process to end before its last reference goes: a
+    // release that reaches a server in the middle of its shutdown can hang it there.
+    Value QuitAndWait() {
+        sv::win32::UniqueHandle process;
+        try {
+            DWORD id = static_cast<DWORD>(Get("ProcessID", {}).Integer());
+            process.reset(::OpenProcess(SYNCHRONIZE, FALSE, id));
+        } catch (const Failure&) {
+            ThrowIfLost();
+        }
+        auto wait = [&] {
+            if (process) {
+                ::WaitForSingleObject(process.get(), kQuitWaitMs);
+            }
+        };
+        try {
+            Value result = Invoke(Ids("Quit", {}).front(), DISPATCH_METHOD, {}, {}, {});
+            wait();
+            return result;
+        } catch (const Failure&) {
+            wait();
+            throw;
+        }
+    }
+
     std::string ChildKind(std::string_view member) const {
         // Items of a collection are one kind, however they were reached.
         if (member == "Item" || member == "Add") {
