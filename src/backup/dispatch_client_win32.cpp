@@ -233,9 +233,7 @@ class DispatchObject : public AutomationObject {
             dispatch_->GetIDsOfNames(IID_NULL, pointers.data(), static_cast<UINT>(pointers.size()),
                                      LOCALE_USER_DEFAULT, ids.data());
         if (FAILED(hr)) {
-            Fail(hr, hr == DISP_E_UNKNOWNNAME
-                         ? "Object doesn't support this property or method: " + std::string(member)
-                         : HresultText(hr));
+            Fail(hr, HresultText(hr) + " (" + std::string(member) + ")");
         }
         connection_->ids.emplace(std::move(key), ids);
         return ids;
