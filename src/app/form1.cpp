@@ -374,8 +374,8 @@ void Form1::PushButton12_Click() {
 void Form1::PushButton11_Click() {
     Procedure proc(services_.dialogs, Location("PushButton11_Click"));
     proc.Do(100, [&] {
-        services_.dialogs.MessageBox(std::string(kHelpMessagePrefix) + std::string(kContactPageUrl),
-                                     appTitle_, mb::kOk);
+        services_.dialogs.ShowMessage(
+            std::string(kHelpMessagePrefix) + std::string(kContactPageUrl), appTitle_, mb::kOk);
     });
 }
 

@@ -174,7 +174,7 @@ class FakeDialogs : public Dialogs {
     bool browseFails = false;
     std::vector<std::pair<WindowHandle, std::string>> browses;
 
-    int MessageBox(const std::string& text, const std::string& title, unsigned style) override {
+    int ShowMessage(const std::string& text, const std::string& title, unsigned style) override {
         shown.push_back({text, title, style});
         return mb::kIdOk;
     }

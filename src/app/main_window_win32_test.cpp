@@ -874,7 +874,7 @@ INSTANTIATE_TEST_SUITE_P(
 class InProcessWindow : public ::testing::Test {
   protected:
     struct QuietDialogs : Dialogs {
-        int MessageBox(const std::string&, const std::string&, unsigned) override {
+        int ShowMessage(const std::string&, const std::string&, unsigned) override {
             return mb::kIdOk;
         }
         std::string BrowseForFolder(WindowHandle, const std::string&, const std::string&) override {

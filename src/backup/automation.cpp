@@ -72,7 +72,7 @@ bool CheckVisioInstalled(DrawingLink& link, Dialogs& dialogs, const std::string&
     } catch (...) {
     }
     if (!instance) {
-        dialogs.MessageBox(std::string(kVisioMissingMessage), appTitle, mb::kOk);
+        dialogs.ShowMessage(std::string(kVisioMissingMessage), appTitle, mb::kOk);
         return false;
     }
     try {

@@ -23,8 +23,9 @@ inline constexpr int kIdNo = 7;
 class Dialogs {
   public:
     virtual ~Dialogs() = default;
-    // Shows a modal message box and returns the button pressed (mb::kIdOk, ...).
-    virtual int MessageBox(const std::string& text, const std::string& title, unsigned style) = 0;
+    // Shows a modal message box and returns the button pressed (mb::kIdOk, ...). Not named
+    // MessageBox: <windows.h> would rename it behind our back.
+    virtual int ShowMessage(const std::string& text, const std::string& title, unsigned style) = 0;
     // Shows the modal folder browser; empty text when the user cancels.
     virtual std::string BrowseForFolder(WindowHandle owner, const std::string& title,
                                         const std::string& startFolder) = 0;

@@ -18,8 +18,8 @@ std::string ErrorReportText(std::string_view description, std::string_view locat
 
 void ShowErrorReport(Dialogs& dialogs, std::string_view location, std::string_view description,
                      int label) {
-    dialogs.MessageBox(ErrorReportText(description, location, label),
-                       std::string(kErrorReportTitle), mb::kIconExclamation | mb::kOk);
+    dialogs.ShowMessage(ErrorReportText(description, location, label),
+                        std::string(kErrorReportTitle), mb::kIconExclamation | mb::kOk);
 }
 
 std::string CurrentFailureDescription() {

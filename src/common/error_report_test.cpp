@@ -15,7 +15,7 @@ struct RecordingDialogs : Dialogs {
         unsigned style;
     };
     std::vector<Box> boxes;
-    int MessageBox(const std::string& text, const std::string& title, unsigned style) override {
+    int ShowMessage(const std::string& text, const std::string& title, unsigned style) override {
         boxes.push_back({text, title, style});
         return mb::kIdOk;
     }

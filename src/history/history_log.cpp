@@ -61,7 +61,7 @@ void HistoryActions::View() {
         // Quoted so that a path with spaces reaches the editor as one argument.
         proc.Do(102, [&] { launcher_.Start("notepad \"" + logPath_ + "\"", WindowShow::Normal); });
     } else {
-        proc.Do(104, [&] { dialogs_.MessageBox(kNoHistoryMessage, appTitle_, mb::kOk); });
+        proc.Do(104, [&] { dialogs_.ShowMessage(kNoHistoryMessage, appTitle_, mb::kOk); });
     }
 }
 
@@ -79,7 +79,7 @@ void HistoryActions::Clear() {
     Procedure proc(dialogs_, kClearLocation);
     // Asked as "anything but Yes?" so that a question that could not be shown deletes nothing.
     if (proc.If(100, [&] {
-            return dialogs_.MessageBox(kClearHistoryQuestion, appTitle_, mb::kYesNo) != mb::kIdYes;
+            return dialogs_.ShowMessage(kClearHistoryQuestion, appTitle_, mb::kYesNo) != mb::kIdYes;
         })) {
         return;
     }

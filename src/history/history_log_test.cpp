@@ -73,7 +73,7 @@ struct FakeDialogs : Dialogs {
     std::vector<Box> boxes;
     int answer = mb::kIdOk;
     bool fail = false;
-    int MessageBox(const std::string& text, const std::string& title, unsigned style) override {
+    int ShowMessage(const std::string& text, const std::string& title, unsigned style) override {
         boxes.push_back({text, title, style});
         if (fail) {
             fail = false;  // the report that follows must show

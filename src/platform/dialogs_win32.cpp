@@ -5,7 +5,7 @@
 
 namespace sv::win32 {
 
-int Win32Dialogs::MessageBox(const std::string& text, const std::string& title, unsigned style) {
+int Win32Dialogs::ShowMessage(const std::string& text, const std::string& title, unsigned style) {
     UINT modality = owner_ ? MB_APPLMODAL : MB_TASKMODAL;
     return ::MessageBoxW(owner_, Widen(text).c_str(), Widen(title).c_str(), style | modality);
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-// windows.h first, so MessageBox names the same member here as in the base class.
 #include <windows.h>
 
 #include <string>
@@ -18,7 +17,7 @@ class Win32Dialogs : public Dialogs {
     void SetOwner(HWND owner) { owner_ = owner; }
     HWND Owner() const { return owner_; }
 
-    int MessageBox(const std::string& text, const std::string& title, unsigned style) override;
+    int ShowMessage(const std::string& text, const std::string& title, unsigned style) override;
     std::string BrowseForFolder(WindowHandle owner, const std::string& title,
                                 const std::string& startFolder) override;
 

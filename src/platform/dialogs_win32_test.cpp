@@ -67,7 +67,7 @@ TEST_P(MessageBoxOnWine, ShowsUtf8TextsAndGivesTheButtonPressed) {
                       ::SendMessageW(::GetDlgItem(box, button), BM_CLICK, 0, 0);
                   });
     Win32Dialogs dialogs;
-    EXPECT_EQ(dialogs.MessageBox(text, title, style), answer);
+    EXPECT_EQ(dialogs.ShowMessage(text, title, style), answer);
     ASSERT_TRUE(helper.Found());
     EXPECT_EQ(seenText, Widen(text));
     EXPECT_EQ(seenOwner, nullptr);
@@ -90,7 +90,7 @@ TEST(MessageBoxOwner, BoxBelongsToTheGivenWindow) {
                       ::SendMessageW(::GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
                   });
     Win32Dialogs dialogs(owner);
-    EXPECT_EQ(dialogs.MessageBox("text", "Owned box", mb::kOk), mb::kIdOk);
+    EXPECT_EQ(dialogs.ShowMessage("text", "Owned box", mb::kOk), mb::kIdOk);
     ASSERT_TRUE(helper.Found());
     EXPECT_EQ(seenOwner, owner);
     ::DestroyWindow(owner);

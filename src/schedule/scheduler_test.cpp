@@ -45,7 +45,7 @@ struct FakeView : SchedulerView {
 
 struct RecordingDialogs : Dialogs {
     std::vector<std::string> texts;
-    int MessageBox(const std::string& text, const std::string&, unsigned) override {
+    int ShowMessage(const std::string& text, const std::string&, unsigned) override {
         texts.push_back(text);
         return mb::kIdOk;
     }

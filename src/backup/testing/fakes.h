@@ -29,7 +29,7 @@ struct FolderPrompt {
 // Records every dialog; folder prompts are answered from a queue (empty text = Cancel).
 class RecordingDialogs : public Dialogs {
   public:
-    int MessageBox(const std::string& text, const std::string& title, unsigned style) override {
+    int ShowMessage(const std::string& text, const std::string& title, unsigned style) override {
         messages.push_back({text, title, style});
         if (onDialog) {
             onDialog();
