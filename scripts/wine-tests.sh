@@ -3,6 +3,8 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 . scripts/wine-env.sh build/windows/wineprefix fresh
+# A server that stays up spares every test program a cold Wine start.
+wineserver -p
 rc=0
 ctest --preset windows "$@" || rc=$?
 wineserver -k 2>/dev/null || true
