@@ -104,6 +104,7 @@ Host::~Host() {
 
 void Host::ObjectCreated() {
     ++objects_;
+    connected_ = true;
 }
 
 void Host::ObjectReleased() {

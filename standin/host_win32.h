@@ -27,6 +27,8 @@ class Host {
     // An embedded process ends once the last object its clients held is gone.
     void ObjectCreated();
     void ObjectReleased();
+    // Whether any client has held an object of this process yet.
+    bool connected() const { return connected_; }
     // Ends the message loop after the current call has returned to its caller.
     void Quit();
     bool quitting() const { return quitting_; }
@@ -51,6 +53,7 @@ class Host {
     FaultTable faults_;
     Session session_;
     long objects_ = 0;
+    bool connected_ = false;
     bool quitting_ = false;
     UINT clipboardFormat_ = 0;
     sv::win32::UniqueWindow window_;

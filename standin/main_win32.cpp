@@ -112,11 +112,22 @@ UniqueHandle OpenParent() {
     return {};
 }
 
-// Runs until WM_QUIT or until the watched process, when given, ends.
-void RunMessageLoop(HANDLE watched) {
+// Runs until WM_QUIT, until the watched process (when given) ends, or, when a client must come,
+// until none has come within the wait: a client that died while starting us never will.
+void RunMessageLoop(HANDLE watched, const Host* awaitClient) {
+    constexpr ULONGLONG kClientWaitMs = 60000;
+    const ULONGLONG deadline = ::GetTickCount64() + kClientWaitMs;
     for (;;) {
+        DWORD timeout = INFINITE;
+        if (awaitClient && !awaitClient->connected()) {
+            ULONGLONG now = ::GetTickCount64();
+            if (now >= deadline) {
+                return;
+            }
+            timeout = static_cast<DWORD>(deadline - now);
+        }
         DWORD count = watched ? 1 : 0;
-        DWORD woken = ::MsgWaitForMultipleObjects(count, &watched, FALSE, INFINITE, QS_ALLINPUT);
+        DWORD woken = ::MsgWaitForMultipleObjects(count, &watched, FALSE, timeout, QS_ALLINPUT);
         if (count && woken == WAIT_OBJECT_0) {
             return;
         }
@@ -137,6 +148,7 @@ int RunEmbedded() {
     if (!apartment.ok()) {
         return 1;
     }
+    UniqueHandle parent = OpenParent();
     ComPtr<IClassFactory> factory(new ClassFactory(host));
     DWORD cookie = 0;
     HRESULT hr = ::CoRegisterClassObject(kStandinClsid, factory.get(), CLSCTX_LOCAL_SERVER,
@@ -145,8 +157,7 @@ int RunEmbedded() {
     if (FAILED(hr)) {
         return 1;
     }
-    UniqueHandle parent = OpenParent();
-    RunMessageLoop(parent.get());
+    RunMessageLoop(parent.get(), &host);
     ::CoRevokeClassObject(cookie);
     return 0;
 }
@@ -175,7 +186,7 @@ int RunInteractive(const std::wstring& fileName) {
     HRESULT hr = ::RegisterActiveObject(application.get(), kStandinClsid, ACTIVEOBJECT_STRONG,
                                         &registration);
     application.reset();
-    RunMessageLoop(nullptr);
+    RunMessageLoop(nullptr, nullptr);
     if (SUCCEEDED(hr)) {
         ::RevokeActiveObject(registration, nullptr);
     }
