@@ -115,7 +115,7 @@ UniqueHandle OpenParent() {
 // Runs until WM_QUIT, until the watched process (when given) ends, or, when a client must come,
 // until none has come within the wait: a client that died while starting us never will.
 void RunMessageLoop(HANDLE watched, const Host* awaitClient) {
-    constexpr ULONGLONG kClientWaitMs = 60000;
+    constexpr ULONGLONG kClientWaitMs = 10000;
     const ULONGLONG deadline = ::GetTickCount64() + kClientWaitMs;
     for (;;) {
         DWORD timeout = INFINITE;
@@ -159,7 +159,9 @@ int RunEmbedded() {
     }
     RunMessageLoop(parent.get(), &host);
     ::CoRevokeClassObject(cookie);
-    return 0;
+    // Nothing is left to write, and tearing down COM can wait on clients that are gone: a server
+    // asked to end must not outlive the request.
+    ::ExitProcess(0);
 }
 
 int RunInteractive(const std::wstring& fileName) {
