@@ -8,7 +8,8 @@ command -v clang-format >/dev/null || need+=(clang-format)
 command -v x86_64-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64)
 command -v wine >/dev/null || need+=(wine wine64)
 command -v wineboot >/dev/null || need+=(wine)
-command -v xvfb-run >/dev/null || need+=(xvfb xauth)
+command -v xvfb-run >/dev/null || need+=(xvfb)
+command -v xauth >/dev/null || need+=(xauth)
 # The demo's screenshot needs ImageMagick's import.
 if [ "${1:-}" = demo ]; then
     command -v import >/dev/null || need+=(imagemagick)
