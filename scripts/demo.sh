@@ -7,8 +7,4 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh demo
 cmake --preset windows >/dev/null
 cmake --build --preset windows --target stenvault visio-standin
-if [ -n "${DISPLAY:-}" ]; then
-    bash scripts/demo-run.sh
-else
-    xvfb-run -a -s "-screen 0 1280x1024x24" bash scripts/demo-run.sh
-fi
+bash scripts/with-display.sh bash scripts/demo-run.sh

@@ -18,8 +18,4 @@ cmake --preset windows >/dev/null
 cmake --build --preset windows
 
 echo "== windows tests under Wine"
-if [ -n "${DISPLAY:-}" ]; then
-    bash scripts/wine-tests.sh
-else
-    xvfb-run -a -s "-screen 0 1280x1024x24" bash scripts/wine-tests.sh
-fi
+bash scripts/with-display.sh bash scripts/wine-tests.sh
