@@ -54,7 +54,6 @@ class Procedure {
         }
     }
 
-    const std::string& location() const { return location_; }
     int reports() const { return reports_; }
 
   private:
