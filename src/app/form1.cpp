@@ -3,8 +3,10 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <utility>
 
+#include "app/window_layout.h"
 #include "common/error_report.h"
 #include "common/product.h"
 #include "history/history_log.h"
@@ -30,33 +32,20 @@ void Store(SettingsStore& store, const std::string& key, const std::string& valu
     SaveSetting(store, kSettingsApp, kSettingsSection, key, value);
 }
 
-bool IsPushButton(Control control) {
-    switch (control) {
-        case Control::PushButton1:
-        case Control::PushButton2:
-        case Control::PushButton3:
-        case Control::PushButton4:
-        case Control::PushButton5:
-        case Control::PushButton11:
-        case Control::PushButton12:
-            return true;
-        default:
-            return false;
+// The kind the window layout gives a control; none for the window itself.
+std::optional<ControlKind> KindOf(Control control) {
+    for (const ControlSpec& spec : kFormControls) {
+        if (spec.source == control) {
+            return spec.kind;
+        }
     }
+    return std::nullopt;
 }
 
-bool IsPlainSurface(Control control) {
-    switch (control) {
-        case Control::Form:
-        case Control::Frame1:
-        case Control::Frame2:
-        case Control::Frame3:
-        case Control::ListView1:
-        case Control::Text1:
-            return true;
-        default:
-            return false;
-    }
+// The window itself, frames, the list and the text box show the ordinary pointer.
+bool IsPlainSurface(std::optional<ControlKind> kind) {
+    return !kind || kind == ControlKind::Frame || kind == ControlKind::List ||
+           kind == ControlKind::TextBox;
 }
 
 // Puts the window pointer back however the backup run ends.
@@ -383,9 +372,10 @@ void Form1::MouseMove(Control over) {
     Guarded("MouseMove", [&] {
         if (view_.MousePointer() == Pointer::Busy)
             return;
-        if (IsPushButton(over)) {
+        const std::optional<ControlKind> kind = KindOf(over);
+        if (kind == ControlKind::PushButton) {
             view_.SetMousePointer(Pointer::Custom);
-        } else if (IsPlainSurface(over)) {
+        } else if (IsPlainSurface(kind)) {
             view_.SetMousePointer(Pointer::Default);
         }
     });
