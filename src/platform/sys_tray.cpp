@@ -195,35 +195,33 @@ void cSysTray::ShowBalloon(const std::string& tip, const std::string& sTitle,
 }
 
 void cSysTray::RaiseTrayEvent(std::int32_t code, std::int32_t id) {
-    auto button = [&](const std::function<void(std::int16_t, std::int32_t)>& event,
-                      std::int16_t which) {
-        if (event) {
-            event(which, id);
-        }
+    // Button codes: the event they raise and the button they report (1 left, 2 right).
+    struct ButtonCode {
+        std::int32_t code;
+        std::function<void(std::int16_t, std::int32_t)> TrayEvents::*event;
+        std::int16_t button;
     };
+    static constexpr ButtonCode kButtonCodes[] = {
+        {tray_code::kLButtonDown, &TrayEvents::MouseDown, 1},
+        {tray_code::kRButtonDown, &TrayEvents::MouseDown, 2},
+        {tray_code::kLButtonUp, &TrayEvents::MouseUp, 1},
+        {tray_code::kRButtonUp, &TrayEvents::MouseUp, 2},
+        {tray_code::kLButtonDblClk, &TrayEvents::MouseDblClick, 1},
+        {tray_code::kRButtonDblClk, &TrayEvents::MouseDblClick, 2},
+    };
+    for (const ButtonCode& entry : kButtonCodes) {
+        if (entry.code == code) {
+            if (const auto& event = events_.*entry.event) {
+                event(entry.button, id);
+            }
+            return;
+        }
+    }
     switch (code) {
         case tray_code::kMouseMove:
             if (events_.MouseMove) {
                 events_.MouseMove(id);
             }
-            break;
-        case tray_code::kLButtonDown:
-            button(events_.MouseDown, 1);
-            break;
-        case tray_code::kRButtonDown:
-            button(events_.MouseDown, 2);
-            break;
-        case tray_code::kLButtonUp:
-            button(events_.MouseUp, 1);
-            break;
-        case tray_code::kRButtonUp:
-            button(events_.MouseUp, 2);
-            break;
-        case tray_code::kLButtonDblClk:
-            button(events_.MouseDblClick, 1);
-            break;
-        case tray_code::kRButtonDblClk:
-            button(events_.MouseDblClick, 2);
             break;
         case tray_code::kBalloonHide:
         case tray_code::kBalloonTimeout:
