@@ -19,12 +19,8 @@ constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINI
 constexpr DWORD kWindowExStyle = 0;
 
 int IndexOf(std::string_view name) {
-    for (std::size_t i = 0; i < kFormControls.size(); ++i) {
-        if (kFormControls[i].name == name) {
-            return static_cast<int>(i);
-        }
-    }
-    return -1;
+    const ControlSpec* control = FindControl(name);
+    return control ? static_cast<int>(control - kFormControls.data()) : -1;
 }
 
 bool IsPushButton(int index) {
