@@ -214,31 +214,6 @@ DispatchObject::~DispatchObject() {
     host_.ObjectReleased();
 }
 
-HRESULT DispatchObject::QueryInterface(REFIID riid, void** object) {
-    if (!object) {
-        return E_POINTER;
-    }
-    if (riid == IID_IUnknown || riid == IID_IDispatch) {
-        *object = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG DispatchObject::AddRef() {
-    return ++refs_;
-}
-
-ULONG DispatchObject::Release() {
-    ULONG left = --refs_;
-    if (left == 0) {
-        delete this;
-    }
-    return left;
-}
-
 HRESULT DispatchObject::GetTypeInfoCount(UINT* count) {
     if (!count) {
         return E_POINTER;
@@ -337,31 +312,6 @@ ObjectEnumerator::ObjectEnumerator(Host& host, std::vector<ComPtr<IDispatch>> it
 
 ObjectEnumerator::~ObjectEnumerator() {
     host_.ObjectReleased();
-}
-
-HRESULT ObjectEnumerator::QueryInterface(REFIID riid, void** object) {
-    if (!object) {
-        return E_POINTER;
-    }
-    if (riid == IID_IUnknown || riid == IID_IEnumVARIANT) {
-        *object = static_cast<IEnumVARIANT*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG ObjectEnumerator::AddRef() {
-    return ++refs_;
-}
-
-ULONG ObjectEnumerator::Release() {
-    ULONG left = --refs_;
-    if (left == 0) {
-        delete this;
-    }
-    return left;
 }
 
 HRESULT ObjectEnumerator::Next(ULONG count, VARIANT* items, ULONG* fetched) {

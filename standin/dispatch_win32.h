@@ -59,22 +59,51 @@ class Call {
     VARIANT* result_;
 };
 
+// IUnknown for an object that serves one interface; it deletes itself at the last Release.
+template <class Interface>
+class Unknown : public Interface {
+  public:
+    Unknown() = default;
+    Unknown(const Unknown&) = delete;
+    Unknown& operator=(const Unknown&) = delete;
+    virtual ~Unknown() = default;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+        if (!object) {
+            return E_POINTER;
+        }
+        if (riid == IID_IUnknown || riid == __uuidof(Interface)) {
+            *object = static_cast<Interface*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        ULONG left = --refs_;
+        if (left == 0) {
+            delete this;
+        }
+        return left;
+    }
+
+  private:
+    ULONG refs_ = 1;
+};
+
 // Text, number or boolean from any variant, by the usual automation coercions.
 std::string VariantText(const VARIANT& v);
 double VariantNumber(const VARIANT& v);
 
 // IDispatch over a member table; the members run in Run and raise sv::Failure with the
 // description a client sees as DISP_E_EXCEPTION.
-class DispatchObject : public IDispatch {
+class DispatchObject : public Unknown<IDispatch> {
   public:
     explicit DispatchObject(Host& host);
-    DispatchObject(const DispatchObject&) = delete;
-    DispatchObject& operator=(const DispatchObject&) = delete;
-    virtual ~DispatchObject();
+    ~DispatchObject() override;
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override;
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
@@ -90,23 +119,17 @@ class DispatchObject : public IDispatch {
 
   private:
     Host& host_;
-    ULONG refs_ = 1;
 };
 
 // Fills EXCEPINFO directly: clients across processes see the fields as set here.
 void FillException(EXCEPINFO* exception, std::string_view description);
 
 // Enumerates a fixed list of objects for _NewEnum.
-class ObjectEnumerator : public IEnumVARIANT {
+class ObjectEnumerator : public Unknown<IEnumVARIANT> {
   public:
     ObjectEnumerator(Host& host, std::vector<sv::win32::ComPtr<IDispatch>> items);
-    ObjectEnumerator(const ObjectEnumerator&) = delete;
-    ObjectEnumerator& operator=(const ObjectEnumerator&) = delete;
-    virtual ~ObjectEnumerator();
+    ~ObjectEnumerator() override;
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
     HRESULT STDMETHODCALLTYPE Next(ULONG count, VARIANT* items, ULONG* fetched) override;
     HRESULT STDMETHODCALLTYPE Skip(ULONG count) override;
     HRESULT STDMETHODCALLTYPE Reset() override;
@@ -114,7 +137,6 @@ class ObjectEnumerator : public IEnumVARIANT {
 
   private:
     Host& host_;
-    ULONG refs_ = 1;
     std::vector<sv::win32::ComPtr<IDispatch>> items_;
     size_t next_ = 0;
 };

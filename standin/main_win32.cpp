@@ -11,6 +11,7 @@
 #include "common/com_win32.h"
 #include "common/handles_win32.h"
 #include "common/text_win32.h"
+#include "standin/dispatch_win32.h"
 #include "standin/faults_win32.h"
 #include "standin/files_win32.h"
 #include "standin/host_win32.h"
@@ -23,33 +24,10 @@ namespace {
 using sv::win32::ComPtr;
 using sv::win32::UniqueHandle;
 
-class ClassFactory : public IClassFactory {
+class ClassFactory : public Unknown<IClassFactory> {
   public:
     explicit ClassFactory(Host& host) : host_(host) {}
-    ClassFactory(const ClassFactory&) = delete;
-    ClassFactory& operator=(const ClassFactory&) = delete;
-    virtual ~ClassFactory() = default;
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (!object) {
-            return E_POINTER;
-        }
-        if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-            *object = static_cast<IClassFactory*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        ULONG left = --refs_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** object) override {
         if (!object) {
             return E_POINTER;
@@ -69,7 +47,6 @@ class ClassFactory : public IClassFactory {
 
   private:
     Host& host_;
-    ULONG refs_ = 1;
 };
 
 void WriteError(const std::string& message) {
