@@ -5,20 +5,12 @@
 #include <cstdio>
 
 #include "backup/save_all.h"
+#include "backup/testing/choices.h"
 #include "backup/testing/fakes.h"
 #include "backup/testing/standin_win32.h"
 
 namespace sv::backup {
 namespace {
-
-struct Choices : BackupChoices {
-    bool SameFolderSelected() override { return false; }
-    bool FixedFolderSelected() override { return true; }
-    std::string FolderText() override { return folder; }
-    NamingMode Naming() override { return NamingMode::Overwrite; }
-    WindowHandle Owner() override { return 0; }
-    std::string folder;
-};
 
 struct Sample {
     double seconds = 0;
@@ -54,8 +46,9 @@ Sample Measure(int pageCount, const std::string& folder) {
         }
     }
     testing::RecordingDialogs dialogs;
-    Choices choices;
+    testing::FakeChoices choices;
     choices.folder = folder;
+    choices.mode = NamingMode::Overwrite;
     testing::FakeClock clock;
     testing::EnglishLocale locale;
     testing::MemoryFiles files;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "backup/testing/choices.h"
 #include "backup/testing/fake_visio.h"
 #include "backup/testing/fakes.h"
 #include "backup/testing/reports.h"
@@ -10,6 +11,7 @@ namespace sv::backup {
 namespace {
 
 using testing::EnglishLocale;
+using testing::FakeChoices;
 using testing::FakeClock;
 using testing::FakeInstance;
 using testing::FakeVisio;
@@ -19,19 +21,6 @@ using testing::Reports;
 
 constexpr char kLog[] = "C:\\Temp\\Stenvault.txt";
 using Labels = std::vector<std::string>;
-
-struct FakeChoices : BackupChoices {
-    bool SameFolderSelected() override { return same; }
-    bool FixedFolderSelected() override { return fixed; }
-    std::string FolderText() override { return folder; }
-    NamingMode Naming() override { return mode; }
-    WindowHandle Owner() override { return 4242; }
-
-    bool same = false;
-    bool fixed = true;
-    std::string folder = "D:\\Backups";
-    NamingMode mode = NamingMode::NewFile;
-};
 
 class SaveAllTest : public ::testing::Test {
   protected:

@@ -5,6 +5,7 @@
 
 #include "backup/save_all.h"
 #include "backup/page_copy.h"
+#include "backup/testing/choices.h"
 #include "backup/testing/fakes.h"
 #include "backup/testing/reports.h"
 #include "backup/testing/standin_win32.h"
@@ -15,6 +16,7 @@ namespace {
 
 using testing::EndStrayStandins;
 using testing::EnglishLocale;
+using testing::FakeChoices;
 using testing::FakeClock;
 using testing::FileExistsUtf8;
 using testing::MemoryFiles;
@@ -30,15 +32,6 @@ using Labels = std::vector<std::string>;
 constexpr char kLeftOver[] = "a stand-in process is still running after the run";
 constexpr char kLog[] = "C:\\Temp\\Stenvault.txt";
 const char* const kStamp = " Date Dec 7 2021 Time 01 05 09 PM.vsd";
-
-struct Choices : BackupChoices {
-    bool SameFolderSelected() override { return false; }
-    bool FixedFolderSelected() override { return true; }
-    std::string FolderText() override { return folder; }
-    NamingMode Naming() override { return NamingMode::NewFile; }
-    WindowHandle Owner() override { return 0; }
-    std::string folder;
-};
 
 struct PageContent {
     std::vector<Arg> cells;
@@ -113,7 +106,7 @@ class SaveAllWineTest : public ::testing::Test {
     win32::DispatchLink link;
     ScratchFolder folder{"h2 backups \xC3\xA4\xC3\xB8 \xE2\x82\xAC"};
     RecordingDialogs dialogs;
-    Choices choices;
+    FakeChoices choices;
     FakeClock clock;
     EnglishLocale locale;
     MemoryFiles files;
