@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common/failure.h"
+#include "common/handles_win32.h"
 #include "common/text_win32.h"
 
 namespace sv::win32 {
@@ -28,13 +29,12 @@ class Win32FileSystemTest : public testing::Test {
         ::RemoveDirectoryW(Widen(folder_).c_str());
     }
     std::string RawBytes() {
-        HANDLE h = ::CreateFileW(Widen(file_).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                 OPEN_EXISTING, 0, nullptr);
-        EXPECT_NE(h, INVALID_HANDLE_VALUE);
+        UniqueFile h(::CreateFileW(Widen(file_).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                   OPEN_EXISTING, 0, nullptr));
+        EXPECT_NE(h.get(), INVALID_HANDLE_VALUE);
         char buffer[256];
         DWORD got = 0;
-        ::ReadFile(h, buffer, sizeof buffer, &got, nullptr);
-        ::CloseHandle(h);
+        ::ReadFile(h.get(), buffer, sizeof buffer, &got, nullptr);
         return std::string(buffer, got);
     }
 

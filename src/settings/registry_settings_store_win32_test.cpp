@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "common/handles_win32.h"
 #include "common/text_win32.h"
 
 namespace sv::win32 {
@@ -30,22 +31,21 @@ TEST_F(RegistrySettingsStoreTest, WritesReadableStringValuesUnderTheClassicKey) 
     EXPECT_EQ(store_.Read(app_, "Stenvault", "Missing"), std::nullopt);
     EXPECT_EQ(store_.Read(app_, "Other", "Path"), std::nullopt);
 
-    HKEY key = nullptr;
+    UniqueKey key;
     ASSERT_EQ(
         ::RegOpenKeyExW(
             HKEY_CURRENT_USER,
             (L"Software\\VB and VBA Program Settings\\" + Widen(app_) + L"\\Stenvault").c_str(), 0,
-            KEY_QUERY_VALUE, &key),
+            KEY_QUERY_VALUE, key.put()),
         ERROR_SUCCESS);
     DWORD type = 0;
     wchar_t data[64];
     DWORD size = sizeof data;
-    EXPECT_EQ(
-        ::RegQueryValueExW(key, L"Path", nullptr, &type, reinterpret_cast<BYTE*>(data), &size),
-        ERROR_SUCCESS);
+    EXPECT_EQ(::RegQueryValueExW(key.get(), L"Path", nullptr, &type, reinterpret_cast<BYTE*>(data),
+                                 &size),
+              ERROR_SUCCESS);
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
     EXPECT_STREQ(data, L"C:\\Users\\A\\Desktop\\");
-    ::RegCloseKey(key);
 }
 
 TEST_F(RegistrySettingsStoreTest, ReplacesValuesAndKeepsCaseAndNonAsciiText) {
@@ -61,14 +61,14 @@ TEST_F(RegistrySettingsStoreTest, ReplacesValuesAndKeepsCaseAndNonAsciiText) {
 
 TEST_F(RegistrySettingsStoreTest, ValueOfAnotherTypeReadsAsMissing) {
     store_.Write(app_, "Stenvault", "Path", "x");
-    HKEY key = nullptr;
+    UniqueKey key;
     ASSERT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, Widen(SettingsKeyPath(app_, "Stenvault")).c_str(),
-                              0, KEY_SET_VALUE, &key),
+                              0, KEY_SET_VALUE, key.put()),
               ERROR_SUCCESS);
     DWORD number = 3;
-    ::RegSetValueExW(key, L"OftenIndex", 0, REG_DWORD, reinterpret_cast<BYTE*>(&number),
+    ::RegSetValueExW(key.get(), L"OftenIndex", 0, REG_DWORD, reinterpret_cast<BYTE*>(&number),
                      sizeof number);
-    ::RegCloseKey(key);
+    key.reset();
     EXPECT_EQ(store_.Read(app_, "Stenvault", "OftenIndex"), std::nullopt);
     EXPECT_EQ(GetSetting(store_, app_, "Stenvault", "OftenIndex", "3"), "3");
 }

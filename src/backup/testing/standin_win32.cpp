@@ -131,9 +131,8 @@ UserInstance::UserInstance() {
         return;
     }
     for (int i = 0; i < 200 && !ready_; ++i) {
-        IUnknown* unknown = nullptr;
-        if (SUCCEEDED(::GetActiveObject(clsid, nullptr, &unknown)) && unknown) {
-            unknown->Release();
+        sv::win32::ComPtr<IUnknown> unknown;
+        if (SUCCEEDED(::GetActiveObject(clsid, nullptr, unknown.put())) && unknown) {
             ready_ = true;
         } else {
             ::Sleep(50);
