@@ -184,10 +184,15 @@ class Obj {
     ComPtr<IDispatch> p_;
 };
 
-std::wstring BesideTest(const wchar_t* fileName) {
+// This test program's own path.
+std::wstring TestProgram() {
     wchar_t self[MAX_PATH];
     DWORD n = ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-    return std::filesystem::path(std::wstring(self, n)).parent_path() / fileName;
+    return std::wstring(self, n);
+}
+
+std::wstring BesideTest(const wchar_t* fileName) {
+    return std::filesystem::path(TestProgram()).parent_path() / fileName;
 }
 
 Obj CreateServer() {
@@ -527,9 +532,7 @@ TEST(StandinChild, DISABLED_HoldAnInstance) {
 TEST_F(Standin, ServerOfAKilledClientEnds) {
     std::filesystem::path pidFile = folder_ / L"server.pid";
     ::SetEnvironmentVariableW(kChildPidVariable, pidFile.c_str());
-    wchar_t self[MAX_PATH];
-    DWORD n = ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring command = L"\"" + std::wstring(self, n) +
+    std::wstring command = L"\"" + TestProgram() +
                            L"\" --gtest_also_run_disabled_tests "
                            L"--gtest_filter=StandinChild.DISABLED_HoldAnInstance";
     STARTUPINFOW startup{};
