@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -83,6 +84,9 @@ class DrawingLink {
     virtual Object AttachToVisio() = 0;
     // A new instance of its own, separate from the user's. Throws Failure.
     virtual Object StartVisio() = 0;
+    // For an instance of our own, known by its ProcessID: waits up to `grace` for its process
+    // to end (the caller's window keeps answering meanwhile), then ends it. Never throws.
+    virtual void EndProcess(std::uint32_t processId, std::chrono::milliseconds grace) = 0;
 };
 
 inline constexpr std::string_view kVisioMissingMessage =

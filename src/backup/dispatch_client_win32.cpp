@@ -1,5 +1,6 @@
 #include "backup/dispatch_client_win32.h"
 
+#include <chrono>
 #include <cstdio>
 #include <map>
 #include <set>
@@ -404,6 +405,40 @@ Object DispatchLink::StartVisio() {
                       HresultText(FAILED(hr) ? hr : E_NOINTERFACE) + ")");
     }
     return Wrap(std::move(dispatch));
+}
+
+void DispatchLink::EndProcess(std::uint32_t processId, std::chrono::milliseconds grace) {
+    sv::win32::UniqueHandle process(
+        ::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, static_cast<DWORD>(processId)));
+    if (!process) {
+        return;
+    }
+    // Waits on the window's thread: its messages keep being handled meanwhile.
+    const auto end = std::chrono::steady_clock::now() + grace;
+    HANDLE handle = process.get();
+    for (;;) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            end - std::chrono::steady_clock::now());
+        DWORD wait = left.count() > 0 ? static_cast<DWORD>(left.count()) : 0;
+        DWORD woken =
+            ::MsgWaitForMultipleObjectsEx(1, &handle, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (woken == WAIT_OBJECT_0) {
+            return;
+        }
+        if (woken != WAIT_OBJECT_0 + 1) {
+            break;
+        }
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                ::PostQuitMessage(static_cast<int>(msg.wParam));
+                break;
+            }
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+    }
+    ::TerminateProcess(handle, 1);
 }
 
 bool CheckVisioInstalled(Dialogs& dialogs, const std::string& appTitle) {

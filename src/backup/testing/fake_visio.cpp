@@ -360,6 +360,10 @@ Object FakeVisio::StartVisio() {
     return instance->Application();
 }
 
+void FakeVisio::EndProcess(std::uint32_t processId, std::chrono::milliseconds) {
+    endedProcesses.push_back(processId);
+}
+
 FakeInstance& FakeVisio::User() {
     if (!running) {
         running = std::make_shared<FakeInstance>(world);

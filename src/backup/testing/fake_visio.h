@@ -73,6 +73,7 @@ class FakeVisio : public DrawingLink {
   public:
     Object AttachToVisio() override;
     Object StartVisio() override;
+    void EndProcess(std::uint32_t processId, std::chrono::milliseconds grace) override;
 
     // The user's running instance, created on first use.
     FakeInstance& User();
@@ -82,6 +83,7 @@ class FakeVisio : public DrawingLink {
     std::vector<std::shared_ptr<FakeInstance>> started;
     bool startFails = false;
     std::map<std::string, std::string> startedFaults;  // faults of every started instance
+    std::vector<std::uint32_t> endedProcesses;         // EndProcess calls, in order
 };
 
 }  // namespace sv::backup::testing
