@@ -163,13 +163,6 @@ bool DialogAnswerer::Answered(HWND box) {
     return false;
 }
 
-DWORD process_;
-std::atomic<bool> stop_{false};
-std::mutex mutex_;
-std::vector<Seen> seen_;
-std::vector<HWND> answered_;
-std::thread thread_;
-
 Program::Program() {
     std::wstring path = ProgramPath();
     std::wstring commandLine = L"\"" + path + L"\"";
