@@ -59,6 +59,7 @@ cSysTray::~cSysTray() {
     // Same as InTray := false, without telling a host that is going away itself.
     try {
         if (iconAdded_) {
+            StopRetrying();
             RemoveIcon();
             shell_.UnhookWindow();
             iconAdded_ = false;
@@ -88,9 +89,10 @@ void cSysTray::SetInTray(bool show) {
     }
     if (show && userMode_) {
         shell_.HookWindow(*this);
-        AddIcon(trayTip_, trayIcon_);
+        AddOrRetry();
         iconAdded_ = true;
     } else if (!show && iconAdded_) {
+        StopRetrying();
         RemoveIcon();
         shell_.UnhookWindow();
         iconAdded_ = false;
@@ -122,7 +124,7 @@ void cSysTray::SetTrayIcon(const std::optional<TrayPicture>& icon) {
     Changed("TrayIcon");
 }
 
-void cSysTray::AddIcon(const std::string& tip, const std::optional<TrayPicture>& icon) {
+bool cSysTray::AddIcon(const std::string& tip, const std::optional<TrayPicture>& icon) {
     TrayIconRecord record = NewRecord(nif::kMessage);
     record.uCallbackMessage = kTrayCallbackMessage;
     if (icon) {
@@ -135,7 +137,41 @@ void cSysTray::AddIcon(const std::string& tip, const std::optional<TrayPicture>&
         record.tip = CutToChars(tip, kTrayTipChars);
         trayTip_ = tip;
     }
-    shell_.Notify(nim::kAdd, record);
+    if (shell_.Notify(nim::kAdd, record)) {
+        return true;
+    }
+    // An add that timed out may have registered the icon all the same; then a modify works.
+    return shell_.Notify(nim::kModify, record);
+}
+
+void cSysTray::AddOrRetry() {
+    if (AddIcon(trayTip_, trayIcon_)) {
+        StopRetrying();
+        return;
+    }
+    // A program that starts hidden in the tray has nothing else on screen: keep trying.
+    retryStart_ = shell_.MonotonicMilliseconds();
+    addPending_ = true;
+    shell_.StartRetryTimer(kAddRetryPeriodMs);
+}
+
+void cSysTray::StopRetrying() {
+    if (addPending_) {
+        addPending_ = false;
+        shell_.StopRetryTimer();
+    }
+}
+
+void cSysTray::RetryAdd() {
+    if (!addPending_ || !iconAdded_) {
+        StopRetrying();
+        return;
+    }
+    if (AddIcon(trayTip_, trayIcon_)) {
+        StopRetrying();
+    } else if (shell_.MonotonicMilliseconds() - retryStart_ >= kAddRetryLimitMs) {
+        StopRetrying();
+    }
 }
 
 void cSysTray::RemoveIcon() {
@@ -144,7 +180,7 @@ void cSysTray::RemoveIcon() {
 
 void cSysTray::ShellRestarted() {
     if (iconAdded_) {
-        AddIcon(trayTip_, trayIcon_);
+        AddOrRetry();
     }
 }
 

@@ -55,6 +55,11 @@ inline constexpr std::size_t kTrayInfoTitleChars = 63;
 // Largest ShowTimer whose value in milliseconds fits a 32-bit signed number.
 inline constexpr std::int32_t kMaxBalloonSeconds = 2147483;
 
+// A refused add (at logon the taskbar may not be there yet, or may time out) is tried again
+// this often, for this long; after that only the taskbar's return adds the icon.
+inline constexpr std::int64_t kAddRetryPeriodMs = 2000;
+inline constexpr std::int64_t kAddRetryLimitMs = 120000;
+
 // The fields of one notify record the component fills; every other field stays zero.
 // Texts are UTF-8 and already cut to the field capacities above (counted in characters).
 struct TrayIconRecord {
@@ -85,7 +90,7 @@ struct TrayPicture {
 class cSysTray;
 
 // What the component needs from the platform: the shell's notify call, the hook on its own
-// window, waiting for pending events and a clock.
+// window, a repeating timer, waiting for pending events and a clock.
 class TrayShell {
   public:
     virtual ~TrayShell() = default;
@@ -94,6 +99,11 @@ class TrayShell {
     // Routes the window's callback messages to the instance until UnhookWindow.
     virtual void HookWindow(cSysTray& instance) = 0;
     virtual void UnhookWindow() = 0;
+    // A repeating timer whose every period ends in the instance's RetryAdd while hooked.
+    // Starting it again restarts the period. A shell without one leaves a refused icon to
+    // the taskbar's return.
+    virtual void StartRetryTimer(std::int64_t /*periodMs*/) {}
+    virtual void StopRetryTimer() {}
     // Waits up to timeoutMs for events and dispatches those pending. False when the program
     // is quitting and waiting should stop.
     virtual bool PumpEvents(std::int64_t timeoutMs) = 0;
@@ -160,6 +170,9 @@ class cSysTray {
     // The shell was restarted (Explorer came back): put the icon back if it was there.
     void ShellRestarted();
 
+    // The retry timer's entry: adds the icon again if the last add was refused.
+    void RetryAdd();
+
     // Lifecycle hooks of the host framework.
     void InitNew();                       // a new instance placed on a host
     void Load(const TrayLayout& layout);  // read from the host's layout
@@ -169,10 +182,14 @@ class cSysTray {
     bool BalloonShowing() const { return balloonShowing_; }
     std::int32_t OnceShownCount() const { return onceShownCount_; }
     std::int32_t IconId() const { return iconId_; }
+    // An add was refused and is being tried again.
+    bool AddPending() const { return addPending_; }
 
   private:
     TrayIconRecord NewRecord(std::uint32_t flags) const;
-    void AddIcon(const std::string& tip, const std::optional<TrayPicture>& icon);
+    bool AddIcon(const std::string& tip, const std::optional<TrayPicture>& icon);
+    void AddOrRetry();
+    void StopRetrying();
     void RemoveIcon();
     void Changed(std::string_view property);
 
@@ -186,6 +203,8 @@ class cSysTray {
     std::optional<TrayPicture> trayIcon_;
     bool balloonShowing_ = false;
     std::int32_t onceShownCount_ = 0;
+    bool addPending_ = false;
+    std::int64_t retryStart_ = 0;
     // Cleared on destruction so a balloon wait that outlives the instance stops touching it.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

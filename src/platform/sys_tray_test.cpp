@@ -25,13 +25,28 @@ struct FakeShell : TrayShell {
     std::int64_t now = 1000;
     // What happens inside one wait; by default the whole timeout passes quietly.
     std::function<bool(std::int64_t)> onPump;
+    // So many adds are refused, as by a taskbar that is not there yet.
+    int refuseAdds = 0;
+    // Whether a modify finds the icon (after a refused add it normally does not).
+    bool modifyFindsIcon = true;
+    std::vector<std::int64_t> timerStarts;
+    bool timerRunning = false;
 
     bool Notify(std::uint32_t operation, const TrayIconRecord& record) override {
         calls.push_back({operation, record});
-        return true;
+        if (operation == nim::kAdd && refuseAdds > 0) {
+            --refuseAdds;
+            return false;
+        }
+        return operation != nim::kModify || modifyFindsIcon;
     }
     void HookWindow(cSysTray&) override { hookTrace.push_back("hook"); }
     void UnhookWindow() override { hookTrace.push_back("unhook"); }
+    void StartRetryTimer(std::int64_t periodMs) override {
+        timerStarts.push_back(periodMs);
+        timerRunning = true;
+    }
+    void StopRetryTimer() override { timerRunning = false; }
     bool PumpEvents(std::int64_t timeoutMs) override {
         pumps.push_back(timeoutMs);
         if (onPump) {
@@ -353,8 +368,26 @@ TEST_P(SilentCodes, RaiseNoEventAndChangeNothing) {
 INSTANTIATE_TEST_SUITE_P(Tray, SilentCodes,
                          ::testing::Values(0x402, 0x207, 0x208, 0x209, 0x1FF, 0x20B, 0x400));
 
-TEST_F(TrayTest, UnsetHandlersAreSkipped) {
-    tray->RaiseTrayEvent(0x202, 0);
+// With every handler set but the one its code raises, a code calls nothing and does not fail.
+TEST_P(MouseEvents, UnsetHandlerIsSkippedAndNoOtherRuns) {
+    auto [code, unset, button] = GetParam();
+    int raised = 0;
+    auto& ev = tray->Events();
+    if (unset != Ev::Move) {
+        ev.MouseMove = [&](std::int32_t) { ++raised; };
+    }
+    auto count = [&](std::int16_t, std::int32_t) { ++raised; };
+    if (unset != Ev::Down) {
+        ev.MouseDown = count;
+    }
+    if (unset != Ev::Up) {
+        ev.MouseUp = count;
+    }
+    if (unset != Ev::Dbl) {
+        ev.MouseDblClick = count;
+    }
+    EXPECT_NO_THROW(tray->RaiseTrayEvent(code, 0));
+    EXPECT_EQ(raised, 0);
 }
 
 TEST_F(TrayTest, DestroyRemovesIconAndHookWithoutNotice) {
@@ -381,6 +414,129 @@ TEST_F(TrayTest, ShellRestartPutsAnAddedIconBack) {
     ASSERT_EQ(shell.calls.size(), 1u);
     EXPECT_EQ(shell.calls[0].operation, nim::kAdd);
     EXPECT_EQ(shell.calls[0].record.tip, "Stenvault");
+}
+
+// The taskbar refuses the first adds; the component tries again every 2 s for 2 minutes.
+struct RetryCase {
+    int refused;
+    bool added;        // the icon is there in the end
+    int addsExpected;  // the first add and its retries
+};
+void PrintTo(const RetryCase& c, std::ostream* os) {
+    *os << c.refused << " refused";
+}
+
+class AddRetry : public TrayTest, public ::testing::WithParamInterface<RetryCase> {
+  protected:
+    // Lets the retry timer fire until it is stopped (or far beyond the limit).
+    int RunTimer() {
+        int ticks = 0;
+        while (shell.timerRunning && ticks < 200) {
+            shell.now += kAddRetryPeriodMs;
+            tray->RetryAdd();
+            ++ticks;
+        }
+        return ticks;
+    }
+    int Adds() const {
+        int n = 0;
+        for (const Call& c : shell.calls) {
+            n += c.operation == nim::kAdd ? 1 : 0;
+        }
+        return n;
+    }
+};
+
+TEST_P(AddRetry, RefusedAddIsTriedAgainEveryTwoSecondsForTwoMinutes) {
+    const RetryCase c = GetParam();
+    shell.refuseAdds = c.refused;
+    shell.modifyFindsIcon = false;
+    tray->SetTrayIcon(kIcon);
+    tray->SetTrayTip("Stenvault");
+    tray->SetInTray(true);
+    EXPECT_TRUE(tray->IconAdded());
+    EXPECT_TRUE(tray->AddPending());
+    EXPECT_EQ(shell.timerStarts, std::vector<std::int64_t>{2000});
+
+    RunTimer();
+    EXPECT_FALSE(shell.timerRunning);
+    EXPECT_FALSE(tray->AddPending());
+    EXPECT_EQ(Adds(), c.addsExpected);
+    // A refused add is followed by a modify that looks for the icon.
+    EXPECT_EQ(shell.calls.back().operation, c.added ? nim::kAdd : nim::kModify);
+    // Every try is the full add: callback, picture and tip.
+    const Call& last = shell.calls[shell.calls.size() - (c.added ? 1 : 2)];
+    EXPECT_EQ(last.operation, nim::kAdd);
+    EXPECT_EQ(last.record.uFlags, nif::kMessage | nif::kIcon | nif::kTip);
+    EXPECT_EQ(last.record.uCallbackMessage, kTrayCallbackMessage);
+    EXPECT_EQ(last.record.icon, kIcon.handle);
+    EXPECT_EQ(last.record.tip, "Stenvault");
+}
+
+// Tries at 0, 2, ..., 120 s: the 61st add is the last one.
+INSTANTIATE_TEST_SUITE_P(Tray, AddRetry,
+                         ::testing::Values(RetryCase{1, true, 2}, RetryCase{3, true, 4},
+                                           RetryCase{60, true, 61}, RetryCase{61, false, 61},
+                                           RetryCase{1000, false, 61}));
+
+TEST_F(AddRetry, TaskbarThatComesAfterTheRetriesGetsTheIcon) {
+    shell.refuseAdds = 1000;
+    shell.modifyFindsIcon = false;
+    tray->SetInTray(true);
+    RunTimer();
+    ASSERT_FALSE(shell.timerRunning);
+    shell.calls.clear();
+    tray->RetryAdd();  // a late tick does nothing
+    EXPECT_TRUE(shell.calls.empty());
+
+    shell.refuseAdds = 0;
+    tray->ShellRestarted();
+    ASSERT_EQ(shell.calls.size(), 1u);
+    EXPECT_EQ(shell.calls[0].operation, nim::kAdd);
+    EXPECT_FALSE(tray->AddPending());
+}
+
+TEST_F(AddRetry, TaskbarRefusingAfterARestartStartsANewRoundOfTries) {
+    shell.refuseAdds = 1000;
+    shell.modifyFindsIcon = false;
+    tray->SetInTray(true);
+    for (int i = 0; i < 50; ++i) {
+        shell.now += kAddRetryPeriodMs;
+        tray->RetryAdd();
+    }
+    ASSERT_TRUE(tray->AddPending());
+    tray->ShellRestarted();
+    EXPECT_TRUE(tray->AddPending());
+    EXPECT_EQ(RunTimer(), 60);  // measured from the restart, not from the first add
+}
+
+TEST_F(AddRetry, AddThatTimedOutButRegisteredTheIconIsNotRepeated) {
+    shell.refuseAdds = 1;
+    shell.modifyFindsIcon = true;
+    tray->SetInTray(true);
+    ASSERT_EQ(shell.calls.size(), 2u);
+    EXPECT_EQ(shell.calls[1].operation, nim::kModify);
+    EXPECT_EQ(shell.calls[1].record, shell.calls[0].record);
+    EXPECT_FALSE(tray->AddPending());
+    EXPECT_TRUE(shell.timerStarts.empty());
+}
+
+TEST_F(AddRetry, LeavingTheTrayOrDestroyingStopsTheTries) {
+    for (bool destroy : {false, true}) {
+        SCOPED_TRACE(destroy ? "destroy" : "InTray false");
+        tray = std::make_unique<cSysTray>(shell);
+        shell.refuseAdds = 1000;
+        shell.modifyFindsIcon = false;
+        tray->SetInTray(true);
+        ASSERT_TRUE(shell.timerRunning);
+        if (destroy) {
+            tray.reset();
+        } else {
+            tray->SetInTray(false);
+            EXPECT_FALSE(tray->AddPending());
+        }
+        EXPECT_FALSE(shell.timerRunning);
+    }
 }
 
 TEST_F(TrayTest, NewInstanceDefaults) {
