@@ -1,5 +1,7 @@
 #include "platform/sys_tray_win32.h"
 
+#include <commctrl.h>
+
 #include <cstring>
 
 #include "common/text_win32.h"
@@ -10,6 +12,7 @@ namespace {
 static_assert(NOTIFYICONDATAA_V2_SIZE == kTrayRecordSize);
 
 constexpr wchar_t kWindowClass[] = L"StenvaultTrayWindow";
+constexpr UINT_PTR kRetryTimerId = 1;
 
 HINSTANCE ModuleInstance() {
     return ::GetModuleHandleW(nullptr);
@@ -34,7 +37,39 @@ void CopyField(char (&field)[N], const std::string& utf8) {
     field[n] = '\0';
 }
 
+// From the common controls that the activation context names (version 6 has it), looked up at
+// run time so that a program without that manifest still starts.
+HICON LoadIconMetricFromComctl(HINSTANCE module, int resourceId) {
+    HMODULE comctl = ::GetModuleHandleW(L"comctl32.dll");
+    if (!comctl) {
+        comctl = ::LoadLibraryW(L"comctl32.dll");
+    }
+    if (!comctl) {
+        return nullptr;
+    }
+    using LoadIconMetricFunction = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, HICON*);
+    auto load = reinterpret_cast<LoadIconMetricFunction>(
+        reinterpret_cast<void (*)()>(::GetProcAddress(comctl, "LoadIconMetric")));
+    HICON icon = nullptr;
+    if (!load || FAILED(load(module, MAKEINTRESOURCEW(resourceId), LIM_SMALL, &icon))) {
+        return nullptr;
+    }
+    return icon;
+}
+
 }  // namespace
+
+UniqueIcon LoadTrayIcon(HINSTANCE module, int resourceId, int dpi) {
+    if (dpi == static_cast<int>(::GetDpiForSystem())) {
+        if (HICON icon = LoadIconMetricFromComctl(module, resourceId)) {
+            return UniqueIcon(icon);
+        }
+    }
+    // LoadImage takes the resource's image of exactly this size when there is one.
+    const int size = ::GetSystemMetricsForDpi(SM_CXSMICON, static_cast<UINT>(dpi));
+    return UniqueIcon(static_cast<HICON>(::LoadImageW(module, MAKEINTRESOURCEW(resourceId),
+                                                      IMAGE_ICON, size, size, LR_DEFAULTCOLOR)));
+}
 
 NOTIFYICONDATAA ToNotifyIconData(HWND window, const TrayIconRecord& record) {
     NOTIFYICONDATAA data;
@@ -58,10 +93,49 @@ Win32TrayShell::Win32TrayShell() : taskbarCreated_(::RegisterWindowMessageW(L"Ta
     // A hidden top-level window: message-only windows miss the TaskbarCreated broadcast.
     window_.reset(::CreateWindowExW(0, kWindowClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                                     ModuleInstance(), nullptr));
+    // An elevated copy would not hear Explorer's restart otherwise (UIPI).
+    if (window_ && taskbarCreated_ != 0) {
+        ::ChangeWindowMessageFilterEx(window_.get(), taskbarCreated_, MSGFLT_ALLOW, nullptr);
+    }
 }
 
 Win32TrayShell::~Win32TrayShell() {
+    StopRetryTimer();
     UnhookWindow();
+}
+
+int Win32TrayShell::CurrentDpi() const {
+    UINT dpi = window_ ? ::GetDpiForWindow(window_.get()) : 0;
+    return dpi > 0 ? static_cast<int>(dpi) : 96;
+}
+
+void Win32TrayShell::UseIconResource(HINSTANCE module, int resourceId) {
+    iconModule_ = module;
+    iconResource_ = resourceId;
+    icon_.reset();
+    iconDpi_ = 0;
+    RefreshIcon(CurrentDpi());
+}
+
+void Win32TrayShell::RefreshIcon(int dpi) {
+    if (iconResource_ == 0) {
+        return;
+    }
+    // The old picture stays alive until the instance has been given the new one.
+    UniqueIcon old;
+    if (!icon_ || dpi != iconDpi_) {
+        UniqueIcon fresh = LoadTrayIcon(iconModule_, iconResource_, dpi);
+        if (!fresh) {
+            return;
+        }
+        old = std::move(icon_);
+        icon_ = std::move(fresh);
+        iconDpi_ = dpi;
+    }
+    const auto handle = reinterpret_cast<std::uintptr_t>(icon_.get());
+    if (instance_ && (!instance_->TrayIcon() || instance_->TrayIcon()->handle != handle)) {
+        instance_->SetTrayIcon(TrayPicture{handle, kPictureTypeIcon});
+    }
 }
 
 bool Win32TrayShell::Notify(std::uint32_t operation, const TrayIconRecord& record) {
@@ -77,6 +151,8 @@ void Win32TrayShell::HookWindow(cSysTray& instance) {
     ::SetWindowLongPtrW(window_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     previous_ = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(
         window_.get(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TrayWindowProcedure)));
+    // Out of the tray the window heard no DPI change: the picture may be stale.
+    RefreshIcon(CurrentDpi());
 }
 
 void Win32TrayShell::UnhookWindow() {
@@ -86,6 +162,21 @@ void Win32TrayShell::UnhookWindow() {
     }
     previous_ = nullptr;
     instance_ = nullptr;
+}
+
+void Win32TrayShell::StartRetryTimer(std::int64_t periodMs) {
+    if (window_) {
+        const UINT period =
+            periodMs < USER_TIMER_MINIMUM ? USER_TIMER_MINIMUM : static_cast<UINT>(periodMs);
+        timerRunning_ = ::SetTimer(window_.get(), kRetryTimerId, period, nullptr) != 0;
+    }
+}
+
+void Win32TrayShell::StopRetryTimer() {
+    if (window_ && timerRunning_) {
+        ::KillTimer(window_.get(), kRetryTimerId);
+    }
+    timerRunning_ = false;
 }
 
 bool Win32TrayShell::PumpEvents(std::int64_t timeoutMs) {
@@ -98,6 +189,12 @@ bool Win32TrayShell::PumpEvents(std::int64_t timeoutMs) {
         if (msg.message == WM_QUIT) {
             ::PostQuitMessage(static_cast<int>(msg.wParam));
             return false;
+        }
+        if (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) {
+            HWND root = ::GetAncestor(msg.hwnd, GA_ROOT);
+            if (root && root != window_.get() && ::IsDialogMessageW(root, &msg)) {
+                continue;
+            }
         }
         ::TranslateMessage(&msg);
         ::DispatchMessageW(&msg);
@@ -121,7 +218,16 @@ LRESULT CALLBACK TrayWindowProcedure(HWND window, UINT message, WPARAM wParam, L
             shell->instance_->RaiseTrayEvent(static_cast<std::int32_t>(lParam),
                                              static_cast<std::int32_t>(wParam));
         } else if (shell->taskbarCreated_ != 0 && message == shell->taskbarCreated_) {
-            shell->instance_->ShellRestarted();
+            shell->RefreshIcon(shell->CurrentDpi());
+            if (shell->instance_) {
+                shell->instance_->ShellRestarted();
+            }
+        } else if (message == WM_TIMER && wParam == kRetryTimerId) {
+            shell->instance_->RetryAdd();
+        } else if (message == WM_DPICHANGED) {
+            shell->RefreshIcon(HIWORD(wParam));
+        } else if (message == WM_DISPLAYCHANGE) {
+            shell->RefreshIcon(shell->CurrentDpi());
         }
     }
     return ::CallWindowProcW(previous, window, message, wParam, lParam);

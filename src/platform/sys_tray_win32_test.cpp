@@ -3,24 +3,56 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
+
+#include "resource.h"
 
 namespace sv::win32 {
 namespace {
 
-// The real shell, with each call and its result noted.
+int IconWidth(HICON icon) {
+    ICONINFO info{};
+    if (!icon || !::GetIconInfo(icon, &info)) {
+        return 0;
+    }
+    BITMAP bitmap{};
+    ::GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+    if (info.hbmColor) {
+        ::DeleteObject(info.hbmColor);
+    }
+    ::DeleteObject(info.hbmMask);
+    return bitmap.bmWidth;
+}
+
+// The real shell, with each call, the record as handed to Windows and its result noted.
+// refuseAdds adds are refused before they reach Windows, as by a taskbar not there yet.
 struct RecordingShell : Win32TrayShell {
     struct Call {
         std::uint32_t operation;
         std::uint32_t flags;
         bool ok;
+        DWORD cbSize;
+        int iconWidth;  // of the picture sent, 0 without one
     };
     std::vector<Call> calls;
+    int refuseAdds = 0;
+    std::int64_t clockOffset = 0;
     bool Notify(std::uint32_t operation, const TrayIconRecord& record) override {
-        bool ok = Win32TrayShell::Notify(operation, record);
-        calls.push_back({operation, record.uFlags, ok});
+        bool ok = false;
+        if (operation == nim::kAdd && refuseAdds > 0) {
+            --refuseAdds;
+        } else {
+            ok = Win32TrayShell::Notify(operation, record);
+        }
+        const NOTIFYICONDATAA sent = ToNotifyIconData(Window(), record);
+        calls.push_back({operation, record.uFlags, ok, sent.cbSize,
+                         (record.uFlags & nif::kIcon) ? IconWidth(sent.hIcon) : 0});
         return ok;
+    }
+    std::int64_t MonotonicMilliseconds() override {
+        return Win32TrayShell::MonotonicMilliseconds() + clockOffset;
     }
 };
 
@@ -50,7 +82,6 @@ TEST(NotifyRecord, ZeroFilledAnsiAndCutToItsFields) {
     HWND window = reinterpret_cast<HWND>(0x1234);
     NOTIFYICONDATAA d = ToNotifyIconData(window, r);
 
-    EXPECT_EQ(d.cbSize, 504u);
     EXPECT_EQ(d.hWnd, window);
     EXPECT_EQ(d.uFlags, 0x14u);
     EXPECT_EQ(std::string(d.szTip), std::string(127, 't'));
@@ -90,6 +121,8 @@ TEST_F(TrayOnWine, AddModifyDeleteSucceed) {
     for (const auto& c : shell.calls) {
         operations.push_back(c.operation);
         EXPECT_TRUE(c.ok) << "operation " << c.operation << " flags " << c.flags;
+        // The version-2 record of a 64-bit build, whatever the component filled in.
+        EXPECT_EQ(c.cbSize, 504u) << "operation " << c.operation;
     }
     EXPECT_EQ(operations, (std::vector<std::uint32_t>{0, 1, 1, 1, 2}));
 }
@@ -117,9 +150,12 @@ TEST_F(TrayOnWine, HookRoutesCallbacksAndIsRemovedAgain) {
 TEST_F(TrayOnWine, ExplorerRestartAddsTheIconAgain) {
     tray.SetInTray(true);
     shell.calls.clear();
+    // Sent by hand the icon is still there: the add is refused and the modify finds it.
     ::SendMessageW(shell.Window(), ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
-    ASSERT_EQ(shell.calls.size(), 1u);
+    ASSERT_FALSE(shell.calls.empty());
     EXPECT_EQ(shell.calls[0].operation, nim::kAdd);
+    EXPECT_TRUE(shell.calls.back().ok);
+    EXPECT_FALSE(tray.AddPending());
     tray.SetInTray(false);
 }
 
@@ -174,6 +210,179 @@ TEST(TrayOnWineLifetime, DestroyRemovesIconAndRestoresProcedure) {
     EXPECT_EQ(shell.calls.back().operation, nim::kDelete);
     EXPECT_TRUE(shell.calls.back().ok);
     EXPECT_EQ(::GetWindowLongPtrW(shell.Window(), GWLP_WNDPROC), original);
+}
+
+// Pumps until done() or about timeoutMs have passed.
+template <typename Done>
+bool PumpUntil(Win32TrayShell& shell, Done done, ULONGLONG timeoutMs) {
+    const ULONGLONG start = ::GetTickCount64();
+    while (!done()) {
+        if (::GetTickCount64() - start > timeoutMs) {
+            return false;
+        }
+        shell.PumpEvents(100);
+    }
+    return true;
+}
+
+TEST_F(TrayOnWine, RefusedAddIsTriedAgainOnTheTimer) {
+    shell.refuseAdds = 1;
+    tray.SetInTray(true);
+    ASSERT_TRUE(tray.AddPending());
+    ASSERT_TRUE(PumpUntil(
+        shell, [&] { return !tray.AddPending(); }, 6000));
+    ASSERT_GE(shell.calls.size(), 3u);  // the refused add, the modify that missed, the add
+    EXPECT_EQ(shell.calls.back().operation, nim::kAdd);
+    EXPECT_TRUE(shell.calls.back().ok);
+    shell.calls.clear();
+    tray.SetTrayTip("back");
+    ASSERT_EQ(shell.calls.size(), 1u);
+    EXPECT_TRUE(shell.calls[0].ok);  // the icon is really there
+    tray.SetInTray(false);
+}
+
+TEST_F(TrayOnWine, TaskbarAfterTheLastTryStillGetsTheIcon) {
+    shell.refuseAdds = 1000;
+    tray.SetInTray(true);
+    shell.clockOffset = kAddRetryLimitMs;  // the first tick is the last one
+    ASSERT_TRUE(PumpUntil(
+        shell, [&] { return !tray.AddPending(); }, 6000));
+    shell.refuseAdds = 0;
+    shell.calls.clear();
+    ::SendMessageW(shell.Window(), ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    ASSERT_EQ(shell.calls.size(), 1u);
+    EXPECT_EQ(shell.calls[0].operation, nim::kAdd);
+    EXPECT_TRUE(shell.calls[0].ok);
+    tray.SetInTray(false);
+}
+
+// The product's icon resource: one image drawn for each size the shell asks for.
+TEST(IconResource, HoldsEverySizeInFullColour) {
+    HMODULE module = ::GetModuleHandleW(nullptr);
+    HRSRC found = ::FindResourceW(module, MAKEINTRESOURCEW(IDI_STENVAULT),
+                                  MAKEINTRESOURCEW(14));  // RT_GROUP_ICON
+    ASSERT_NE(found, nullptr);
+    const auto* data = static_cast<const BYTE*>(::LockResource(::LoadResource(module, found)));
+    ASSERT_NE(data, nullptr);
+    // GRPICONDIR: reserved, type, count; then 14-byte entries: width, height, colours,
+    // reserved, planes, bit count, bytes, id.
+    WORD count = 0;
+    std::memcpy(&count, data + 4, sizeof count);
+    std::vector<int> sizes;
+    for (WORD i = 0; i < count; ++i) {
+        const BYTE* entry = data + 6 + 14 * i;
+        WORD bits = 0;
+        std::memcpy(&bits, entry + 6, sizeof bits);
+        EXPECT_EQ(entry[0], entry[1]);
+        EXPECT_EQ(bits, 32) << "image " << i;
+        sizes.push_back(entry[0] == 0 ? 256 : entry[0]);
+    }
+    EXPECT_EQ(sizes, (std::vector<int>{16, 20, 24, 32, 40, 48, 256}));
+}
+
+struct DpiCase {
+    int dpi;
+    int width;
+};
+
+class TrayIconAtDpi : public ::testing::TestWithParam<DpiCase> {};
+
+TEST_P(TrayIconAtDpi, LoadsTheImageOfItsSize) {
+    UniqueIcon icon = LoadTrayIcon(::GetModuleHandleW(nullptr), IDI_STENVAULT, GetParam().dpi);
+    EXPECT_EQ(IconWidth(icon.get()), GetParam().width);
+}
+
+INSTANTIATE_TEST_SUITE_P(Tray, TrayIconAtDpi,
+                         ::testing::Values(DpiCase{96, 16}, DpiCase{120, 20}, DpiCase{144, 24},
+                                           DpiCase{192, 32}));
+
+TEST_F(TrayOnWine, IconFollowsDpiChangesWhileInTheTray) {
+    shell.UseIconResource(::GetModuleHandleW(nullptr), IDI_STENVAULT);
+    tray.SetInTray(true);
+    ASSERT_FALSE(shell.calls.empty());
+    const int startWidth = ::GetSystemMetricsForDpi(SM_CXSMICON, ::GetDpiForWindow(shell.Window()));
+    EXPECT_EQ(shell.calls.back().operation, nim::kAdd);
+    EXPECT_EQ(shell.calls.back().iconWidth, startWidth);
+
+    for (DpiCase c : {DpiCase{120, 20}, DpiCase{192, 32}, DpiCase{144, 24}, DpiCase{96, 16}}) {
+        shell.calls.clear();
+        RECT suggested{0, 0, 100, 100};
+        ::SendMessageW(shell.Window(), WM_DPICHANGED, MAKEWPARAM(c.dpi, c.dpi),
+                       reinterpret_cast<LPARAM>(&suggested));
+        ASSERT_EQ(shell.calls.size(), 1u) << c.dpi;
+        EXPECT_EQ(shell.calls[0].operation, nim::kModify);
+        EXPECT_EQ(shell.calls[0].flags, nif::kIcon);
+        EXPECT_TRUE(shell.calls[0].ok);
+        EXPECT_EQ(shell.calls[0].iconWidth, c.width) << c.dpi;
+        EXPECT_EQ(tray.TrayIcon()->handle, reinterpret_cast<std::uintptr_t>(shell.Icon()));
+    }
+
+    // A taskbar that comes back gets the picture for the DPI of its monitor.
+    RECT suggested{0, 0, 100, 100};
+    ::SendMessageW(shell.Window(), WM_DPICHANGED, MAKEWPARAM(192, 192),
+                   reinterpret_cast<LPARAM>(&suggested));
+    shell.calls.clear();
+    ::SendMessageW(shell.Window(), ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    auto add = std::find_if(shell.calls.begin(), shell.calls.end(),
+                            [](const auto& c) { return c.operation == nim::kAdd; });
+    ASSERT_NE(add, shell.calls.end());
+    EXPECT_EQ(add->iconWidth, startWidth);
+    tray.SetInTray(false);
+}
+
+// A window with two buttons, restored during the balloon wait: Tab moves the focus and Enter
+// presses the focused button, as in the main loop.
+class KeyboardWindow {
+  public:
+    KeyboardWindow() {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = &KeyboardWindow::Procedure;
+        wc.hInstance = ::GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"TrayKeyboardTest";
+        ::RegisterClassExW(&wc);
+        window_.reset(::CreateWindowExW(0, wc.lpszClassName, L"keys",
+                                        WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 300, 200, nullptr,
+                                        nullptr, wc.hInstance, nullptr));
+        ::SetWindowLongPtrW(window_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        first = Button(L"One", 101, 10);
+        second = Button(L"Two", 102, 50);
+        ::SetForegroundWindow(window_.get());
+        ::SetFocus(first);
+    }
+    HWND first = nullptr;
+    HWND second = nullptr;
+    std::vector<int> commands;
+
+  private:
+    HWND Button(const wchar_t* text, int id, int top) {
+        return ::CreateWindowExW(0, L"BUTTON", text, WS_CHILD | WS_VISIBLE | WS_TABSTOP, 10, top,
+                                 80, 30, window_.get(), reinterpret_cast<HMENU>(INT_PTR{id}),
+                                 ::GetModuleHandleW(nullptr), nullptr);
+    }
+    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        auto* self = reinterpret_cast<KeyboardWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (self && message == WM_COMMAND) {
+            self->commands.push_back(LOWORD(wParam));
+        }
+        return ::DefWindowProcW(window, message, wParam, lParam);
+    }
+    UniqueWindow window_;
+};
+
+TEST_F(TrayOnWine, TabAndEnterWorkDuringTheBalloonWait) {
+    KeyboardWindow keys;
+    ASSERT_EQ(::GetFocus(), keys.first);
+    tray.SetInTray(true);
+    ::PostMessageW(keys.first, WM_KEYDOWN, VK_TAB, 0);
+    ::PostMessageW(keys.first, WM_KEYUP, VK_TAB, 0);
+    ::PostMessageW(keys.second, WM_KEYDOWN, VK_RETURN, 0);
+    ::PostMessageW(keys.second, WM_KEYUP, VK_RETURN, 0);
+    Post(0x404);  // the balloon goes: the wait ends after the keys
+    tray.ShowBalloon("wait", "Stenvault", 5, false);
+    EXPECT_EQ(::GetFocus(), keys.second);
+    EXPECT_EQ(keys.commands, std::vector<int>{102});
+    tray.SetInTray(false);
 }
 
 }  // namespace
