@@ -7,6 +7,7 @@
 
 #include "app/form1.h"
 #include "app/main_window_win32.h"
+#include "app/res/resource.h"
 #include "backup/dispatch_client_win32.h"
 #include "backup/save_all.h"
 #include "common/com_win32.h"
@@ -61,6 +62,7 @@ int Run(HINSTANCE instance) {
     Win32ShellFolders shellFolders;
     Win32Registry registry;
     Win32TrayShell trayShell;
+    trayShell.UseIconResource(instance, IDI_STENVAULT);
     backup::win32::DispatchLink link;
 
     MainWindow window(instance);

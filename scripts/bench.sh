@@ -1,0 +1,145 @@
+#!/usr/bin/env bash
+# Idle cost, start-up time, executable size and backup cost of the Windows build, measured side
+# by side with minimal reference windows in one Wine session under Xvfb, with a prefix of its
+# own (build/windows/benchprefix). Not part of the test run.
+#
+#   bash scripts/bench.sh
+#
+# BENCH_SECONDS (default 60): length of each idle sample; BENCH_STARTS (default 5): start-ups
+# timed per program. CPU time is read from /proc/<pid>/task/*/schedstat (nanoseconds on CPU).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+build=$root/build/windows
+
+if [ "${1:-}" != --inside ]; then
+    export CMAKE_BUILD_PARALLEL_LEVEL=2
+    [ -f "$build/CMakeCache.txt" ] || cmake --preset windows >/dev/null
+    cmake --build --preset windows --target stenvault backup_bench visio-standin ref_window \
+        launch_timer >/dev/null
+    . scripts/wine-env.sh "$build/benchprefix"
+    export LC_ALL=C.UTF-8
+    wineserver -k 2>/dev/null || true
+    rc=0
+    xvfb-run -a -s "-screen 0 1600x1000x24" bash "$0" --inside || rc=$?
+    wineserver -k 2>/dev/null || true
+    exit $rc
+fi
+
+sample=${BENCH_SECONDS:-60}
+starts=${BENCH_STARTS:-5}
+stenvault=$build/stenvault.exe
+reference=$build/ref_window.exe
+key='HKCU\Software\VB and VBA Program Settings\Veltrane\Stenvault'
+
+wineserver -p
+wine cmd /c exit >/dev/null 2>&1 </dev/null
+standin=$(find "$build" -maxdepth 2 -name 'visio-standin.exe' | head -n 1)
+wine "$standin" /RegServer >/dev/null 2>&1 </dev/null
+# Counting towards the longest interval, so no backup run falls into a sample.
+setting() { wine reg add "$key" /v "$1" /d "$2" /f >/dev/null 2>&1 </dev/null; }
+setting OftenIndex 10
+setting StartStopState On
+setting "Windows Startup" Off
+setting Minimized Off
+
+# Nanoseconds on CPU of all threads of one process.
+cpu_ns() {
+    local total=0 ns f
+    for f in /proc/"$1"/task/*/schedstat; do
+        read -r ns _ <"$f" 2>/dev/null || continue
+        total=$((total + ns))
+    done
+    echo "$total"
+}
+
+started=()
+start() {
+    wine "$@" >/dev/null 2>&1 </dev/null &
+    started+=($!)
+    last=$!
+}
+stop_started() {
+    local pid
+    for pid in "${started[@]}"; do
+        kill "$pid" 2>/dev/null || true
+    done
+    for pid in "${started[@]}"; do
+        wait "$pid" 2>/dev/null || true
+    done
+    started=()
+    sleep 2
+}
+
+# Samples two running processes side by side; prints their CPU seconds per minute.
+idle_pair() {
+    local a=$1 b=$2 a0 b0 a1 b1
+    a0=$(cpu_ns "$a")
+    b0=$(cpu_ns "$b")
+    sleep "$sample"
+    a1=$(cpu_ns "$a")
+    b1=$(cpu_ns "$b")
+    awk -v a=$((a1 - a0)) -v b=$((b1 - b0)) -v t="$sample" \
+        'BEGIN { printf "%.3f %.3f\n", a / 1e9 * 60 / t, b / 1e9 * 60 / t }'
+}
+
+echo "Idle samples of ${sample} s (about $((2 * sample + 40)) s)..." >&2
+start "$stenvault"
+app=$last
+start "$reference" shown 1100 60
+ref=$last
+sleep 12
+read -r shown_app shown_ref < <(idle_pair "$app" "$ref")
+stop_started
+
+setting Minimized On
+start "$stenvault"
+app=$last
+start "$reference" hidden
+ref=$last
+sleep 15 # start-up, the 5-s balloon wait, and the window gone into the tray
+read -r hidden_app hidden_ref < <(idle_pair "$app" "$ref")
+stop_started
+setting Minimized Off
+
+echo "Start-up, ${starts} times each..." >&2
+launch() {
+    wine "$build/launch_timer.exe" "$(winepath -w "$1")" "${@:2}" 2>/dev/null </dev/null | tr -d '\r'
+}
+launch "$stenvault" >/dev/null || true # warm the caches for both
+launch "$reference" startup >/dev/null || true
+app_starts=()
+ref_starts=()
+for _ in $(seq "$starts"); do
+    app_starts+=("$(launch "$stenvault")")
+    ref_starts+=("$(launch "$reference" startup)")
+done
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+range() { printf '%s\n' "$@" | sort -g | awk 'NR == 1 { lo = $1 } { hi = $1 } END { print lo "-" hi }'; }
+
+echo "Backup cost against the stand-in..." >&2
+bench_out=$(wine "$build/backup_bench.exe" 2>&1 </dev/null | tr -d '\r' || true)
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.1fx", a / b; else print "-" }'; }
+app_median=$(median "${app_starts[@]}")
+ref_median=$(median "${ref_starts[@]}")
+
+echo
+echo "Stenvault benchmark, $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, $(wine --version)"
+echo
+echo "Idle CPU, seconds per minute (${sample}-s samples, side by side)"
+printf '  %-28s %10s %10s %8s\n' "" stenvault reference ratio
+printf '  %-28s %10s %10s %8s\n' "shown, counting down" "$shown_app" "$shown_ref" \
+    "$(ratio "$shown_app" "$shown_ref")"
+printf '  %-28s %10s %10s %8s\n' "hidden in the tray" "$hidden_app" "$hidden_ref" \
+    "$(ratio "$hidden_app" "$hidden_ref")"
+echo
+echo "Process start to window shown, ms (median of ${starts}, range)"
+printf '  stenvault  %8s  (%s)\n' "$app_median" "$(range "${app_starts[@]}")"
+printf '  reference  %8s  (%s)\n' "$ref_median" "$(range "${ref_starts[@]}")"
+printf '  ratio      %8s\n' "$(ratio "$app_median" "$ref_median")"
+echo
+echo "Executable: stenvault.exe $(stat -c %s "$stenvault") bytes"
+echo
+echo "backup_bench (1- and 20-page drawings in the stand-in):"
+printf '%s\n' "$bench_out" | sed 's/^/  /'
