@@ -74,7 +74,7 @@ int wmain(int argc, wchar_t** argv) {
         }
     }
     // Let start-up finish before closing, so the close takes its ordinary path.
-    ::Sleep(1500);
+    ::Sleep(3000);
     ::EnumWindows(&Close, static_cast<LPARAM>(process.dwProcessId));
     if (::WaitForSingleObject(process.hProcess, 15000) != WAIT_OBJECT_0) {
         ::TerminateProcess(process.hProcess, 1);
