@@ -40,9 +40,10 @@ void CopyField(char (&field)[N], const std::string& utf8) {
 // From the common controls that the activation context names (version 6 has it), looked up at
 // run time so that a program without that manifest still starts.
 HICON LoadIconMetricFromComctl(HINSTANCE module, int resourceId) {
+    HMODULE loaded = nullptr;
     HMODULE comctl = ::GetModuleHandleW(L"comctl32.dll");
     if (!comctl) {
-        comctl = ::LoadLibraryW(L"comctl32.dll");
+        comctl = loaded = ::LoadLibraryW(L"comctl32.dll");
     }
     if (!comctl) {
         return nullptr;
@@ -51,8 +52,12 @@ HICON LoadIconMetricFromComctl(HINSTANCE module, int resourceId) {
     auto load = reinterpret_cast<LoadIconMetricFunction>(
         reinterpret_cast<void (*)()>(::GetProcAddress(comctl, "LoadIconMetric")));
     HICON icon = nullptr;
-    if (!load || FAILED(load(module, MAKEINTRESOURCEW(resourceId), LIM_SMALL, &icon))) {
-        return nullptr;
+    if (load && FAILED(load(module, MAKEINTRESOURCEW(resourceId), LIM_SMALL, &icon))) {
+        icon = nullptr;
+    }
+    // The icon does not depend on the library once loaded.
+    if (loaded) {
+        ::FreeLibrary(loaded);
     }
     return icon;
 }
