@@ -104,7 +104,9 @@ setting Minimized Off
 
 echo "Start-up, ${starts} times each..." >&2
 launch() {
-    wine "$build/launch_timer.exe" "$(winepath -w "$1")" "${@:2}" 2>/dev/null </dev/null | tr -d '\r'
+    # A start that shows no window leaves its figure out rather than ending the run.
+    wine "$build/launch_timer.exe" "$(winepath -w "$1")" "${@:2}" 2>/dev/null </dev/null |
+        tr -d '\r' || true
 }
 launch "$stenvault" >/dev/null || true # warm the caches for both
 launch "$reference" startup >/dev/null || true
@@ -114,8 +116,8 @@ for _ in $(seq "$starts"); do
     app_starts+=("$(launch "$stenvault")")
     ref_starts+=("$(launch "$reference" startup)")
 done
-median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-range() { printf '%s\n' "$@" | sort -g | awk 'NR == 1 { lo = $1 } { hi = $1 } END { print lo "-" hi }'; }
+median() { printf '%s\n' "$@" | awk NF | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+range() { printf '%s\n' "$@" | awk NF | sort -g | awk 'NR == 1 { lo = $1 } { hi = $1 } END { print lo "-" hi }'; }
 
 echo "Backup cost against the stand-in..." >&2
 bench_out=$(wine "$build/backup_bench.exe" 2>&1 </dev/null | tr -d '\r' || true)
