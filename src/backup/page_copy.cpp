@@ -17,11 +17,12 @@ AutomationObject& Need(AutomationObject* object) {
 void CopyPage(Dialogs& dialogs, AutomationObject& sourceApp, AutomationObject* sourcePage,
               AutomationObject* targetPage) {
     Procedure proc(dialogs, kCopyPageLocation);
-    // Once either application is gone every later step would fail the same way: one report
-    // is enough.
-    auto gone = [&] { return sourceApp.Lost() || (targetPage && targetPage->Lost()); };
+    // Once an instance is gone every later step in it would fail the same way: one report
+    // is enough. The user's selection is still cleared when only the temporary one died.
+    auto userGone = [&] { return sourceApp.Lost(); };
+    auto tempGone = [&] { return targetPage && targetPage->Lost(); };
     auto step = [&](int label, auto&& statement) {
-        if (!gone()) {
+        if (!userGone() && !tempGone()) {
             proc.Do(label, statement);
         }
     };
@@ -33,13 +34,16 @@ void CopyPage(Dialogs& dialogs, AutomationObject& sourceApp, AutomationObject* s
     step(102, [&] {
         window = sourceApp.GetObj("ActiveWindow");
         window->Call("SelectAll");
-        selected = true;
+        // A blank page: Copy of an empty selection fails and there is nothing to paste.
+        selected = window->GetObj("Selection")->Get("Count").Integer() > 0;
     });
     bool copied = false;
-    step(104, [&] {
-        Need(window.get()).Call("Copy");
-        copied = selected;
-    });
+    if (selected) {
+        step(104, [&] {
+            window->Call("Copy");
+            copied = true;
+        });
+    }
     window.reset();
     Object targetSheet;
     step(106, [&] { targetSheet = Need(targetPage).GetObj("PageSheet"); });
@@ -62,7 +66,9 @@ void CopyPage(Dialogs& dialogs, AutomationObject& sourceApp, AutomationObject* s
     if (copied && targetPage) {
         step(196, [&] { targetPage->Call("Paste"); });
     }
-    step(200, [&] { sourceApp.GetObj("ActiveWindow")->Call("DeselectAll"); });
+    if (!userGone()) {
+        proc.Do(200, [&] { sourceApp.GetObj("ActiveWindow")->Call("DeselectAll"); });
+    }
 }
 
 }  // namespace sv::backup

@@ -1,5 +1,7 @@
 #include "backup/save_all.h"
 
+#include <chrono>
+#include <cstdint>
 #include <utility>
 
 #include "backup/page_copy.h"
@@ -9,24 +11,68 @@
 namespace sv::backup {
 namespace {
 
-// The run's temporary instance: quit once it was started, whatever happened in between.
+constexpr std::chrono::milliseconds kQuitGrace{10000};
+
+// The run's temporary instance: hidden from the start, and quit once it was started, whatever
+// happened in between, without ever waiting on a prompt; its process never outlives the run.
 class TemporaryInstance {
   public:
-    TemporaryInstance() = default;
+    explicit TemporaryInstance(DrawingLink& link) : link_(link) {}
     TemporaryInstance(const TemporaryInstance&) = delete;
     TemporaryInstance& operator=(const TemporaryInstance&) = delete;
     ~TemporaryInstance() {
         if (app && !quitAsked && !app->Lost()) {
             try {
+                PrepareQuit(nullptr);
                 app->Call("Quit");
             } catch (...) {
             }
         }
+        End();
+    }
+
+    void Start() {
+        app = link_.StartVisio();
+        // A refused Visible leaves a window on screen, nothing worse: not worth a report.
+        try {
+            app->Put("Visible", false);
+        } catch (...) {
+        }
+        try {
+            processId = static_cast<std::uint32_t>(app->Get("ProcessID").Integer());
+        } catch (...) {
+        }
     }
     bool Usable() const { return app && !app->Lost(); }
 
+    // The copy is ours to discard: Quit must not ask about it.
+    void PrepareQuit(AutomationObject* drawing) {
+        if (drawing) {
+            try {
+                drawing->Put("Saved", true);
+            } catch (...) {
+            }
+        }
+        try {
+            app->Put("AlertResponse", std::int32_t{7});
+        } catch (...) {
+        }
+    }
+    // Waits for the process to end after Quit, and ends it if it does not.
+    void End() {
+        app.reset();
+        if (processId != 0) {
+            link_.EndProcess(processId, kQuitGrace);
+            processId = 0;
+        }
+    }
+
     Object app;
     bool quitAsked = false;
+    std::uint32_t processId = 0;
+
+  private:
+    DrawingLink& link_;
 };
 
 }  // namespace
@@ -107,8 +153,8 @@ void BackupEngine::Run() {
     int counter = 0;
     proc.Do(140, [&] { counter = 1; });
 
-    TemporaryInstance temporary;
-    proc.Do(142, [&] { temporary.app = link_.StartVisio(); });
+    TemporaryInstance temporary(link_);
+    proc.Do(142, [&] { temporary.Start(); });
     if (!temporary.app) {
         return;
     }
@@ -173,6 +219,9 @@ void BackupEngine::Run() {
                                   GeneralDate(locale_, clock_.Now()));
         });
     }
+    if (temporary.Usable()) {
+        temporary.PrepareQuit(backup.get());
+    }
     // Only the application itself is still held when it is told to quit.
     backup.reset();
     if (temporary.Usable()) {
@@ -189,7 +238,7 @@ void BackupEngine::Run() {
         });
     }
 
-    proc.Do(174, [&] { temporary.app.reset(); });
+    proc.Do(174, [&] { temporary.End(); });
     proc.Do(176, [&] { source.reset(); });
 }
 

@@ -40,6 +40,15 @@ class SaveAllTest : public ::testing::Test {
         }
         EXPECT_FALSE(engine.Running());
     }
+    // Hidden before anything else, never asked to save on Quit, its process ended.
+    void ExpectTemporaryHiddenAndEnded() {
+        ASSERT_EQ(visio.started.size(), 1u);
+        ASSERT_FALSE(temp().calls.empty());
+        EXPECT_EQ(temp().calls.front(), "Visible");
+        EXPECT_FALSE(temp().visible);
+        EXPECT_EQ(temp().savePrompts, 0);
+        EXPECT_EQ(visio.endedProcesses, std::vector<std::uint32_t>{temp().processId});
+    }
 
     FakeVisio visio;
     RecordingDialogs dialogs;
@@ -93,6 +102,7 @@ TEST_P(SaveAllPagesTest, RebuildsEveryPageAndLogsTheBackup) {
     EXPECT_EQ(visio.running->CallsTo("SaveAs"), 0);
     EXPECT_FALSE(visio.running->allSelected);
     EXPECT_TRUE(temp().quit);
+    ExpectTemporaryHiddenAndEnded();
     ExpectCleanEnd();
 }
 
@@ -178,6 +188,7 @@ TEST_P(SaveAllFaultTest, ReportsAndStillQuitsTheTemporaryInstance) {
     EXPECT_EQ(Reports(dialogs), f.reports);
     EXPECT_EQ(!Log().empty(), f.logged);
     EXPECT_EQ(temp().CallsTo("Quit"), 1);
+    ExpectTemporaryHiddenAndEnded();
     ExpectCleanEnd();
 }
 
@@ -239,6 +250,9 @@ TEST_F(SaveAllTest, TemporaryInstanceEndingMidRunStopsTheCopyAndTheNextRunWorks)
     EXPECT_EQ(temp().CallsTo("Quit"), 0);
     EXPECT_EQ(Log(), "");
     EXPECT_EQ(visio.running->liveObjects, 0);
+    // The user's window is left with nothing selected, and the dead instance's process ended.
+    EXPECT_FALSE(visio.running->allSelected);
+    EXPECT_EQ(visio.endedProcesses, std::vector<std::uint32_t>{temp().processId});
 
     visio.startedFaults.clear();
     dialogs.messages.clear();
@@ -246,6 +260,23 @@ TEST_F(SaveAllTest, TemporaryInstanceEndingMidRunStopsTheCopyAndTheNextRunWorks)
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_NE(Log(), "");
     EXPECT_TRUE(temp(1).quit);
+}
+
+TEST_F(SaveAllTest, BlankPageIsCopiedWithoutItsShapesAndWithoutAReport) {
+    auto document = visio.User().AddDrawing("Plan.vsd", "C:\\Plans\\", 3);
+    document->pages[1]->shapes.clear();
+    document->pages[1]->cells["PageWidth"] = Arg(42.0);
+    engine.SaveAll();
+    EXPECT_TRUE(dialogs.messages.empty());
+    ASSERT_EQ(visio.world.savedFiles.size(), 1u);
+    const auto& saved = visio.world.savedFiles.begin()->second;
+    ASSERT_EQ(saved.pages.size(), 3u);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(saved.pages[i]->shapes, document->pages[i]->shapes);
+        EXPECT_EQ(saved.pages[i]->cells, document->pages[i]->cells);
+    }
+    EXPECT_EQ(visio.running->CallsTo("Copy"), 2);
+    EXPECT_NE(Log(), "");
 }
 
 TEST_F(SaveAllTest, InstanceEndingWhileItQuitsIsNotAFailure) {
