@@ -47,6 +47,11 @@ class SaveAllTest : public ::testing::Test {
         EXPECT_EQ(temp().calls.front(), "Visible");
         EXPECT_FALSE(temp().visible);
         EXPECT_EQ(temp().savePrompts, 0);
+        // Both ways of keeping Quit from asking: either one alone would do with the fake.
+        EXPECT_EQ(temp().alertResponse, 7);
+        if (temp().active) {
+            EXPECT_TRUE(temp().active->saved);
+        }
         EXPECT_EQ(visio.endedProcesses, std::vector<std::uint32_t>{temp().processId});
     }
 
