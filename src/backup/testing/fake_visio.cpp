@@ -392,6 +392,11 @@ void FakeInstance::Enter(std::string_view member, const Args& args) {
                 lost = true;
                 throw Failure("The remote procedure call failed.");
             }
+            // Refused for as long as the link waits: it then counts the instance as lost.
+            if (fault->second == "busy") {
+                lost = true;
+                throw Failure("Call was rejected by callee.");
+            }
             throw Failure(fault->second);
         }
     }

@@ -50,7 +50,8 @@ class FakeInstance : public std::enable_shared_from_this<FakeInstance> {
     Object Application();
 
     // Every member call passes here: it is logged as "Member" or "Member:first text argument"
-    // and raises the fault set for either key ("exit" ends the instance).
+    // and raises the fault set for either key ("exit" ends the instance; "busy" refuses it
+    // until the link gives up on the instance).
     void Enter(std::string_view member, const Args& args);
     int CallsTo(const std::string& entry) const;
     // Key as for Enter, any letter case.
