@@ -7,6 +7,7 @@
 
 #include "app/form1.h"
 #include "app/main_window_win32.h"
+#include "backup/clipboard_win32.h"
 #include "backup/dispatch_client_win32.h"
 #include "backup/save_all.h"
 #include "common/com_win32.h"
@@ -62,6 +63,8 @@ int Run(HINSTANCE instance) {
     Win32Registry registry;
     Win32TrayShell trayShell;
     backup::win32::DispatchLink link;
+    // Runs copy pages through the clipboard; what the user had copied is put back after each.
+    backup::win32::Win32ClipboardKeeper clipboard;
 
     MainWindow window(instance);
     WindowChoices choices(window);
@@ -80,7 +83,7 @@ int Run(HINSTANCE instance) {
         trayShell,
         [&] {
             if (!engine) {
-                engine.emplace(link, window.Dialogs(), choices, clock, locale, files,
+                engine.emplace(link, window.Dialogs(), choices, clock, locale, files, clipboard,
                                form->HistoryLogPath(), form->BackupExtension());
             }
             engine->SaveAll();
