@@ -63,10 +63,10 @@ int Run(HINSTANCE instance) {
     Win32Registry registry;
     Win32TrayShell trayShell;
     backup::win32::DispatchLink link;
-    // Runs copy pages through the clipboard; what the user had copied is put back after each.
-    backup::win32::Win32ClipboardKeeper clipboard;
 
     MainWindow window(instance);
+    // Runs copy pages through the clipboard; what the user had copied is put back after each.
+    backup::win32::Win32ClipboardKeeper clipboard;
     WindowChoices choices(window);
     Form1* form = nullptr;
     // Built at the first run, once start-up has fixed the log's path and the extension.

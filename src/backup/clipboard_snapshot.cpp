@@ -139,33 +139,29 @@ std::optional<ClipboardSnapshotKeeper::Snapshot> ClipboardSnapshotKeeper::Read()
             std::find(groupsTaken.begin(), groupsTaken.end(), group) != groupsTaken.end()) {
             continue;
         }
+        // Known too large before anything is read or copied.
+        std::optional<std::size_t> size = clipboard_.DataSize(format);
+        if (!size) {
+            continue;
+        }
+        if (*size > limit_ - total) {
+            return std::nullopt;
+        }
         Entry entry;
         entry.format = format;
         if (kind == FormatKind::Memory) {
-            std::optional<std::size_t> size = clipboard_.DataSize(format);
-            if (!size) {
-                continue;
-            }
-            // Known too large before anything is read.
-            if (*size > limit_ - total) {
-                return std::nullopt;
-            }
             std::optional<std::vector<std::byte>> bytes = clipboard_.ReadBytes(format);
             if (!bytes) {
                 continue;
             }
             entry.bytes = std::move(*bytes);
-            total += entry.bytes.size();
         } else {
             entry.object = clipboard_.CopyObject(format);
             if (!entry.object) {
                 continue;
             }
-            total += entry.object->Size();
         }
-        if (total > limit_) {
-            return std::nullopt;
-        }
+        total += *size;
         if (group != 0) {
             groupsTaken.push_back(group);
         }

@@ -47,7 +47,6 @@ FormatKind KindOf(ClipboardFormat format);
 class ClipboardObject {
   public:
     virtual ~ClipboardObject() = default;
-    virtual std::size_t Size() const = 0;  // bytes it occupies, for the snapshot limit
 };
 
 // The system clipboard, one call per operation. Reading and writing need it open.
@@ -63,7 +62,7 @@ class Clipboard {
 
     // Formats in the order the clipboard lists them.
     virtual std::vector<ClipboardFormat> Formats() = 0;
-    // A memory format's size; nothing when its data cannot be had.
+    // Bytes a format's data takes, a drawing object's included; nothing when it cannot be had.
     virtual std::optional<std::size_t> DataSize(ClipboardFormat format) = 0;
     virtual std::optional<std::vector<std::byte>> ReadBytes(ClipboardFormat format) = 0;
     // A copy of a drawing-object format; null when it cannot be had.

@@ -183,6 +183,7 @@ struct LimitCase {
     Items before;
     bool restored;
     std::size_t mostRead;  // a block known to be too large is not read at all
+    int mostCopied;        // nor an object copied
 };
 void PrintTo(const LimitCase& c, std::ostream* os) {
     *os << c.name;
@@ -196,28 +197,33 @@ TEST_P(SnapshotLimit, DecidesWhetherTheClipboardComesBack) {
     Run();
     EXPECT_EQ(clipboard.items, GetParam().restored ? GetParam().before : kShapes);
     EXPECT_LE(clipboard.bytesRead, GetParam().mostRead);
+    EXPECT_LE(clipboard.objectsCopied, GetParam().mostCopied);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Snapshot, SnapshotLimit,
     ::testing::Values(
-        LimitCase{"AtTheLimit", {MemoryItem(kPrivate, std::string(1000, 'a'))}, true, 1000},
-        LimitCase{"OneBlockOver", {MemoryItem(kPrivate, std::string(1001, 'a'))}, false, 0},
+        LimitCase{"AtTheLimit", {MemoryItem(kPrivate, std::string(1000, 'a'))}, true, 1000, 0},
+        LimitCase{"OneBlockOver", {MemoryItem(kPrivate, std::string(1001, 'a'))}, false, 0, 0},
+        LimitCase{"OneObjectOver", {ObjectItem(clip::kBitmap, "b", 1001)}, false, 0, 0},
         LimitCase{"BlocksTogetherOver",
                   {MemoryItem(kPrivate, std::string(600, 'a')),
                    MemoryItem(kPrivate + 1, std::string(401, 'b'))},
                   false,
-                  600},
+                  600,
+                  0},
         LimitCase{
             "ObjectsCount",
             {MemoryItem(kPrivate, std::string(600, 'a')), ObjectItem(clip::kBitmap, "b", 401)},
             false,
-            600},
+            600,
+            0},
         LimitCase{
             "ObjectAndBlockWithin",
             {ObjectItem(clip::kBitmap, "b", 400), MemoryItem(kPrivate, std::string(600, 'a'))},
             true,
-            600}),
+            600,
+            1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Another program holding the clipboard open: waited for about a second in all, with the

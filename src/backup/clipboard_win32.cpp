@@ -1,6 +1,7 @@
 #include "backup/clipboard_win32.h"
 
 #include <chrono>
+#include <optional>
 #include <cstring>
 #include <utility>
 
@@ -85,8 +86,8 @@ ObjectType TypeOf(ClipboardFormat format) {
 // A drawing object of our own, deleted unless the clipboard took it.
 class GdiCopy : public ClipboardObject {
   public:
-    GdiCopy(ObjectType type, HANDLE handle, std::size_t size, METAFILEPICT picture = {})
-        : type_(type), handle_(handle), size_(size), picture_(picture) {}
+    GdiCopy(ObjectType type, HANDLE handle, METAFILEPICT picture = {})
+        : type_(type), handle_(handle), picture_(picture) {}
     GdiCopy(const GdiCopy&) = delete;
     GdiCopy& operator=(const GdiCopy&) = delete;
     ~GdiCopy() override {
@@ -105,8 +106,6 @@ class GdiCopy : public ClipboardObject {
                 break;
         }
     }
-    std::size_t Size() const override { return size_; }
-
     bool GiveTo(UINT format) {
         if (type_ != ObjectType::MetafilePicture) {
             if (!::SetClipboardData(format, handle_)) {
@@ -136,86 +135,117 @@ class GdiCopy : public ClipboardObject {
   private:
     ObjectType type_;
     HANDLE handle_;
-    std::size_t size_;
     METAFILEPICT picture_;
 };
 
-std::unique_ptr<ClipboardObject> CopyBitmap(HANDLE data) {
-    BITMAP info{};
-    if (!::GetObjectW(data, sizeof info, &info)) {
-        return nullptr;
+// The metafile picture a global block names; nothing when the block is too small for one.
+std::optional<METAFILEPICT> PictureIn(HANDLE data) {
+    auto block = static_cast<HGLOBAL>(data);
+    if (::GlobalSize(block) < sizeof(METAFILEPICT)) {
+        return std::nullopt;
     }
+    Locked locked(block);
+    if (!locked.get()) {
+        return std::nullopt;
+    }
+    METAFILEPICT picture{};
+    std::memcpy(&picture, locked.get(), sizeof picture);
+    return picture;
+}
+
+WORD PaletteEntries(HANDLE data) {
+    WORD count = 0;
+    return ::GetObjectW(data, sizeof count, &count) ? count : 0;
+}
+
+std::optional<std::size_t> ObjectSize(ObjectType type, HANDLE data) {
+    std::size_t size = 0;
+    switch (type) {
+        case ObjectType::Bitmap: {
+            BITMAP info{};
+            if (::GetObjectW(data, sizeof info, &info)) {
+                size = static_cast<std::size_t>(info.bmWidthBytes) *
+                       static_cast<std::size_t>(info.bmHeight) *
+                       static_cast<std::size_t>(info.bmPlanes ? info.bmPlanes : 1);
+            }
+            break;
+        }
+        case ObjectType::EnhMetafile:
+            size = ::GetEnhMetaFileBits(static_cast<HENHMETAFILE>(data), 0, nullptr);
+            break;
+        case ObjectType::MetafilePicture:
+            if (std::optional<METAFILEPICT> picture = PictureIn(data)) {
+                size = ::GetMetaFileBitsEx(picture->hMF, 0, nullptr) + sizeof(METAFILEPICT);
+            }
+            break;
+        case ObjectType::Palette:
+            size = PaletteEntries(data) * sizeof(PALETTEENTRY);
+            break;
+    }
+    if (size == 0) {
+        return std::nullopt;
+    }
+    return size;
+}
+
+std::unique_ptr<ClipboardObject> CopyBitmap(HANDLE data) {
     HANDLE copy = ::CopyImage(data, IMAGE_BITMAP, 0, 0, 0);
     if (!copy) {
         return nullptr;
     }
-    const std::size_t size = static_cast<std::size_t>(info.bmWidthBytes) *
-                             static_cast<std::size_t>(info.bmHeight) *
-                             static_cast<std::size_t>(info.bmPlanes ? info.bmPlanes : 1);
-    return std::make_unique<GdiCopy>(ObjectType::Bitmap, copy, size);
+    return std::make_unique<GdiCopy>(ObjectType::Bitmap, copy);
 }
 
 std::unique_ptr<ClipboardObject> CopyEnhMetafile(HANDLE data) {
-    auto source = static_cast<HENHMETAFILE>(data);
-    HENHMETAFILE copy = ::CopyEnhMetaFileW(source, nullptr);
+    HENHMETAFILE copy = ::CopyEnhMetaFileW(static_cast<HENHMETAFILE>(data), nullptr);
     if (!copy) {
         return nullptr;
     }
-    return std::make_unique<GdiCopy>(ObjectType::EnhMetafile, copy,
-                                     ::GetEnhMetaFileBits(source, 0, nullptr));
+    return std::make_unique<GdiCopy>(ObjectType::EnhMetafile, copy);
 }
 
 std::unique_ptr<ClipboardObject> CopyMetafilePicture(HANDLE data) {
-    auto block = static_cast<HGLOBAL>(data);
-    if (::GlobalSize(block) < sizeof(METAFILEPICT)) {
-        return nullptr;
-    }
-    METAFILEPICT picture{};
-    {
-        Locked locked(block);
-        if (!locked.get()) {
-            return nullptr;
-        }
-        std::memcpy(&picture, locked.get(), sizeof picture);
-    }
-    HMETAFILE copy = ::CopyMetaFileW(picture.hMF, nullptr);
+    std::optional<METAFILEPICT> picture = PictureIn(data);
+    HMETAFILE copy = picture ? ::CopyMetaFileW(picture->hMF, nullptr) : nullptr;
     if (!copy) {
         return nullptr;
     }
-    return std::make_unique<GdiCopy>(ObjectType::MetafilePicture, copy,
-                                     ::GetMetaFileBitsEx(picture.hMF, 0, nullptr) + sizeof picture,
-                                     picture);
+    return std::make_unique<GdiCopy>(ObjectType::MetafilePicture, copy, *picture);
 }
 
 std::unique_ptr<ClipboardObject> CopyPalette(HANDLE data) {
-    auto source = static_cast<HPALETTE>(data);
-    WORD count = 0;
-    if (!::GetObjectW(source, sizeof count, &count) || count == 0) {
+    const WORD count = PaletteEntries(data);
+    if (count == 0) {
         return nullptr;
     }
     std::vector<std::byte> buffer(sizeof(LOGPALETTE) + count * sizeof(PALETTEENTRY));
     auto* palette = reinterpret_cast<LOGPALETTE*>(buffer.data());
     palette->palVersion = 0x300;
     palette->palNumEntries = count;
-    if (::GetPaletteEntries(source, 0, count, palette->palPalEntry) != count) {
+    if (::GetPaletteEntries(static_cast<HPALETTE>(data), 0, count, palette->palPalEntry) != count) {
         return nullptr;
     }
     HPALETTE copy = ::CreatePalette(palette);
     if (!copy) {
         return nullptr;
     }
-    return std::make_unique<GdiCopy>(ObjectType::Palette, copy, count * sizeof(PALETTEENTRY));
+    return std::make_unique<GdiCopy>(ObjectType::Palette, copy);
 }
 
 }  // namespace
 
-Win32Clipboard::Win32Clipboard() : window_(CreateOwnerWindow()) {}
+Win32Clipboard::Win32Clipboard() = default;
 
 Win32Clipboard::~Win32Clipboard() {
     Close();
 }
 
 bool Win32Clipboard::TryOpen() {
+    // Made at first use, after the program's main window: made before it under Wine, this
+    // hidden window left the main window's keyboard handling one key behind.
+    if (!window_) {
+        window_.reset(CreateOwnerWindow());
+    }
     // Without a window of our own the clipboard would have no owner to keep what we put back.
     if (open_ || !window_) {
         return false;
@@ -273,6 +303,9 @@ std::optional<std::size_t> Win32Clipboard::DataSize(ClipboardFormat format) {
     HANDLE data = open_ ? ::GetClipboardData(format) : nullptr;
     if (!data) {
         return std::nullopt;
+    }
+    if (KindOf(format) == FormatKind::DrawingObject) {
+        return ObjectSize(TypeOf(format), data);
     }
     const SIZE_T size = ::GlobalSize(data);
     if (size == 0) {

@@ -8,7 +8,7 @@
 namespace sv::backup::win32 {
 
 // The system clipboard, opened for a message-only window of its own, which becomes the
-// clipboard's owner when a snapshot is put back. One per user-interface thread.
+// clipboard's owner when a snapshot is put back. Used on one user-interface thread.
 class Win32Clipboard : public Clipboard {
   public:
     Win32Clipboard();
@@ -29,8 +29,6 @@ class Win32Clipboard : public Clipboard {
     bool Empty() override;
     bool SetBytes(ClipboardFormat format, const std::vector<std::byte>& bytes) override;
     bool SetObject(ClipboardFormat format, std::unique_ptr<ClipboardObject>& object) override;
-
-    HWND Window() const { return window_.get(); }
 
   private:
     sv::win32::UniqueWindow window_;

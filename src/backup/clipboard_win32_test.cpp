@@ -74,8 +74,6 @@ int PlaceOf(UINT format) {
 
 class ClipboardWineTest : public ::testing::Test {
   protected:
-    void SetUp() override { ASSERT_NE(clipboard.Window(), nullptr); }
-
     // What the run's page copy does: the shapes replace the clipboard.
     void RunCopies() {
         ASSERT_TRUE(
@@ -194,6 +192,26 @@ TEST_F(ClipboardWineTest, EnhancedMetafileComesBackWithTheSameRecords) {
     ::GetEnhMetaFileBits(restored, static_cast<UINT>(after.size()),
                          reinterpret_cast<BYTE*>(after.data()));
     EXPECT_EQ(after, before);
+}
+
+// Data promised for later that its owner never renders, and a format its owner draws itself.
+TEST_F(ClipboardWineTest, FormatsThatCannotBeHadAreLeftOutAndTheRestComesBack) {
+    const UINT promised = Registered(L"Stenvault test promised");
+    {
+        OpenedForTest opened(user.get());
+        ASSERT_TRUE(opened.ok());
+        ::EmptyClipboard();
+        ::SetClipboardData(promised, nullptr);
+        ASSERT_TRUE(::SetClipboardData(CF_UNICODETEXT, testing::GlobalCopy(UnicodeBlock(L"kept"))));
+        ::SetClipboardData(CF_OWNERDISPLAY, nullptr);
+    }
+    keeper.Take();
+    RunCopies();
+    keeper.Restore();
+
+    EXPECT_EQ(ReadText(), std::wstring(L"kept"));
+    EXPECT_EQ(PlaceOf(promised), -1);
+    EXPECT_EQ(PlaceOf(CF_OWNERDISPLAY), -1);
 }
 
 TEST_F(ClipboardWineTest, EmptyStaysEmpty) {

@@ -28,7 +28,6 @@ inline std::vector<std::byte> Bytes(const std::string& text) {
 class FakeObject : public ClipboardObject {
   public:
     FakeObject(std::string name, std::size_t size) : name(std::move(name)), size(size) {}
-    std::size_t Size() const override { return size; }
     std::string name;
     std::size_t size;
 };
@@ -81,10 +80,10 @@ class FakeClipboard : public Clipboard {
     }
     std::optional<std::size_t> DataSize(ClipboardFormat format) override {
         const FakeItem* item = Readable(format);
-        if (!item || !item->object.empty()) {
+        if (!item) {
             return std::nullopt;
         }
-        return item->bytes.size();
+        return item->object.empty() ? item->bytes.size() : item->objectSize;
     }
     std::optional<std::vector<std::byte>> ReadBytes(ClipboardFormat format) override {
         const FakeItem* item = Readable(format);
