@@ -1,7 +1,6 @@
 #include "backup/clipboard_snapshot.h"
 
 #include <algorithm>
-#include <initializer_list>
 #include <utility>
 
 namespace sv::backup {

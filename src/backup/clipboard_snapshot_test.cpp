@@ -86,15 +86,6 @@ TEST_F(ClipboardKeeperTest, ARunThatNeverCopiedDoesNotTouchTheClipboard) {
     EXPECT_EQ(clipboard.sequence, sequence);
 }
 
-TEST_F(ClipboardKeeperTest, ASecondRunKeepsWhatWasThereBeforeIt) {
-    clipboard.items = {MemoryItem(clip::kUnicodeText, "first")};
-    Run();
-    const Items second = {MemoryItem(clip::kUnicodeText, "second")};
-    clipboard.WriteAll(second);
-    Run();
-    EXPECT_EQ(clipboard.items, second);
-}
-
 TEST_F(ClipboardKeeperTest, OutOfMemoryWhileTakingNeitherThrowsNorRestores) {
     struct Failing : FakeClipboard {
         std::optional<std::vector<std::byte>> ReadBytes(ClipboardFormat) override {
