@@ -345,9 +345,10 @@ TEST_P(SaveAllLostUserTest, TheGoodBackupOfTodayIsUntouched) {
     visio.User().AddDrawing("Plan.vsd", "C:\\Plans\\", 3);
     const LostUser& f = GetParam();
     if (f.fault == "killed") {
-        // Ended from outside while the second page is being copied.
-        visio.running->onCall = [&](const std::string& entry) {
-            if (entry == "Page" && visio.running->CallsTo("Page") == 2) {
+        // Ended from outside while the page named by `key` is being copied.
+        const int page = std::stoi(f.key);
+        visio.running->onCall = [&, page](const std::string& entry) {
+            if (entry == "SelectAll" && visio.running->CallsTo("SelectAll") == page) {
                 visio.running->lost = true;
             }
         };
@@ -367,7 +368,8 @@ TEST_P(SaveAllLostUserTest, TheGoodBackupOfTodayIsUntouched) {
 INSTANTIATE_TEST_SUITE_P(Ways, SaveAllLostUserTest,
                          ::testing::Values(LostUser{"Exit", "Copy", "exit"},
                                            LostUser{"Busy", "SelectAll", "busy"},
-                                           LostUser{"Killed", "", "killed"},
+                                           LostUser{"KilledOnPage2", "2", "killed"},
+                                           LostUser{"KilledOnLastPage", "3", "killed"},
                                            LostUser{"PagesUnreadable", "Count", "Bad count"}),
                          [](const auto& info) { return info.param.name; });
 
