@@ -8,6 +8,7 @@
 #include "app/form1.h"
 #include "app/main_window_win32.h"
 #include "app/res/resource.h"
+#include "backup/clipboard_win32.h"
 #include "backup/dispatch_client_win32.h"
 #include "backup/save_all.h"
 #include "common/com_win32.h"
@@ -66,6 +67,8 @@ int Run(HINSTANCE instance) {
     backup::win32::DispatchLink link;
 
     MainWindow window(instance);
+    // Runs copy pages through the clipboard; what the user had copied is put back after each.
+    backup::win32::Win32ClipboardKeeper clipboard;
     WindowChoices choices(window);
     Form1* form = nullptr;
     // Built at the first run, once start-up has fixed the log's path and the extension.
@@ -82,7 +85,7 @@ int Run(HINSTANCE instance) {
         trayShell,
         [&] {
             if (!engine) {
-                engine.emplace(link, window.Dialogs(), choices, clock, locale, files,
+                engine.emplace(link, window.Dialogs(), choices, clock, locale, files, clipboard,
                                form->HistoryLogPath(), form->BackupExtension());
             }
             engine->SaveAll();
