@@ -75,9 +75,27 @@ bool CheckVisioInstalled(DrawingLink& link, Dialogs& dialogs, const std::string&
         dialogs.ShowMessage(std::string(kVisioMissingMessage), appTitle, mb::kOk);
         return false;
     }
+    // Hidden, never asking, and its process ended even when Quit does not end it.
+    std::uint32_t processId = 0;
+    try {
+        instance->Put("Visible", false);
+    } catch (...) {
+    }
+    try {
+        processId = static_cast<std::uint32_t>(instance->Get("ProcessID").Integer());
+    } catch (...) {
+    }
+    try {
+        instance->Put("AlertResponse", std::int32_t{7});
+    } catch (...) {
+    }
     try {
         instance->Call("Quit");
     } catch (...) {
+    }
+    instance.reset();
+    if (processId != 0) {
+        link.EndProcess(processId, std::chrono::seconds(10));
     }
     return true;
 }

@@ -24,21 +24,33 @@ TEST(ValueTest, ConvertsWhatTheApplicationGivesBack) {
     EXPECT_THROW(Value(Arg(1e12)).Integer(), Failure);
 }
 
-TEST(CheckVisioInstalledTest, QuitsTheInstanceItStartedAndShowsNothing) {
+TEST(CheckVisioInstalledTest, QuitsTheHiddenInstanceItStartedAndEndsItsProcess) {
     FakeVisio visio;
     RecordingDialogs dialogs;
     EXPECT_TRUE(CheckVisioInstalled(visio, dialogs, "Stenvault"));
     ASSERT_EQ(visio.started.size(), 1u);
-    EXPECT_TRUE(visio.started[0]->quit);
+    const auto& instance = *visio.started[0];
+    EXPECT_TRUE(instance.quit);
+    ASSERT_FALSE(instance.calls.empty());
+    EXPECT_EQ(instance.calls.front(), "Visible");
+    EXPECT_FALSE(instance.visible);
+    EXPECT_EQ(instance.alertResponse, 7);
+    EXPECT_EQ(visio.endedProcesses, std::vector<std::uint32_t>{instance.processId});
+    EXPECT_EQ(instance.liveObjects, 0);
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
-TEST(CheckVisioInstalledTest, FailingQuitIsNotReported) {
-    FakeVisio visio;
-    visio.startedFaults["Quit"] = "Busy";
-    RecordingDialogs dialogs;
-    EXPECT_TRUE(CheckVisioInstalled(visio, dialogs, "Stenvault"));
-    EXPECT_TRUE(dialogs.messages.empty());
+// Neither a refused Visible nor a Quit that leaves the process running is reported, and the
+// process is ended all the same.
+TEST(CheckVisioInstalledTest, RefusalsAreNotReported) {
+    for (const char* member : {"Visible", "Quit", "AlertResponse"}) {
+        FakeVisio visio;
+        visio.startedFaults[member] = "Call was rejected by callee.";
+        RecordingDialogs dialogs;
+        EXPECT_TRUE(CheckVisioInstalled(visio, dialogs, "Stenvault")) << member;
+        EXPECT_TRUE(dialogs.messages.empty()) << member;
+        EXPECT_EQ(visio.endedProcesses.size(), 1u) << member;
+    }
 }
 
 TEST(CheckVisioInstalledTest, WithoutTheApplicationSaysSoUnderTheProgramTitle) {

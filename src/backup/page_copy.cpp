@@ -2,67 +2,60 @@
 
 #include <string>
 
-#include "common/error_report.h"
-#include "common/failure.h"
-
 namespace sv::backup {
 
-AutomationObject& Need(AutomationObject* object) {
-    if (!object) {
-        throw Failure("Object variable or With block variable not set");
-    }
-    return *object;
-}
-
-void CopyPage(Dialogs& dialogs, AutomationObject& sourceApp, AutomationObject* sourcePage,
-              AutomationObject* targetPage) {
-    Procedure proc(dialogs, kCopyPageLocation);
-    // Once either application is gone every later step would fail the same way: one report
-    // is enough.
-    auto gone = [&] { return sourceApp.Lost() || (targetPage && targetPage->Lost()); };
-    auto step = [&](int label, auto&& statement) {
-        if (!gone()) {
-            proc.Do(label, statement);
-        }
-    };
+void CopyPage(RunContext& run, AutomationObject& sourceApp, AutomationObject& sourcePage,
+              AutomationObject& targetPage, bool pageShown) {
+    Procedure proc(run.dialogs, kCopyPageLocation, &run.reports);
 
     Object sourceSheet;
-    step(100, [&] { sourceSheet = Need(sourcePage).GetObj("PageSheet"); });
+    DoNeeding(proc, 100, {&sourcePage}, [&] { sourceSheet = sourcePage.GetObj("PageSheet"); });
+
+    // The shapes come from the user's window: never while it shows another page, and not
+    // from a blank page, whose empty selection cannot be copied.
     Object window;
     bool selected = false;
-    step(102, [&] {
-        window = sourceApp.GetObj("ActiveWindow");
-        window->Call("SelectAll");
-        selected = true;
-    });
+    if (pageShown) {
+        DoNeeding(proc, 102, {&sourceApp}, [&] {
+            window = sourceApp.GetObj("ActiveWindow");
+            window->Call("SelectAll");
+            selected = window->GetObj("Selection")->Get("Count").Integer() > 0;
+        });
+    }
     bool copied = false;
-    step(104, [&] {
-        Need(window.get()).Call("Copy");
-        copied = selected;
-    });
+    if (selected) {
+        DoNeeding(proc, 104, {window.get()}, [&] {
+            window->Call("Copy");
+            run.clipboard.NoteOwnChange();
+            copied = true;
+        });
+    }
     window.reset();
-    Object targetSheet;
-    step(106, [&] { targetSheet = Need(targetPage).GetObj("PageSheet"); });
 
-    // Without either sheet every cell would fail for the reason already reported.
-    if (sourceSheet && targetSheet) {
-        int label = 108;
-        for (std::string_view cell : kPageCells) {
-            label += 2;
-            step(label, [&] {
-                const Args name{std::string(cell)};
-                Value value = sourceSheet->GetObj("Cells", name)->GetDefault();
-                targetSheet->Put("Cells", value.AsArg(), name);
-            });
-        }
+    Object targetSheet;
+    DoNeeding(proc, 106, {&targetPage}, [&] { targetSheet = targetPage.GetObj("PageSheet"); });
+    int label = 108;
+    for (std::string_view cell : kPageCells) {
+        label += 2;
+        DoNeeding(proc, label, {sourceSheet.get(), targetSheet.get()}, [&] {
+            const Args name{std::string(cell)};
+            Value value = sourceSheet->GetObj("Cells", name)->GetDefault();
+            targetSheet->Put("Cells", value.AsArg(), name);
+        });
     }
-    // Without a fresh copy the clipboard holds something else (an earlier page, the user's
-    // own content): pasting that would put wrong shapes into the backup. A missing target
-    // page was reported at 106.
-    if (copied && targetPage) {
-        step(196, [&] { targetPage->Call("Paste"); });
+
+    // Only a fresh copy is pasted: otherwise the clipboard holds something else (an earlier
+    // page, the user's own content).
+    if (copied) {
+        DoNeeding(proc, 196, {&targetPage}, [&] {
+            targetPage.Call("Paste");
+            run.clipboard.NoteOwnChange();
+        });
     }
-    step(200, [&] { sourceApp.GetObj("ActiveWindow")->Call("DeselectAll"); });
+    // The user's selection is cleared whenever their instance is alive, whatever became of
+    // the temporary one.
+    DoNeeding(proc, 200, {&sourceApp},
+              [&] { sourceApp.GetObj("ActiveWindow")->Call("DeselectAll"); });
 }
 
 }  // namespace sv::backup

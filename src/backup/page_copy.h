@@ -1,10 +1,15 @@
 #pragma once
 
 #include <array>
+#include <initializer_list>
+#include <set>
+#include <string>
 #include <string_view>
 
 #include "backup/automation.h"
+#include "backup/clipboard_keeper.h"
 #include "common/dialogs.h"
+#include "common/error_report.h"
 
 namespace sv::backup {
 
@@ -24,13 +29,44 @@ inline constexpr std::array<std::string_view, 43> kPageCells = {
     "YGridDensity",    "XGridSpacing",    "YGridSpacing",
 };
 
-// Rebuilds sourcePage (shown in the user's active window) on targetPage: shapes through the
-// clipboard, then the page-sheet cells. Reports its own failures and never throws. A missing
-// page is passed as nullptr and fails at the step that needs it.
-void CopyPage(Dialogs& dialogs, AutomationObject& sourceApp, AutomationObject* sourcePage,
-              AutomationObject* targetPage);
+// One report per cause within a run: a description already shown in the run, whatever its
+// line, is not shown again.
+class RunReports : public ReportFilter {
+  public:
+    bool Admit(const std::string& description) override {
+        return shown_.insert(description).second;
+    }
 
-// Failure("Object variable or With block variable not set") for a missing object.
-AutomationObject& Need(AutomationObject* object);
+  private:
+    std::set<std::string> shown_;
+};
+
+// What a run lends each of its page copies.
+struct RunContext {
+    Dialogs& dialogs;
+    RunReports& reports;
+    ClipboardKeeper& clipboard;
+};
+
+// A statement that calls into the drawing application runs only while every object it needs
+// exists and its instance is alive. An object that could not be obtained, or an instance
+// lost or busy, was reported by the statement that found it so; what depends on it is
+// skipped without a report.
+template <class Statement>
+void DoNeeding(Procedure& proc, int label, std::initializer_list<const AutomationObject*> needs,
+               Statement&& statement) {
+    for (const AutomationObject* object : needs) {
+        if (!object || object->Lost()) {
+            return;
+        }
+    }
+    proc.Do(label, statement);
+}
+
+// Rebuilds sourcePage on targetPage: the page-sheet cells, and the shapes through the
+// clipboard when the user's active window shows sourcePage (pageShown). Reports its own
+// failures and never throws.
+void CopyPage(RunContext& run, AutomationObject& sourceApp, AutomationObject& sourcePage,
+              AutomationObject& targetPage, bool pageShown);
 
 }  // namespace sv::backup

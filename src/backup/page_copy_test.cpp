@@ -13,6 +13,7 @@ using testing::FakeInstance;
 using testing::FakePage;
 using testing::FakeShape;
 using testing::FakeVisio;
+using testing::RecordingClipboard;
 using testing::RecordingDialogs;
 using testing::Reports;
 
@@ -36,11 +37,14 @@ class PageCopyTest : public ::testing::Test {
         targetPage = backupApp->GetObj("ActiveDocument")->GetObj("Pages")->GetObj("Item", {1});
     }
     FakeInstance& temp() { return *visio.started[0]; }
-    void Copy() { CopyPage(dialogs, *sourceApp, sourcePage.get(), targetPage.get()); }
+    void Copy(bool shown = true) { CopyPage(run, *sourceApp, *sourcePage, *targetPage, shown); }
 
     FakeVisio visio;
     FakeInstance& user = visio.User();
     RecordingDialogs dialogs;
+    RunReports reports;
+    RecordingClipboard clipboard;
+    RunContext run{dialogs, reports, clipboard};
     std::shared_ptr<FakePage> source, target;
     Object sourceApp, sourcePage, backupApp, targetPage;
 };
@@ -56,6 +60,8 @@ TEST_F(PageCopyTest, CopiesTheCellsAndShapesAndLeavesNothingSelected) {
     EXPECT_EQ(source->cells, before.cells);
     EXPECT_EQ(source->shapes, before.shapes);
     EXPECT_EQ(target->name, "Page-1");
+    // Both the copy and the paste are the run's own changes of the clipboard.
+    EXPECT_EQ(clipboard.events, (std::vector<std::string>{"Own", "Own"}));
 }
 
 TEST_F(PageCopyTest, CellsReachThePageBeforeTheShapes) {
@@ -138,18 +144,53 @@ TEST_F(PageCopyTest, StaleClipboardIsNotPastedWhenTheCopyFails) {
     EXPECT_TRUE(target->shapes.empty());
 }
 
-TEST_F(PageCopyTest, MissingTargetPageIsReportedOnce) {
-    targetPage.reset();
+// The user's window shows another page: its shapes must not land on this one.
+TEST_F(PageCopyTest, PageNotShownGetsItsCellsButNoShapes) {
+    visio.world.clipboard = {{"the user's own copy"}};
+    Copy(false);
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_TRUE(target->shapes.empty());
+    EXPECT_EQ(target->cells, source->cells);
+    EXPECT_EQ(user.CallsTo("SelectAll") + user.CallsTo("Copy") + temp().CallsTo("Paste"), 0);
+    EXPECT_TRUE(clipboard.events.empty());
+}
+
+TEST_F(PageCopyTest, BlankPageGetsItsCellsWithoutCopyOrReport) {
+    source->shapes.clear();
+    visio.world.clipboard = {{"the user's own copy"}};
     Copy();
-    EXPECT_EQ(Reports(dialogs), std::vector<std::string>{"CopyPage:106"});
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_TRUE(target->shapes.empty());
+    EXPECT_EQ(target->cells, source->cells);
+    EXPECT_EQ(user.CallsTo("Copy"), 0);
     EXPECT_FALSE(user.allSelected);
 }
 
-TEST_F(PageCopyTest, TemporaryInstanceEndingMidCopyIsReportedOnce) {
+TEST_F(PageCopyTest, TemporaryInstanceEndingMidCopyIsReportedOnceAndTheUserShapesDeselected) {
     temp().SetFault("Cells:DrawingScale", "exit");
     Copy();
     EXPECT_EQ(Reports(dialogs), std::vector<std::string>{"CopyPage:118"});
     EXPECT_EQ(temp().CallsTo("Cells:ShdwOffsetY"), 0);
+    EXPECT_EQ(user.CallsTo("SelectAll"), 1);
+    EXPECT_FALSE(user.allSelected);
+}
+
+TEST_F(PageCopyTest, UserInstanceEndingMidCopyIsReportedOnceAndNothingFollows) {
+    user.SetFault("Copy", "exit");
+    Copy();
+    EXPECT_EQ(Reports(dialogs), std::vector<std::string>{"CopyPage:104"});
+    EXPECT_EQ(temp().CallsTo("PageSheet"), 1);
+    EXPECT_EQ(temp().CallsTo("Paste"), 0);
+    EXPECT_EQ(user.CallsTo("DeselectAll"), 0);
+    EXPECT_TRUE(clipboard.events.empty());
+}
+
+// The same refusal on every cell is one cause: one report, at the first cell.
+TEST_F(PageCopyTest, ACauseIsReportedOnceWhateverItsLine) {
+    temp().SetFault("Cells", "Cell is guarded.");
+    Copy();
+    EXPECT_EQ(Reports(dialogs), std::vector<std::string>{"CopyPage:110"});
+    EXPECT_EQ(target->shapes, source->shapes);
 }
 
 }  // namespace

@@ -1,47 +1,140 @@
 #include "backup/save_all.h"
 
+#include <chrono>
+#include <cstdint>
 #include <utility>
 
 #include "backup/page_copy.h"
-#include "common/error_report.h"
 #include "history/history_log.h"
 
 namespace sv::backup {
 namespace {
 
-// The run's temporary instance: quit once it was started, whatever happened in between.
+constexpr std::chrono::milliseconds kQuitGrace{10000};
+
+// The run's temporary instance: hidden from the start; quit without ever waiting on a prompt
+// about the copy, which is ours to discard; its process never outlives the run.
 class TemporaryInstance {
   public:
-    TemporaryInstance() = default;
+    explicit TemporaryInstance(DrawingLink& link) : link_(link) {}
     TemporaryInstance(const TemporaryInstance&) = delete;
     TemporaryInstance& operator=(const TemporaryInstance&) = delete;
-    ~TemporaryInstance() {
-        if (app && !quitAsked && !app->Lost()) {
+    ~TemporaryInstance() { Release(); }
+
+    void Start() {
+        app_ = link_.StartVisio();
+        // A refusal costs at most a visible window or an unended process: not worth a report.
+        Quietly([&] { app_->Put("Visible", false); });
+        Quietly([&] { processId_ = static_cast<std::uint32_t>(app_->Get("ProcessID").Integer()); });
+    }
+    bool Started() const { return app_ != nullptr; }
+    AutomationObject* App() const { return app_.get(); }
+
+    // Line 166. The drawing is the last reference to anything but the application itself.
+    void Quit(Procedure& proc, Object drawing) {
+        if (!app_ || app_->Lost()) {
+            return;
+        }
+        if (drawing && !drawing->Lost()) {
+            Quietly([&] { drawing->Put("Saved", true); });
+        }
+        drawing.reset();
+        Quietly([&] { app_->Put("AlertResponse", std::int32_t{7}); });
+        proc.Do(166, [&] {
             try {
-                app->Call("Quit");
+                app_->Call("Quit");
             } catch (...) {
+                // An instance that ended before it could answer has quit all the same.
+                if (!app_->Lost()) {
+                    throw;
+                }
             }
+        });
+    }
+    // Lines 174: lets go of the instance, and ends its process if Quit did not.
+    void Release() {
+        app_.reset();
+        if (processId_ != 0) {
+            link_.EndProcess(std::exchange(processId_, 0), kQuitGrace);
         }
     }
-    bool Usable() const { return app && !app->Lost(); }
 
-    Object app;
-    bool quitAsked = false;
+  private:
+    template <class Call>
+    static void Quietly(Call&& call) {
+        try {
+            call();
+        } catch (...) {
+        }
+    }
+
+    DrawingLink& link_;
+    Object app_;
+    std::uint32_t processId_ = 0;
 };
+
+// The user's clipboard for the length of a run: taken once, put back once, on every path.
+class KeptClipboard {
+  public:
+    explicit KeptClipboard(ClipboardKeeper& keeper) : keeper_(keeper) { keeper_.Take(); }
+    KeptClipboard(const KeptClipboard&) = delete;
+    KeptClipboard& operator=(const KeptClipboard&) = delete;
+    ~KeptClipboard() { keeper_.Restore(); }
+
+  private:
+    ClipboardKeeper& keeper_;
+};
+
+// Empty when the application has no active document.
+std::string ActiveDocumentName(AutomationObject& source) {
+    Value active = source.Get("ActiveDocument");
+    return active.IsObject() ? active.TakeObject()->GetText("Name") : std::string();
+}
+
+// Whether the instance ended, asking it once if it does not know yet.
+bool InstanceGone(AutomationObject& app) {
+    if (!app.Lost()) {
+        try {
+            app.Get("ActiveDocument");
+        } catch (...) {
+        }
+    }
+    return app.Lost();
+}
 
 }  // namespace
 
+// What one run carries from step to step.
+struct BackupEngine::RunState {
+    RunState(Dialogs& dialogs, ClipboardKeeper& clipboard)
+        : proc(dialogs, kSaveAllLocation, &reports), pages{dialogs, reports, clipboard} {}
+
+    RunReports reports;
+    Procedure proc;
+    RunContext pages;
+    std::string target;
+    int counter = 0;
+};
+
 BackupEngine::BackupEngine(DrawingLink& link, Dialogs& dialogs, BackupChoices& choices,
                            Clock& clock, Locale& locale, FileSystem& files,
-                           std::string historyLogPath, std::string extension)
+                           ClipboardKeeper& clipboard, std::string historyLogPath,
+                           std::string extension)
     : link_(link),
       dialogs_(dialogs),
       choices_(choices),
       clock_(clock),
       locale_(locale),
       files_(files),
+      clipboard_(clipboard),
       historyLogPath_(std::move(historyLogPath)),
       extension_(std::move(extension)) {}
+
+BackupEngine::BackupEngine(DrawingLink& link, Dialogs& dialogs, BackupChoices& choices,
+                           Clock& clock, Locale& locale, FileSystem& files,
+                           std::string historyLogPath, std::string extension)
+    : BackupEngine(link, dialogs, choices, clock, locale, files, noClipboard_,
+                   std::move(historyLogPath), std::move(extension)) {}
 
 void BackupEngine::SaveAll() {
     // Dialogs of a run let timer ticks and clicks run inside it; runs never overlap.
@@ -57,140 +150,158 @@ void BackupEngine::SaveAll() {
 }
 
 void BackupEngine::Run() {
-    Procedure proc(dialogs_, kSaveAllLocation);
+    RunState run(dialogs_, clipboard_);
+    Procedure& proc = run.proc;
 
     Object source;
     proc.Do(100, [&] { source = link_.AttachToVisio(); });
     if (!source) {
-        return;
+        return;  // 102
     }
-
     std::string name;
-    bool noDocument = false;
-    proc.Do(108, [&] {
-        Value active = source->Get("ActiveDocument");
-        if (!active.IsObject()) {
-            noDocument = true;
-            return;
-        }
-        name = active.TakeObject()->GetText("Name");
-    });
-    if (noDocument || name.empty()) {
-        return;
+    proc.Do(108, [&] { name = ActiveDocumentName(*source); });
+    if (name.empty()) {
+        return;  // 108, 110
     }
 
+    KeptClipboard kept(clipboard_);
+    std::optional<std::string> folder = ChooseFolder(proc, *source, name);
+    if (!folder) {
+        return;
+    }
+    run.target = TargetPath(proc, *folder, name);
+    proc.Do(140, [&] { run.counter = 1; });
+
+    TemporaryInstance temporary(link_);
+    proc.Do(142, [&] { temporary.Start(); });
+    if (!temporary.Started()) {
+        return;
+    }
+    // From here every path reaches the quit at 166.
+    Object backup;
+    DoNeeding(proc, 144, {temporary.App()}, [&] {
+        temporary.App()->GetObj("Documents")->Call("Add", {std::string()});
+        backup = temporary.App()->GetObj("ActiveDocument");
+    });
+    // Only a copy of the drawing is saved (and so may replace an earlier backup) and logged.
+    if (CopyDrawing(run, *source, backup.get()) && !source->Lost()) {
+        SaveAndLog(run, *backup, name);
+    }
+    temporary.Quit(proc, std::move(backup));
+
+    proc.Do(174, [&] { temporary.Release(); });
+    proc.Do(176, [&] { source.reset(); });
+}
+
+std::optional<std::string> BackupEngine::ChooseFolder(Procedure& proc, AutomationObject& source,
+                                                      const std::string& name) {
     std::string folder;
     if (proc.If(112, [&] { return choices_.SameFolderSelected(); })) {
-        proc.Do(114, [&] { folder = source->GetObj("ActiveDocument")->GetText("Path"); });
+        // The prompt is for a drawing never saved: one whose folder cannot be read is not.
+        bool read = false;
+        DoNeeding(proc, 114, {&source}, [&] {
+            folder = source.GetObj("ActiveDocument")->GetText("Path");
+            read = true;
+        });
+        if (!read) {
+            return std::nullopt;
+        }
         while (proc.If(116, [&] { return folder.empty(); })) {
-            bool asked = false;
+            bool answered = false;
             proc.Do(118, [&] {
                 folder = dialogs_.BrowseForFolder(
                     choices_.Owner(), name + " is unsaved. Please select location:", "");
-                asked = true;
+                answered = true;
             });
-            // A prompt that cannot be shown would otherwise come back for ever.
-            if (!asked) {
-                return;
+            // No asking again after a prompt that could not be shown, nor for a drawing
+            // whose application has gone meanwhile.
+            if (!answered || (folder.empty() && InstanceGone(source))) {
+                return std::nullopt;
             }
         }
     } else if (proc.If(128, [&] { return choices_.FixedFolderSelected(); })) {
         proc.Do(130, [&] { folder = choices_.FolderText(); });
     }
+    return folder;
+}
 
+std::string BackupEngine::TargetPath(Procedure& proc, const std::string& folder,
+                                     const std::string& name) {
     std::string target;
     proc.Do(132, [&] { target = folder + "\\" + name; });
     proc.Do(134, [&] { target = FixBackslashes(target); });
     proc.Do(136, [&] { target = FixBackslashes(target); });
     proc.Do(138,
             [&] { target = StampName(target, choices_.Naming(), clock_, locale_, extension_); });
-    int counter = 0;
-    proc.Do(140, [&] { counter = 1; });
+    return target;
+}
 
-    TemporaryInstance temporary;
-    proc.Do(142, [&] { temporary.app = link_.StartVisio(); });
-    if (!temporary.app) {
-        return;
-    }
-
-    Object backup;
-    proc.Do(144, [&] {
-        temporary.app->GetObj("Documents")->Call("Add", {std::string()});
-        backup = temporary.app->GetObj("ActiveDocument");
+// Lines 146 to 160. True when the page list was read and every page reached the backup
+// (what a page copy lost on the way is its own report).
+bool BackupEngine::CopyDrawing(RunState& run, AutomationObject& source, AutomationObject* backup) {
+    Procedure& proc = run.proc;
+    Object sourcePages;
+    int pageCount = 0;
+    bool listed = false;
+    DoNeeding(proc, 146, {&source, backup}, [&] {
+        sourcePages = source.GetObj("ActiveDocument")->GetObj("Pages");
+        pageCount = sourcePages->Get("Count").Integer();
+        listed = true;
     });
-
-    // Without a drawing to rebuild into, every page and the save would fail for the same
-    // reason already reported.
-    bool saved = false;
-    if (backup) {
-        Object sourcePages;
-        int pageCount = 0;
-        proc.Do(146, [&] {
-            sourcePages = source->GetObj("ActiveDocument")->GetObj("Pages");
-            pageCount = sourcePages->Get("Count").Integer();
-        });
-        Object targetPages;
-        for (int index = 1; index <= pageCount; ++index) {
-            if (!temporary.Usable() || source->Lost()) {
-                break;
-            }
-            Object sourcePage;
-            proc.Do(index == 1 ? 146 : 160,
-                    [&] { sourcePage = sourcePages->GetObj("Item", {index}); });
-            if (!sourcePage) {
-                continue;
-            }
-            Object targetPage;
-            if (proc.If(148, [&] { return counter == 1; })) {
-                proc.Do(150, [&] {
-                    targetPages = backup->GetObj("Pages");
-                    targetPage = targetPages->GetObj("Item", {1});
-                });
-            } else {
-                proc.Do(152, [&] {
-                    if (!targetPages) {
-                        targetPages = backup->GetObj("Pages");
-                    }
-                    targetPage = targetPages->Call("Add").TakeObject();
-                });
-            }
-            proc.Do(154, [&] {
-                source->GetObj("ActiveWindow")->Put("Page", sourcePage->GetText("Name"));
-            });
-            proc.Do(156, [&] { CopyPage(dialogs_, *source, sourcePage.get(), targetPage.get()); });
-            proc.Do(158, [&] { ++counter; });
-        }
-
-        proc.Do(162, [&] {
-            backup->Call("SaveAs", {}, {{"fileName", target}});
-            saved = true;
-        });
+    if (!listed) {
+        return false;
     }
+    int reached = 0;
+    Object targetPages;
+    for (int index = 1; index <= pageCount && !source.Lost() && !backup->Lost(); ++index) {
+        Object sourcePage;
+        DoNeeding(proc, index == 1 ? 146 : 160, {sourcePages.get()},
+                  [&] { sourcePage = sourcePages->GetObj("Item", {index}); });
+        if (!sourcePage) {
+            continue;
+        }
+        Object targetPage;
+        if (proc.If(148, [&] { return run.counter == 1; })) {
+            DoNeeding(proc, 150, {backup}, [&] {
+                targetPages = backup->GetObj("Pages");
+                targetPage = targetPages->GetObj("Item", {1});
+            });
+        } else {
+            DoNeeding(proc, 152, {backup}, [&] {
+                if (!targetPages) {
+                    targetPages = backup->GetObj("Pages");
+                }
+                targetPage = targetPages->Call("Add").TakeObject();
+            });
+        }
+        bool shown = false;
+        DoNeeding(proc, 154, {&source}, [&] {
+            source.GetObj("ActiveWindow")->Put("Page", sourcePage->GetText("Name"));
+            shown = true;
+        });
+        DoNeeding(proc, 156, {&source, targetPage.get()}, [&] {
+            CopyPage(run.pages, source, *sourcePage, *targetPage, shown);
+            ++reached;
+        });
+        proc.Do(158, [&] { ++run.counter; });
+    }
+    return reached == pageCount;
+}
+
+// Lines 162 and 164: the history names only a backup that was written.
+void BackupEngine::SaveAndLog(RunState& run, AutomationObject& backup, const std::string& name) {
+    bool saved = false;
+    DoNeeding(run.proc, 162, {&backup}, [&] {
+        backup.Call("SaveAs", {}, {{"fileName", run.target}});
+        saved = true;
+    });
     if (saved) {
-        proc.Do(164, [&] {
+        run.proc.Do(164, [&] {
             AppendHistoryLine(files_, historyLogPath_,
-                              name + " was backup saved as " + target + " at " +
+                              name + " was backup saved as " + run.target + " at " +
                                   GeneralDate(locale_, clock_.Now()));
         });
     }
-    // Only the application itself is still held when it is told to quit.
-    backup.reset();
-    if (temporary.Usable()) {
-        temporary.quitAsked = true;
-        proc.Do(166, [&] {
-            try {
-                temporary.app->Call("Quit");
-            } catch (...) {
-                // An instance that ended before it could answer has quit all the same.
-                if (!temporary.app->Lost()) {
-                    throw;
-                }
-            }
-        });
-    }
-
-    proc.Do(174, [&] { temporary.app.reset(); });
-    proc.Do(176, [&] { source.reset(); });
 }
 
 }  // namespace sv::backup

@@ -1,11 +1,14 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "backup/automation.h"
+#include "backup/clipboard_keeper.h"
 #include "backup/naming.h"
 #include "common/dialogs.h"
+#include "common/error_report.h"
 #include "common/system.h"
 
 namespace sv::backup {
@@ -28,6 +31,10 @@ class BackupChoices {
 class BackupEngine {
   public:
     BackupEngine(DrawingLink& link, Dialogs& dialogs, BackupChoices& choices, Clock& clock,
+                 Locale& locale, FileSystem& files, ClipboardKeeper& clipboard,
+                 std::string historyLogPath, std::string extension);
+    // For runs that leave the clipboard alone (tests, tools).
+    BackupEngine(DrawingLink& link, Dialogs& dialogs, BackupChoices& choices, Clock& clock,
                  Locale& locale, FileSystem& files, std::string historyLogPath,
                  std::string extension);
     BackupEngine(const BackupEngine&) = delete;
@@ -39,7 +46,13 @@ class BackupEngine {
     bool Running() const { return running_; }
 
   private:
+    struct RunState;
     void Run();
+    std::optional<std::string> ChooseFolder(Procedure& proc, AutomationObject& source,
+                                            const std::string& name);
+    std::string TargetPath(Procedure& proc, const std::string& folder, const std::string& name);
+    bool CopyDrawing(RunState& run, AutomationObject& source, AutomationObject* backup);
+    void SaveAndLog(RunState& run, AutomationObject& backup, const std::string& name);
 
     DrawingLink& link_;
     Dialogs& dialogs_;
@@ -47,6 +60,8 @@ class BackupEngine {
     Clock& clock_;
     Locale& locale_;
     FileSystem& files_;
+    NoClipboardKeeper noClipboard_;
+    ClipboardKeeper& clipboard_;
     std::string historyLogPath_;
     std::string extension_;
     bool running_ = false;

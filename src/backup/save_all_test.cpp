@@ -2,10 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
+#include "backup/page_copy.h"
 #include "backup/testing/choices.h"
 #include "backup/testing/fake_visio.h"
 #include "backup/testing/fakes.h"
 #include "backup/testing/reports.h"
+#include "common/error_report.h"
 
 namespace sv::backup {
 namespace {
@@ -16,14 +21,16 @@ using testing::FakeClock;
 using testing::FakeInstance;
 using testing::FakeVisio;
 using testing::MemoryFiles;
+using testing::RecordingClipboard;
 using testing::RecordingDialogs;
 using testing::Reports;
+using testing::Where;
 
 constexpr char kLog[] = "C:\\Temp\\Stenvault.txt";
 using Labels = std::vector<std::string>;
 
 class SaveAllTest : public ::testing::Test {
-  protected:
+  public:
     SaveAllTest() {
         clock.times = {{2021, 12, 7, 13, 5, 9}};
         visio.world.folders = {"C:\\Plans", "D:\\Backups", "E:\\Chosen"};
@@ -40,6 +47,20 @@ class SaveAllTest : public ::testing::Test {
         }
         EXPECT_FALSE(engine.Running());
     }
+    // Hidden before anything else, never asked to save on Quit, its process ended.
+    void ExpectTemporaryHiddenAndEnded() {
+        ASSERT_EQ(visio.started.size(), 1u);
+        ASSERT_FALSE(temp().calls.empty());
+        EXPECT_EQ(temp().calls.front(), "Visible");
+        EXPECT_FALSE(temp().visible);
+        EXPECT_EQ(temp().savePrompts, 0);
+        // Both ways of keeping Quit from asking: either one alone would do with the fake.
+        EXPECT_EQ(temp().alertResponse, 7);
+        if (temp().active) {
+            EXPECT_TRUE(temp().active->saved);
+        }
+        EXPECT_EQ(visio.endedProcesses, std::vector<std::uint32_t>{temp().processId});
+    }
 
     FakeVisio visio;
     RecordingDialogs dialogs;
@@ -47,7 +68,8 @@ class SaveAllTest : public ::testing::Test {
     FakeClock clock;
     EnglishLocale locale;
     MemoryFiles files;
-    BackupEngine engine{visio, dialogs, choices, clock, locale, files, kLog, ".vsd"};
+    RecordingClipboard clipboard;
+    BackupEngine engine{visio, dialogs, choices, clock, locale, files, clipboard, kLog, ".vsd"};
 };
 
 TEST_F(SaveAllTest, WithoutARunningInstanceNothingHappens) {
@@ -93,13 +115,14 @@ TEST_P(SaveAllPagesTest, RebuildsEveryPageAndLogsTheBackup) {
     EXPECT_EQ(visio.running->CallsTo("SaveAs"), 0);
     EXPECT_FALSE(visio.running->allSelected);
     EXPECT_TRUE(temp().quit);
+    ExpectTemporaryHiddenAndEnded();
     ExpectCleanEnd();
 }
 
 INSTANTIATE_TEST_SUITE_P(PageCounts, SaveAllPagesTest, ::testing::Values(1, 3, 0));
 
 TEST_F(SaveAllTest, SameFolderUsesTheDrawingsOwnFolder) {
-    choices.same = true;
+    choices.where = Where::SameFolder;
     choices.mode = NamingMode::Overwrite;
     visio.User().AddDrawing("Site.vsd", "C:\\Plans\\", 1);
     engine.SaveAll();
@@ -108,7 +131,7 @@ TEST_F(SaveAllTest, SameFolderUsesTheDrawingsOwnFolder) {
 }
 
 TEST_F(SaveAllTest, NeverSavedDrawingAsksUntilAFolderIsChosen) {
-    choices.same = true;
+    choices.where = Where::SameFolder;
     auto first = visio.User().AddDrawing("Drawing1", "", 2);
     dialogs.answers = {"", "", "E:\\Chosen\\"};
     engine.SaveAll();
@@ -130,7 +153,7 @@ TEST_F(SaveAllTest, NeverSavedDrawingAsksUntilAFolderIsChosen) {
 }
 
 TEST_F(SaveAllTest, APromptThatCannotBeShownEndsTheRun) {
-    choices.same = true;
+    choices.where = Where::SameFolder;
     visio.User().AddDrawing("Drawing1", "", 1);
     dialogs.answers = {};  // the fake prompt fails
     engine.SaveAll();
@@ -150,7 +173,7 @@ TEST_F(SaveAllTest, ARequestWhileADialogIsOpenStartsNoSecondRun) {
     engine.SaveAll();
     EXPECT_TRUE(sawRunning);
     EXPECT_EQ(visio.started.size(), 1u);
-    EXPECT_EQ(Reports(dialogs), (Labels{"CopyPage:132", "CopyPage:132"}));
+    EXPECT_EQ(Reports(dialogs), Labels{"CopyPage:132"});
     ExpectCleanEnd();
 }
 
@@ -161,6 +184,7 @@ struct RunFault {
     std::string folder;
     Labels reports;
     bool logged;
+    std::string fault = "Failed here";
 };
 
 class SaveAllFaultTest : public SaveAllTest, public ::testing::WithParamInterface<RunFault> {};
@@ -170,14 +194,17 @@ TEST_P(SaveAllFaultTest, ReportsAndStillQuitsTheTemporaryInstance) {
     choices.folder = f.folder;
     visio.User().AddDrawing("Plan.vsd", "C:\\Plans\\", 3);
     if (f.onUser) {
-        visio.running->SetFault(f.key, "Failed here");
+        visio.running->SetFault(f.key, f.fault);
     } else if (!f.key.empty()) {
-        visio.startedFaults[f.key] = "Failed here";
+        visio.startedFaults[f.key] = f.fault;
     }
     engine.SaveAll();
     EXPECT_EQ(Reports(dialogs), f.reports);
     EXPECT_EQ(!Log().empty(), f.logged);
+    // A history line names a backup that was written, and only such a one.
+    EXPECT_EQ(visio.world.savedFiles.size(), f.logged ? 1u : 0u);
     EXPECT_EQ(temp().CallsTo("Quit"), 1);
+    ExpectTemporaryHiddenAndEnded();
     ExpectCleanEnd();
 }
 
@@ -189,19 +216,17 @@ INSTANTIATE_TEST_SUITE_P(
         RunFault{"SaveAs", false, "SaveAs", "D:\\Backups", {"SaveAll:162"}, false},
         RunFault{"Quit", false, "Quit", "D:\\Backups", {"SaveAll:166"}, true},
         RunFault{"NoNewDrawing", false, "Documents", "D:\\Backups", {"SaveAll:144"}, false},
-        RunFault{"NoFirstTargetPage",
-                 false,
-                 "Item",
-                 "D:\\Backups",
-                 {"SaveAll:150", "CopyPage:106"},
-                 true},
-        RunFault{"UserPages", true, "Pages", "D:\\Backups", {"SaveAll:146"}, true},
-        RunFault{"ShowPage",
-                 true,
-                 "Page",
-                 "D:\\Backups",
-                 {"SaveAll:154", "SaveAll:154", "SaveAll:154"},
-                 true}),
+        // A backup lacking a page of the drawing is neither saved nor logged.
+        RunFault{"NoFirstTargetPage", false, "Item", "D:\\Backups", {"SaveAll:150"}, false},
+        RunFault{"TargetPages", false, "Pages", "D:\\Backups", {"SaveAll:150"}, false},
+        RunFault{"UserPages", true, "Pages", "D:\\Backups", {"SaveAll:146"}, false},
+        RunFault{"UserPageCount", true, "Count", "D:\\Backups", {"SaveAll:146"}, false},
+        RunFault{"UserPageItems", true, "Item", "D:\\Backups", {"SaveAll:146"}, false},
+        RunFault{"UserBusy", true, "Pages", "D:\\Backups", {"SaveAll:146"}, false, "busy"},
+        RunFault{"UserGone", true, "PageSheet", "D:\\Backups", {"CopyPage:100"}, false, "exit"},
+        // Pages whose shapes could not be taken from the right page: cells only, one report.
+        RunFault{"ShowPage", true, "Page", "D:\\Backups", {"SaveAll:154"}, true},
+        RunFault{"UserWindow", true, "ActiveWindow", "D:\\Backups", {"SaveAll:154"}, true}),
     [](const auto& info) { return info.param.name; });
 
 TEST_F(SaveAllTest, NoNamingModeGivesAnEmptyTargetAndAFailedSave) {
@@ -234,11 +259,14 @@ TEST_F(SaveAllTest, TemporaryInstanceEndingMidRunStopsTheCopyAndTheNextRunWorks)
     visio.User().AddDrawing("Plan.vsd", "C:\\Plans\\", 3);
     visio.startedFaults["Paste"] = "exit";
     engine.SaveAll();
-    EXPECT_EQ(Reports(dialogs), (Labels{"CopyPage:196", "SaveAll:162"}));
+    EXPECT_EQ(Reports(dialogs), Labels{"CopyPage:196"});
     EXPECT_EQ(temp().CallsTo("Paste"), 1);
     EXPECT_EQ(temp().CallsTo("Quit"), 0);
     EXPECT_EQ(Log(), "");
     EXPECT_EQ(visio.running->liveObjects, 0);
+    // The user's window is left with nothing selected, and the dead instance's process ended.
+    EXPECT_FALSE(visio.running->allSelected);
+    EXPECT_EQ(visio.endedProcesses, std::vector<std::uint32_t>{temp().processId});
 
     visio.startedFaults.clear();
     dialogs.messages.clear();
@@ -246,6 +274,38 @@ TEST_F(SaveAllTest, TemporaryInstanceEndingMidRunStopsTheCopyAndTheNextRunWorks)
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_NE(Log(), "");
     EXPECT_TRUE(temp(1).quit);
+}
+
+TEST_F(SaveAllTest, BlankPageIsCopiedWithoutItsShapesAndWithoutAReport) {
+    auto document = visio.User().AddDrawing("Plan.vsd", "C:\\Plans\\", 3);
+    document->pages[1]->shapes.clear();
+    document->pages[1]->cells["PageWidth"] = Arg(42.0);
+    engine.SaveAll();
+    EXPECT_TRUE(dialogs.messages.empty());
+    ASSERT_EQ(visio.world.savedFiles.size(), 1u);
+    const auto& saved = visio.world.savedFiles.begin()->second;
+    ASSERT_EQ(saved.pages.size(), 3u);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(saved.pages[i]->shapes, document->pages[i]->shapes);
+        EXPECT_EQ(saved.pages[i]->cells, document->pages[i]->cells);
+    }
+    EXPECT_EQ(visio.running->CallsTo("Copy"), 2);
+    EXPECT_NE(Log(), "");
+}
+
+// A temporary instance that stays busy is given up like a lost one: one report, nothing
+// saved, no call to it, and its process ended.
+TEST_F(SaveAllTest, BusyTemporaryInstanceIsReportedOnceAndEnded) {
+    visio.User().AddDrawing("Plan.vsd", "C:\\Plans\\", 3);
+    visio.startedFaults["Paste"] = "busy";
+    engine.SaveAll();
+    EXPECT_EQ(Reports(dialogs), Labels{"CopyPage:196"});
+    EXPECT_EQ(temp().calls.back(), "Paste");
+    EXPECT_TRUE(visio.world.savedFiles.empty());
+    EXPECT_EQ(Log(), "");
+    EXPECT_EQ(visio.endedProcesses, std::vector<std::uint32_t>{temp().processId});
+    EXPECT_FALSE(visio.running->allSelected);
+    ExpectCleanEnd();
 }
 
 TEST_F(SaveAllTest, InstanceEndingWhileItQuitsIsNotAFailure) {
@@ -263,9 +323,186 @@ TEST_F(SaveAllTest, UserInstanceEndingMidRunStillQuitsTheTemporaryOne) {
     engine.SaveAll();
     EXPECT_EQ(Reports(dialogs), Labels{"CopyPage:102"});
     EXPECT_TRUE(temp().quit);
-    // What was rebuilt so far is still saved.
-    EXPECT_EQ(visio.world.savedFiles.size(), 1u);
+    EXPECT_EQ(temp().savePrompts, 0);
+    // What was rebuilt so far lacks the drawing: nothing is saved or logged.
+    EXPECT_TRUE(visio.world.savedFiles.empty());
+    EXPECT_EQ(Log(), "");
 }
+
+// Overwrite mode: today's good backup is already there when the user's application fails.
+struct LostUser {
+    std::string name;
+    std::string key;
+    std::string fault;
+};
+
+class SaveAllLostUserTest : public SaveAllTest, public ::testing::WithParamInterface<LostUser> {};
+
+TEST_P(SaveAllLostUserTest, TheGoodBackupOfTodayIsUntouched) {
+    choices.mode = NamingMode::Overwrite;
+    const std::string target = "D:\\Backups\\Plan.vsd Dec 7 2021.vsd";
+    visio.world.savedFiles[target].name = "this morning's good backup";
+    visio.User().AddDrawing("Plan.vsd", "C:\\Plans\\", 3);
+    const LostUser& f = GetParam();
+    if (f.fault == "killed") {
+        // Ended from outside while the page named by `key` is being copied.
+        const int page = std::stoi(f.key);
+        visio.running->onCall = [&, page](const std::string& entry) {
+            if (entry == "SelectAll" && visio.running->CallsTo("SelectAll") == page) {
+                visio.running->lost = true;
+            }
+        };
+    } else {
+        visio.running->SetFault(f.key, f.fault);
+    }
+    engine.SaveAll();
+    ASSERT_EQ(visio.world.savedFiles.size(), 1u);
+    EXPECT_EQ(visio.world.savedFiles[target].name, "this morning's good backup");
+    EXPECT_EQ(Log(), "");
+    EXPECT_LE(dialogs.messages.size(), 1u);
+    EXPECT_TRUE(temp().quit);
+    EXPECT_EQ(temp().savePrompts, 0);
+    ExpectCleanEnd();
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, SaveAllLostUserTest,
+                         ::testing::Values(LostUser{"Exit", "Copy", "exit"},
+                                           LostUser{"Busy", "SelectAll", "busy"},
+                                           LostUser{"KilledOnPage2", "2", "killed"},
+                                           LostUser{"KilledOnLastPage", "3", "killed"},
+                                           LostUser{"PagesUnreadable", "Count", "Bad count"}),
+                         [](const auto& info) { return info.param.name; });
+
+TEST_F(SaveAllTest, NeitherFolderChoiceGivesAFailedSaveAndNoPrompt) {
+    choices.where = Where::Neither;
+    visio.User().AddDrawing("Plan.vsd", "C:\\Plans\\", 1);
+    engine.SaveAll();
+    EXPECT_TRUE(dialogs.prompts.empty());
+    EXPECT_EQ(Reports(dialogs), Labels{"SaveAll:162"});
+    EXPECT_TRUE(visio.world.savedFiles.empty());
+    EXPECT_EQ(Log(), "");
+}
+
+// A saved drawing whose folder cannot be read is not an unsaved one.
+TEST_F(SaveAllTest, UnreadableFolderEndsTheRunWithOneReportAndNoPrompt) {
+    choices.where = Where::SameFolder;
+    visio.User().AddDrawing("Plan.vsd", "C:\\Plans\\", 1);
+    visio.running->SetFault("Path", "Method 'Path' of object 'IVDocument' failed");
+    dialogs.answers = {"E:\\Chosen"};
+    engine.SaveAll();
+    EXPECT_EQ(Reports(dialogs), Labels{"SaveAll:114"});
+    EXPECT_TRUE(dialogs.prompts.empty());
+    EXPECT_TRUE(visio.started.empty());
+    EXPECT_TRUE(visio.world.savedFiles.empty());
+    ExpectCleanEnd();
+}
+
+TEST_F(SaveAllTest, PromptStopsAskingOnceTheUsersApplicationIsGone) {
+    choices.where = Where::SameFolder;
+    visio.User().AddDrawing("Drawing1", "", 1);
+    dialogs.answers = {"", "", "E:\\Chosen"};
+    dialogs.onDialog = [&] { visio.running->lost = true; };
+    engine.SaveAll();
+    EXPECT_EQ(dialogs.prompts.size(), 1u);
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_TRUE(visio.started.empty());
+}
+
+TEST_F(SaveAllTest, ACauseIsReportedOnceInARunWithItsFirstTextAndLine) {
+    visio.User().AddDrawing("Plan.vsd", "C:\\Plans\\", 3);
+    visio.startedFaults["Cells:PlowCode"] = "Guarded";
+    visio.running->SetFault("DeselectAll", "Guarded");
+    engine.SaveAll();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, ErrorReportText("Guarded", kCopyPageLocation, 132));
+    // The next run reports it again.
+    engine.SaveAll();
+    EXPECT_EQ(dialogs.messages.size(), 2u);
+}
+
+// The user's clipboard is taken once the run goes ahead and put back on every way out.
+struct ClipboardPath {
+    std::string name;
+    std::function<void(SaveAllTest&)> arrange;
+    bool taken;
+};
+
+class SaveAllClipboardTest : public SaveAllTest,
+                             public ::testing::WithParamInterface<ClipboardPath> {};
+
+TEST_P(SaveAllClipboardTest, WhatWasTakenIsPutBackOnce) {
+    GetParam().arrange(*this);
+    engine.SaveAll();
+    const std::vector<std::string>& events = clipboard.events;
+    if (!GetParam().taken) {
+        EXPECT_TRUE(events.empty());
+        return;
+    }
+    ASSERT_GE(events.size(), 2u);
+    EXPECT_EQ(events.front(), "Take");
+    EXPECT_EQ(events.back(), "Restore");
+    EXPECT_EQ(std::count(events.begin(), events.end(), "Take"), 1);
+    EXPECT_EQ(std::count(events.begin(), events.end(), "Restore"), 1);
+    // The temporary instance is gone before the clipboard is put back.
+    if (!visio.started.empty()) {
+        EXPECT_EQ(visio.endedProcesses.size(), 1u);
+    }
+}
+
+void Drawing(SaveAllTest& t, const std::string& path = "C:\\Plans\\") {
+    t.visio.User().AddDrawing("Plan.vsd", path, 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, SaveAllClipboardTest,
+    ::testing::Values(ClipboardPath{"NoApplication", [](SaveAllTest&) {}, false},
+                      ClipboardPath{"NoDocument", [](SaveAllTest& t) { t.visio.User(); }, false},
+                      ClipboardPath{"Saved", [](SaveAllTest& t) { Drawing(t); }, true},
+                      ClipboardPath{"FailedSave",
+                                    [](SaveAllTest& t) {
+                                        Drawing(t);
+                                        t.choices.folder = "";
+                                    },
+                                    true},
+                      ClipboardPath{"UserLost",
+                                    [](SaveAllTest& t) {
+                                        Drawing(t);
+                                        t.visio.running->SetFault("Copy", "exit");
+                                    },
+                                    true},
+                      ClipboardPath{"UserBusy",
+                                    [](SaveAllTest& t) {
+                                        Drawing(t);
+                                        t.visio.running->SetFault("Pages", "busy");
+                                    },
+                                    true},
+                      ClipboardPath{"NoStart",
+                                    [](SaveAllTest& t) {
+                                        Drawing(t);
+                                        t.visio.startFails = true;
+                                    },
+                                    true},
+                      ClipboardPath{"PromptCancelledThenAnswered",
+                                    [](SaveAllTest& t) {
+                                        Drawing(t, "");
+                                        t.choices.where = Where::SameFolder;
+                                        t.dialogs.answers = {"", "E:\\Chosen"};
+                                    },
+                                    true},
+                      ClipboardPath{"PromptFailed",
+                                    [](SaveAllTest& t) {
+                                        Drawing(t, "");
+                                        t.choices.where = Where::SameFolder;
+                                    },
+                                    true},
+                      ClipboardPath{"FolderUnreadable",
+                                    [](SaveAllTest& t) {
+                                        Drawing(t);
+                                        t.choices.where = Where::SameFolder;
+                                        t.visio.running->SetFault("Path", "Failed here");
+                                    },
+                                    true}),
+    [](const auto& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace sv::backup

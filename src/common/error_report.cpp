@@ -33,8 +33,12 @@ std::string CurrentFailureDescription() {
 }
 
 void Procedure::Report(int label) {
+    std::string description = CurrentFailureDescription();
+    if (filter_ && !filter_->Admit(description)) {
+        return;
+    }
     ++reports_;
-    ShowErrorReport(dialogs_, location_, CurrentFailureDescription(), label);
+    ShowErrorReport(dialogs_, location_, description, label);
 }
 
 }  // namespace sv

@@ -20,6 +20,13 @@ void ShowErrorReport(Dialogs& dialogs, std::string_view location, std::string_vi
 // The description of whatever is being handled in a catch block.
 std::string CurrentFailureDescription();
 
+// Decides which failures are shown; the others pass without a report.
+class ReportFilter {
+  public:
+    virtual ~ReportFilter() = default;
+    virtual bool Admit(const std::string& description) = 0;
+};
+
 // A procedure whose labelled statements report their own failures and carry on.
 //
 //   Procedure proc(dialogs, "in Quorvel2021/08/31.Form1.PushButton4_Click ");
@@ -29,11 +36,12 @@ std::string CurrentFailureDescription();
 //
 // A failing statement is reported under its label and the next statement runs; a failing
 // test is reported and counts as true, so the true branch runs. A failing call made inside
-// a statement ends the callee (its exception unwinds it) and the caller carries on.
+// a statement ends the callee (its exception unwinds it) and the caller carries on. With a
+// filter, only the failures it admits are shown.
 class Procedure {
   public:
-    Procedure(Dialogs& dialogs, std::string_view location)
-        : dialogs_(dialogs), location_(location) {}
+    Procedure(Dialogs& dialogs, std::string_view location, ReportFilter* filter = nullptr)
+        : dialogs_(dialogs), location_(location), filter_(filter) {}
 
     template <class Statement>
     void Do(int label, Statement&& statement) {
@@ -61,6 +69,7 @@ class Procedure {
 
     Dialogs& dialogs_;
     std::string location_;
+    ReportFilter* filter_;
     int reports_ = 0;
 };
 

@@ -76,5 +76,27 @@ TEST(Procedure, FailingCallEndsTheCalleeAndTheCallerGoesOn) {
     EXPECT_EQ(trace, (std::vector<std::string>{"callee start", "caller next"}));
 }
 
+// A filter sees each failure's description and decides whether its box is shown.
+TEST(Procedure, FilterDecidesWhichFailuresAreShown) {
+    struct OnlyFirst : ReportFilter {
+        std::vector<std::string> seen;
+        bool Admit(const std::string& description) override {
+            seen.push_back(description);
+            return seen.size() == 1;
+        }
+    } filter;
+    RecordingDialogs dialogs;
+    std::vector<int> ran;
+    Procedure proc(dialogs, "in X.Y ", &filter);
+    proc.Do(100, [&] { throw Failure("first"); });
+    proc.Do(102, [&] { throw Failure("second"); });
+    proc.Do(104, [&] { ran.push_back(104); });
+    EXPECT_EQ(filter.seen, (std::vector<std::string>{"first", "second"}));
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_EQ(dialogs.boxes[0].text.rfind("first\r\nin X.Y at line 100\r\r", 0), 0u);
+    EXPECT_EQ(proc.reports(), 1);
+    EXPECT_EQ(ran, std::vector<int>{104});
+}
+
 }  // namespace
 }  // namespace sv

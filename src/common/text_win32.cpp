@@ -19,11 +19,14 @@ std::string FromWide(std::wstring_view w, UINT codePage) {
     if (w.empty()) {
         return {};
     }
-    int n = ::WideCharToMultiByte(codePage, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
+    // A character the code page lacks becomes "?", never a look-alike: "\u03A9mega" must not
+    // turn into the name of another file, "Omega". UTF-8 takes no flags.
+    const DWORD flags = codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    int n = ::WideCharToMultiByte(codePage, flags, w.data(), static_cast<int>(w.size()), nullptr, 0,
                                   nullptr, nullptr);
     std::string s(static_cast<size_t>(n), '\0');
-    ::WideCharToMultiByte(codePage, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr,
-                          nullptr);
+    ::WideCharToMultiByte(codePage, flags, w.data(), static_cast<int>(w.size()), s.data(), n,
+                          nullptr, nullptr);
     return s;
 }
 
@@ -37,6 +40,9 @@ std::string Narrow(std::wstring_view utf16) {
 }
 std::string ToAnsi(std::string_view utf8) {
     return FromWide(Widen(utf8), CP_ACP);
+}
+std::string ToCodePage(std::string_view utf8, unsigned codePage) {
+    return FromWide(Widen(utf8), codePage);
 }
 std::string FromAnsi(std::string_view ansi) {
     return Narrow(ToWide(ansi, CP_ACP));

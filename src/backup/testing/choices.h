@@ -6,16 +6,18 @@
 
 namespace sv::backup::testing {
 
+// Which of the two folder option buttons is selected: never both, as in the window.
+enum class Where { SameFolder, FixedFolder, Neither };
+
 // The window's choices as plain fields: a fixed folder and a new file every time unless set.
 struct FakeChoices : BackupChoices {
-    bool SameFolderSelected() override { return same; }
-    bool FixedFolderSelected() override { return fixed; }
+    bool SameFolderSelected() override { return where == Where::SameFolder; }
+    bool FixedFolderSelected() override { return where == Where::FixedFolder; }
     std::string FolderText() override { return folder; }
     NamingMode Naming() override { return mode; }
     WindowHandle Owner() override { return owner; }
 
-    bool same = false;
-    bool fixed = true;
+    Where where = Where::FixedFolder;
     std::string folder = "D:\\Backups";
     NamingMode mode = NamingMode::NewFile;
     WindowHandle owner = 4242;

@@ -43,7 +43,7 @@ int IntArg(const Args& args, std::size_t i) {
     throw Failure("Unknown name: " + std::string(member));
 }
 
-enum class Kind { Application, Documents, Document, Pages, Page, Sheet, Cell, Window };
+enum class Kind { Application, Documents, Document, Pages, Page, Sheet, Cell, Window, Selection };
 
 class FakeObject : public AutomationObject {
   public:
@@ -83,10 +83,28 @@ class FakeObject : public AutomationObject {
                 throw Failure("Unexpected end of file.");
             }
             page_->cells[name] = value;
+            document_->saved = false;
             return;
         }
         if (kind_ == Kind::Page && Is(member, "Background")) {
             page_->background = std::get<bool>(value);
+            document_->saved = false;
+            return;
+        }
+        if (kind_ == Kind::Document && Is(member, "Saved")) {
+            document_->saved = BoolArg(value);
+            return;
+        }
+        if (kind_ == Kind::Application && Is(member, "Visible")) {
+            instance_->visible = BoolArg(value);
+            return;
+        }
+        if (kind_ == Kind::Application && Is(member, "AlertResponse")) {
+            const auto* answer = std::get_if<std::int32_t>(&value);
+            if (!answer) {
+                throw Failure("Type mismatch");
+            }
+            instance_->alertResponse = *answer;
             return;
         }
         Unknown(member);
@@ -96,9 +114,7 @@ class FakeObject : public AutomationObject {
         switch (kind_) {
             case Kind::Application:
                 if (Is(member, "Quit")) {
-                    instance_->quit = true;
-                    instance_->lost = true;
-                    return {};
+                    return Quit();
                 }
                 break;
             case Kind::Document:
@@ -111,6 +127,7 @@ class FakeObject : public AutomationObject {
                     auto& shapes = page_->shapes;
                     shapes.insert(shapes.end(), instance_->world.clipboard.begin(),
                                   instance_->world.clipboard.end());
+                    document_->saved = false;
                     return {};
                 }
                 break;
@@ -124,9 +141,10 @@ class FakeObject : public AutomationObject {
                     return {};
                 }
                 if (Is(member, "Copy")) {
-                    if (instance_->allSelected && instance_->shownPage) {
-                        instance_->world.clipboard = instance_->shownPage->shapes;
+                    if (SelectedCount() == 0) {
+                        throw Failure("Requested operation is presently disabled.");
                     }
+                    instance_->world.clipboard = instance_->shownPage->shapes;
                     return {};
                 }
                 break;
@@ -148,6 +166,7 @@ class FakeObject : public AutomationObject {
             Unknown("Value");
         }
         page_->cells[cell_] = value;
+        document_->saved = false;
     }
     bool Lost() const override { return instance_->lost; }
 
@@ -156,6 +175,35 @@ class FakeObject : public AutomationObject {
                 std::shared_ptr<FakePage> page = nullptr, std::string cell = {}) {
         return std::make_unique<FakeObject>(instance_, kind, std::move(document), std::move(page),
                                             std::move(cell));
+    }
+    std::int32_t SelectedCount() const {
+        if (!instance_->allSelected || !instance_->shownPage) {
+            return 0;
+        }
+        return static_cast<std::int32_t>(instance_->shownPage->shapes.size());
+    }
+    static bool BoolArg(const Arg& value) {
+        if (const auto* b = std::get_if<bool>(&value)) {
+            return *b;
+        }
+        throw Failure("Type mismatch");
+    }
+    // Asks about an unsaved drawing unless told the answer; the box waits for a user who
+    // cannot see a hidden instance, so here it counts and is taken as cancelled.
+    Value Quit() {
+        const bool unsaved = std::any_of(instance_->documents.begin(), instance_->documents.end(),
+                                         [](const auto& d) { return !d->saved; });
+        std::int32_t answer = instance_->alertResponse;
+        if (unsaved && answer == 0) {
+            ++instance_->savePrompts;
+            answer = 2;
+        }
+        if (unsaved && answer == 2) {
+            throw Failure("Quit was cancelled.");
+        }
+        instance_->quit = true;
+        instance_->lost = true;
+        return {};
     }
     FakeDocument& Active() {
         if (!instance_->active) {
@@ -179,12 +227,22 @@ class FakeObject : public AutomationObject {
                 if (Is(member, "Documents")) {
                     return Make(Kind::Documents);
                 }
+                if (Is(member, "Visible")) {
+                    return Value(Arg(instance_->visible));
+                }
+                if (Is(member, "AlertResponse")) {
+                    return Value(Arg(instance_->alertResponse));
+                }
+                if (Is(member, "ProcessID")) {
+                    return Value(Arg(static_cast<std::int32_t>(instance_->processId)));
+                }
                 break;
             case Kind::Documents:
                 if (Is(member, "Add")) {
                     auto document = instance_->AddDrawing(
                         "Drawing" + std::to_string(instance_->documents.size() + 1), "", 1);
                     document->pages.front()->shapes.clear();
+                    document->saved = true;
                     return Make(Kind::Document, document);
                 }
                 break;
@@ -214,6 +272,7 @@ class FakeObject : public AutomationObject {
                     return Make(Kind::Page, document_, document_->pages[index - 1]);
                 }
                 if (Is(member, "Add")) {
+                    document_->saved = false;
                     return Make(Kind::Page, document_, instance_->AddPage(*document_));
                 }
                 break;
@@ -241,6 +300,14 @@ class FakeObject : public AutomationObject {
                 if (Is(member, "Page")) {
                     return Value(Arg(instance_->shownPage ? instance_->shownPage->name : ""));
                 }
+                if (Is(member, "Selection")) {
+                    return Make(Kind::Selection);
+                }
+                break;
+            case Kind::Selection:
+                if (Is(member, "Count")) {
+                    return Value(Arg(SelectedCount()));
+                }
                 break;
             case Kind::Cell:
                 break;
@@ -265,6 +332,7 @@ class FakeObject : public AutomationObject {
             copy.pages.push_back(std::make_shared<FakePage>(*page));
         }
         instance_->world.savedFiles[*path] = std::move(copy);
+        document_->saved = true;
         return {};
     }
 
@@ -324,6 +392,11 @@ void FakeInstance::Enter(std::string_view member, const Args& args) {
                 lost = true;
                 throw Failure("The remote procedure call failed.");
             }
+            // Refused for as long as the link waits: it then counts the instance as lost.
+            if (fault->second == "busy") {
+                lost = true;
+                throw Failure("Call was rejected by callee.");
+            }
             throw Failure(fault->second);
         }
     }
@@ -353,6 +426,7 @@ Object FakeVisio::StartVisio() {
         throw Failure("ActiveX component can't create object");
     }
     auto instance = std::make_shared<FakeInstance>(world);
+    instance->processId = 2000 + static_cast<std::uint32_t>(started.size());
     for (const auto& [key, value] : startedFaults) {
         instance->SetFault(key, value);
     }
@@ -367,6 +441,7 @@ void FakeVisio::EndProcess(std::uint32_t processId, std::chrono::milliseconds) {
 FakeInstance& FakeVisio::User() {
     if (!running) {
         running = std::make_shared<FakeInstance>(world);
+        running->processId = 1000;
     }
     return *running;
 }

@@ -27,7 +27,7 @@ struct FakePage {
 struct FakeDocument {
     std::string name;
     std::string path;
-    bool saved = false;
+    bool saved = false;  // false once anything in it changed since its last save
     std::vector<std::shared_ptr<FakePage>> pages;
 };
 
@@ -50,7 +50,8 @@ class FakeInstance : public std::enable_shared_from_this<FakeInstance> {
     Object Application();
 
     // Every member call passes here: it is logged as "Member" or "Member:first text argument"
-    // and raises the fault set for either key ("exit" ends the instance).
+    // and raises the fault set for either key ("exit" ends the instance; "busy" refuses it
+    // until the link gives up on the instance).
     void Enter(std::string_view member, const Args& args);
     int CallsTo(const std::string& entry) const;
     // Key as for Enter, any letter case.
@@ -63,6 +64,13 @@ class FakeInstance : public std::enable_shared_from_this<FakeInstance> {
     bool allSelected = false;
     bool quit = false;
     bool lost = false;
+    // A started instance shows its window until told otherwise; the user's is shown anyway.
+    bool visible = true;
+    std::int32_t alertResponse = 0;  // 0 asks; 6, 7, 2 answer Yes, No, Cancel silently
+    // "Save changes?" boxes Quit raised for an unsaved drawing: each one would have waited on
+    // a user who never sees the instance.
+    int savePrompts = 0;
+    std::uint32_t processId = 0;
     std::map<std::string, std::string> faults;  // lower-case key -> description or "exit"
     std::vector<std::string> calls;
     std::function<void(const std::string& entry)> onCall;

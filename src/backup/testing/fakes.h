@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "backup/clipboard_keeper.h"
 #include "common/dialogs.h"
 #include "common/failure.h"
 #include "common/system.h"
@@ -54,6 +55,17 @@ class RecordingDialogs : public Dialogs {
     std::vector<FolderPrompt> prompts;
     std::deque<std::string> answers;
     std::function<void()> onDialog;
+};
+
+// Records what a run asks of the clipboard keeper: "Take", "Own" (a change of the run's own)
+// and "Restore", in order.
+class RecordingClipboard : public backup::ClipboardKeeper {
+  public:
+    void Take() override { events.push_back("Take"); }
+    void NoteOwnChange() override { events.push_back("Own"); }
+    void Restore() override { events.push_back("Restore"); }
+
+    std::vector<std::string> events;
 };
 
 // Gives the queued moments in turn, then repeats the last.
