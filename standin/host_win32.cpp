@@ -18,6 +18,8 @@ namespace {
 constexpr wchar_t kWindowClass[] = L"VeltraneVisioStandinView";
 constexpr wchar_t kAppTitle[] = L"Visio Stand-in";
 constexpr wchar_t kShapesFormat[] = L"Veltrane Visio Stand-in Shapes";
+constexpr UINT_PTR kShowTimer = 1;
+constexpr UINT kStartUpSettleMs = 500;
 
 // Another process may hold the clipboard for a moment; try a few times before giving up.
 class OpenedClipboard {
@@ -143,10 +145,20 @@ void Host::Changed() {
 }
 
 bool Host::visible() const {
-    return window_ && ::IsWindowVisible(window_.get());
+    return window_ && (showPending_ || ::IsWindowVisible(window_.get()));
+}
+
+void Host::ShowWhenStarted() {
+    if (window_ && !showPending_ && !::IsWindowVisible(window_.get())) {
+        showPending_ = ::SetTimer(window_.get(), kShowTimer, kStartUpSettleMs, nullptr) != 0;
+    }
 }
 
 void Host::SetVisible(bool visible) {
+    if (showPending_) {
+        showPending_ = false;
+        ::KillTimer(window_.get(), kShowTimer);
+    }
     if (window_) {
         ::ShowWindow(window_.get(), visible ? SW_SHOW : SW_HIDE);
     }
@@ -215,6 +227,11 @@ LRESULT CALLBACK Host::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
         switch (message) {
             case WM_PAINT:
                 host->Paint(hwnd);
+                return 0;
+            case WM_TIMER:
+                if (wParam == kShowTimer && host->showPending_) {
+                    host->SetVisible(true);
+                }
                 return 0;
             case WM_CLOSE:
                 // The user's own copy ends with its window; a started one only hides it.

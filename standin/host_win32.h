@@ -42,8 +42,11 @@ class Host {
 
     // Redraws the view after any call that may have changed the model.
     void Changed();
+    // Shown, or about to be: a started copy shows its window once its start-up has settled,
+    // a moment after its first object went to a client, unless Visible was set before.
     bool visible() const;
     void SetVisible(bool visible);
+    void ShowWhenStarted();
     HWND window() const { return window_.get(); }
 
     // Shapes on the system clipboard in our own format, with their texts for other programs.
@@ -62,6 +65,7 @@ class Host {
     std::optional<std::chrono::steady_clock::time_point> busyUntil_;
     bool busyForever_ = false;
     int modalBoxes_ = 0;
+    bool showPending_ = false;
     long alertResponse_ = 0;
     bool quitting_ = false;
     UINT clipboardFormat_ = 0;

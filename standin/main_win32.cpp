@@ -37,6 +37,8 @@ class ClassFactory : public Unknown<IClassFactory> {
         }
         try {
             ComPtr<IDispatch> application(NewApplication(host_));
+            // Like a started application, it shows its window until a client sets Visible.
+            host_.ShowWhenStarted();
             return application->QueryInterface(riid, object);
         } catch (const std::bad_alloc&) {
             return E_OUTOFMEMORY;
@@ -86,9 +88,7 @@ int RunEmbedded() {
         return 1;
     }
     IncomingCallFilter filter(host);
-    // Shown, as a started application is, until a client sets Visible to False.
     host.Changed();
-    host.SetVisible(true);
     ComPtr<IClassFactory> factory(new ClassFactory(host));
     DWORD cookie = 0;
     HRESULT hr = ::CoRegisterClassObject(kStandinClsid, factory.get(), CLSCTX_LOCAL_SERVER,

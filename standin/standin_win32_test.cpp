@@ -676,8 +676,14 @@ HWND VisibleWindowOf(DWORD pid) {
 
 TEST_F(Standin, AStartedCopyShowsItsWindowUntilMadeInvisible) {
     Obj application = Start();
-    HWND window = VisibleWindowOf(static_cast<DWORD>(application.Number("ProcessID")));
-    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(application.Get("Visible").get()->boolVal);
+    const auto pid = static_cast<DWORD>(application.Number("ProcessID"));
+    HWND window = nullptr;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!(window = VisibleWindowOf(pid)) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ASSERT_NE(window, nullptr) << "the started copy never showed its window";
     wchar_t caption[128] = {};
     ::GetWindowTextW(window, caption, 128);
     EXPECT_STREQ(caption, L"Visio Stand-in");
