@@ -89,11 +89,6 @@ Call::Call(const Member& member, WORD flags, const DISPPARAMS* params, VARIANT* 
     for (UINT i = 0; i < positional; ++i) {
         place(i, params->rgvarg[total - 1 - i]);
     }
-    // A put written with positional arguments only carries its value last.
-    if (IsPut() && !put_ && !args_.empty() && args_.back()) {
-        put_ = std::move(args_.back());
-        args_.pop_back();
-    }
 }
 
 void Call::RequireGet() const {
@@ -133,8 +128,9 @@ long Call::Integer(size_t index) const {
 }
 
 const VARIANT& Call::PutValue() const {
+    // The value goes only in the argument named DISPID_PROPERTYPUT, as oleaut32 requires.
     if (!put_) {
-        throw Failure("Missing value to set " + std::string(member_.name) + ".");
+        throw MissingPutValue{};
     }
     return *put_->get();
 }
@@ -206,13 +202,7 @@ void FillException(EXCEPINFO* exception, std::string_view description) {
     exception->scode = E_FAIL;
 }
 
-DispatchObject::DispatchObject(Host& host) : host_(host) {
-    host_.ObjectCreated();
-}
-
-DispatchObject::~DispatchObject() {
-    host_.ObjectReleased();
-}
+DispatchObject::DispatchObject(Host& host) : host_(host) {}
 
 HRESULT DispatchObject::GetTypeInfoCount(UINT* count) {
     if (!count) {
@@ -282,17 +272,30 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* 
     ComPtr<IDispatch> self = ComPtr<IDispatch>::AddRefed(this);
     try {
         Call call(*member, flags, params, result);
-        if (auto fault = host_.faults().Find(member->name, call.FirstText())) {
-            if (fault->exitProcess) {
-                ::ExitProcess(3);
-            }
+        auto fault = host_.faults().Find(member->name, call.FirstText());
+        if (fault && fault->kind == Fault::Kind::Exit) {
+            ::ExitProcess(3);
+        }
+        if (fault && fault->kind == Fault::Kind::Raise) {
             throw Failure(fault->description);
         }
+        // A busy fault lets this call finish; the calls after it are refused.
+        struct BusyAfter {
+            Host& host;
+            const std::optional<Fault>& fault;
+            ~BusyAfter() {
+                if (fault && fault->kind == Fault::Kind::Busy) {
+                    host.BusyFor(fault->busySeconds);
+                }
+            }
+        } busyAfter{host_, fault};
         Run(*member, call);
         host_.Changed();
         return S_OK;
     } catch (const WrongCallKind&) {
         return DISP_E_MEMBERNOTFOUND;
+    } catch (const MissingPutValue&) {
+        return DISP_E_PARAMNOTOPTIONAL;
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     } catch (const std::exception& e) {
@@ -306,13 +309,7 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* 
 }
 
 ObjectEnumerator::ObjectEnumerator(Host& host, std::vector<ComPtr<IDispatch>> items)
-    : host_(host), items_(std::move(items)) {
-    host_.ObjectCreated();
-}
-
-ObjectEnumerator::~ObjectEnumerator() {
-    host_.ObjectReleased();
-}
+    : host_(host), items_(std::move(items)) {}
 
 HRESULT ObjectEnumerator::Next(ULONG count, VARIANT* items, ULONG* fetched) {
     if (!items) {

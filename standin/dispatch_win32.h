@@ -25,6 +25,8 @@ struct Member {
 
 // Raised for a call whose kind (get, put, method) the member does not support.
 struct WrongCallKind {};
+// Raised for a put whose value is not the argument named DISPID_PROPERTYPUT.
+struct MissingPutValue {};
 
 // The arguments of one Invoke, by parameter position, with references resolved.
 class Call {
@@ -102,7 +104,6 @@ double VariantNumber(const VARIANT& v);
 class DispatchObject : public Unknown<IDispatch> {
   public:
     explicit DispatchObject(Host& host);
-    ~DispatchObject() override;
 
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override;
@@ -128,7 +129,6 @@ void FillException(EXCEPINFO* exception, std::string_view description);
 class ObjectEnumerator : public Unknown<IEnumVARIANT> {
   public:
     ObjectEnumerator(Host& host, std::vector<sv::win32::ComPtr<IDispatch>> items);
-    ~ObjectEnumerator() override;
 
     HRESULT STDMETHODCALLTYPE Next(ULONG count, VARIANT* items, ULONG* fetched) override;
     HRESULT STDMETHODCALLTYPE Skip(ULONG count) override;

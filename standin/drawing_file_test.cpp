@@ -143,7 +143,7 @@ TEST_P(Faults, MatchMemberAndFirstArgumentIgnoringCase) {
     auto fault = table.Find(c.member, c.argument);
     ASSERT_EQ(fault.has_value(), c.expected.has_value());
     if (fault) {
-        EXPECT_EQ(fault->exitProcess, *c.expected == "exit");
+        EXPECT_EQ(fault->kind == Fault::Kind::Exit, *c.expected == "exit");
         EXPECT_EQ(fault->description, *c.expected);
     }
 }
@@ -154,6 +154,36 @@ INSTANTIATE_TEST_SUITE_P(Table, Faults,
                                          FaultCase{"Cells", std::nullopt, "any cell"},
                                          FaultCase{"SaveAs", "C:\\x.vsd", "exit"},
                                          FaultCase{"Paste", std::nullopt, std::nullopt}));
+
+struct BusyCase {
+    const char* data;
+    Fault::Kind kind;
+    std::optional<int> seconds;
+};
+
+class BusyFaults : public testing::TestWithParam<BusyCase> {};
+
+// A busy fault is told apart from an error whose text merely starts like one.
+TEST_P(BusyFaults, ReadFromTheData) {
+    FaultTable table;
+    table.Add("Pages", GetParam().data);
+    auto fault = table.Find("Pages", std::nullopt);
+    ASSERT_TRUE(fault);
+    EXPECT_EQ(fault->kind, GetParam().kind);
+    EXPECT_EQ(fault->busySeconds, GetParam().seconds);
+    if (fault->kind == Fault::Kind::Raise) {
+        EXPECT_EQ(fault->description, GetParam().data);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, BusyFaults,
+                         testing::Values(BusyCase{"busy 3", Fault::Kind::Busy, 3},
+                                         BusyCase{"busy 0", Fault::Kind::Busy, 0},
+                                         BusyCase{"busy forever", Fault::Kind::Busy, std::nullopt},
+                                         BusyCase{"busy 3s", Fault::Kind::Raise, std::nullopt},
+                                         BusyCase{"busy -1", Fault::Kind::Raise, std::nullopt},
+                                         BusyCase{"busy", Fault::Kind::Raise, std::nullopt},
+                                         BusyCase{"Busy wire.", Fault::Kind::Raise, std::nullopt}));
 
 }  // namespace
 }  // namespace sv::standin

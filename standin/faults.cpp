@@ -1,11 +1,42 @@
 #include "standin/faults.h"
 
+#include <charconv>
+
 #include "standin/text.h"
 
 namespace sv::standin {
+namespace {
+
+// "busy N" or "busy forever"; anything else is no busy fault.
+std::optional<Fault> ParseBusy(std::string_view data) {
+    constexpr std::string_view kPrefix = "busy ";
+    if (data.substr(0, kPrefix.size()) != kPrefix) {
+        return std::nullopt;
+    }
+    std::string_view rest = data.substr(kPrefix.size());
+    Fault fault{Fault::Kind::Busy, {}, std::nullopt};
+    if (rest == "forever") {
+        return fault;
+    }
+    int seconds = 0;
+    auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), seconds);
+    if (error != std::errc() || end != rest.data() + rest.size() || seconds < 0) {
+        return std::nullopt;
+    }
+    fault.busySeconds = seconds;
+    return fault;
+}
+
+}  // namespace
 
 void FaultTable::Add(std::string_view key, std::string_view data) {
-    faults_[Lower(key)] = Fault{data == "exit", std::string(data)};
+    Fault fault{Fault::Kind::Raise, std::string(data), std::nullopt};
+    if (data == "exit") {
+        fault.kind = Fault::Kind::Exit;
+    } else if (auto busy = ParseBusy(data)) {
+        fault = *busy;
+    }
+    faults_[Lower(key)] = fault;
 }
 
 std::optional<Fault> FaultTable::Find(std::string_view member,

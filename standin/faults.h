@@ -8,14 +8,17 @@
 namespace sv::standin {
 
 struct Fault {
-    bool exitProcess = false;
-    std::string description;
+    enum class Kind { Raise, Exit, Busy };
+    Kind kind = Kind::Raise;
+    std::string description;         // what Raise raises
+    std::optional<int> busySeconds;  // how long Busy refuses calls; nothing means for ever
 };
 
 // Failures planted for tests, keyed by member name or "member:first string argument".
 class FaultTable {
   public:
-    // data "exit" ends the process; any other data is the error description to raise.
+    // data "exit" ends the process; "busy N" (whole seconds) or "busy forever" lets the call
+    // run and then refuses every call for that long; any other data is the error to raise.
     void Add(std::string_view key, std::string_view data);
     // The fault for a call: "member:argument" first, then the member alone.
     std::optional<Fault> Find(std::string_view member,

@@ -6,8 +6,10 @@
 // Value name: an automation member name ("SaveAs", "Paste", "SelectAll"), or a member name, a
 // colon and the call's first text argument ("Cells:PlowCode"); case does not matter, and the
 // member-plus-argument form wins over the member alone.
-// Value data: the description raised as DISP_E_EXCEPTION from every such call, or exactly
-// "exit" to end the process at once (ExitProcess) when the member is called.
+// Value data: the description raised as DISP_E_EXCEPTION from every such call; exactly "exit"
+// to end the process at once (ExitProcess) when the member is called; or "busy N" (whole
+// seconds) or "busy forever": the call runs, then the process refuses every incoming call
+// (RPC_E_CALL_REJECTED at the caller) for that long, as an application busy with its user does.
 #include "standin/faults_win32.h"
 
 #include <windows.h>

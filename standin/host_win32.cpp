@@ -4,7 +4,9 @@
 #include <cstring>
 
 #include "common/failure.h"
+#include "common/com_win32.h"
 #include "common/text_win32.h"
+#include "standin/dispatch_win32.h"
 
 namespace sv::standin::win32 {
 
@@ -16,6 +18,8 @@ namespace {
 constexpr wchar_t kWindowClass[] = L"VeltraneVisioStandinView";
 constexpr wchar_t kAppTitle[] = L"Visio Stand-in";
 constexpr wchar_t kShapesFormat[] = L"Veltrane Visio Stand-in Shapes";
+constexpr UINT_PTR kShowTimer = 1;
+constexpr UINT kStartUpSettleMs = 500;
 
 // Another process may hold the clipboard for a moment; try a few times before giving up.
 class OpenedClipboard {
@@ -102,15 +106,28 @@ Host::~Host() {
     }
 }
 
-void Host::ObjectCreated() {
-    ++objects_;
-    connected_ = true;
+void Host::BusyFor(std::optional<int> seconds) {
+    if (!seconds) {
+        busyForever_ = true;
+        return;
+    }
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(*seconds);
+    if (!busyUntil_ || *busyUntil_ < until) {
+        busyUntil_ = until;
+    }
 }
 
-void Host::ObjectReleased() {
-    if (--objects_ == 0 && embedded_) {
-        Quit();
-    }
+bool Host::RefusesCalls() const {
+    return busyForever_ || modalBoxes_ > 0 ||
+           (busyUntil_ && std::chrono::steady_clock::now() < *busyUntil_);
+}
+
+int Host::Ask(const std::wstring& text) {
+    ++modalBoxes_;
+    HWND owner = visible() ? window_.get() : nullptr;
+    int answer = ::MessageBoxW(owner, text.c_str(), kAppTitle, MB_YESNOCANCEL | MB_ICONWARNING);
+    --modalBoxes_;
+    return answer;
 }
 
 void Host::Quit() {
@@ -128,10 +145,20 @@ void Host::Changed() {
 }
 
 bool Host::visible() const {
-    return window_ && ::IsWindowVisible(window_.get());
+    return window_ && (showPending_ || ::IsWindowVisible(window_.get()));
+}
+
+void Host::ShowWhenStarted() {
+    if (window_ && !showPending_ && !::IsWindowVisible(window_.get())) {
+        showPending_ = ::SetTimer(window_.get(), kShowTimer, kStartUpSettleMs, nullptr) != 0;
+    }
 }
 
 void Host::SetVisible(bool visible) {
+    if (showPending_) {
+        showPending_ = false;
+        ::KillTimer(window_.get(), kShowTimer);
+    }
     if (window_) {
         ::ShowWindow(window_.get(), visible ? SW_SHOW : SW_HIDE);
     }
@@ -201,6 +228,11 @@ LRESULT CALLBACK Host::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
             case WM_PAINT:
                 host->Paint(hwnd);
                 return 0;
+            case WM_TIMER:
+                if (wParam == kShowTimer && host->showPending_) {
+                    host->SetVisible(true);
+                }
+                return 0;
             case WM_CLOSE:
                 // The user's own copy ends with its window; a started one only hides it.
                 if (host->embedded_) {
@@ -266,6 +298,46 @@ void Host::Paint(HWND hwnd) {
     }
     ::SelectObject(dc, oldBrush);
     ::EndPaint(hwnd, &ps);
+}
+
+namespace {
+
+// Calls that keep proxies alive (IRemUnknown and IRemUnknown2) are let through: only method
+// calls are refused, so a client's releases are not lost while we are busy.
+constexpr GUID kRemUnknown = {0x00000131, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+constexpr GUID kRemUnknown2 = {0x00000143, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+
+class MessageFilter : public Unknown<IMessageFilter> {
+  public:
+    explicit MessageFilter(Host& host) : host_(host) {}
+
+    DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO info) override {
+        if (info && (info->iid == kRemUnknown || info->iid == kRemUnknown2)) {
+            return SERVERCALL_ISHANDLED;
+        }
+        return host_.RefusesCalls() ? SERVERCALL_REJECTED : SERVERCALL_ISHANDLED;
+    }
+    // We call no other process.
+    DWORD STDMETHODCALLTYPE RetryRejectedCall(HTASK, DWORD, DWORD) override { return 0xFFFFFFFF; }
+    DWORD STDMETHODCALLTYPE MessagePending(HTASK, DWORD, DWORD) override {
+        return PENDINGMSG_WAITDEFPROCESS;
+    }
+
+  private:
+    Host& host_;
+};
+
+}  // namespace
+
+IncomingCallFilter::IncomingCallFilter(Host& host) {
+    sv::win32::ComPtr<IMessageFilter> filter(new MessageFilter(host));
+    registered_ = SUCCEEDED(::CoRegisterMessageFilter(filter.get(), nullptr));
+}
+
+IncomingCallFilter::~IncomingCallFilter() {
+    if (registered_) {
+        ::CoRegisterMessageFilter(nullptr, nullptr);
+    }
 }
 
 }  // namespace sv::standin::win32

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <optional>
 #include <string>
 
@@ -12,7 +13,7 @@
 namespace sv::standin::win32 {
 
 // What every automation object of the process shares: the open documents, the window that shows
-// the active one, the clipboard format, the planted faults and the count of live objects.
+// the active one, the clipboard format, the planted faults and whether calls are refused now.
 class Host {
   public:
     Host(bool embedded, FaultTable faults);
@@ -24,19 +25,28 @@ class Host {
     const FaultTable& faults() const { return faults_; }
     bool embedded() const { return embedded_; }
 
-    // An embedded process ends once the last object its clients held is gone.
-    void ObjectCreated();
-    void ObjectReleased();
-    // Whether any client has held an object of this process yet.
-    bool connected() const { return connected_; }
+    // Refuses every incoming call for that long from now; nothing means for ever.
+    void BusyFor(std::optional<int> seconds);
+    // Busy, or one of our own modal boxes is open: a call now is refused, not run.
+    bool RefusesCalls() const;
+    // A modal Yes/No/Cancel box over our window; calls are refused while it is open.
+    int Ask(const std::wstring& text);
+
+    // 0 asks the user; IDYES, IDNO or IDCANCEL answer such questions without asking.
+    long alertResponse() const { return alertResponse_; }
+    void SetAlertResponse(long response) { alertResponse_ = response; }
+
     // Ends the message loop after the current call has returned to its caller.
     void Quit();
     bool quitting() const { return quitting_; }
 
     // Redraws the view after any call that may have changed the model.
     void Changed();
+    // Shown, or about to be: a started copy shows its window once its start-up has settled,
+    // a moment after its first object went to a client, unless Visible was set before.
     bool visible() const;
     void SetVisible(bool visible);
+    void ShowWhenStarted();
     HWND window() const { return window_.get(); }
 
     // Shapes on the system clipboard in our own format, with their texts for other programs.
@@ -52,12 +62,28 @@ class Host {
     bool embedded_;
     FaultTable faults_;
     Session session_;
-    long objects_ = 0;
-    bool connected_ = false;
+    std::optional<std::chrono::steady_clock::time_point> busyUntil_;
+    bool busyForever_ = false;
+    int modalBoxes_ = 0;
+    bool showPending_ = false;
+    long alertResponse_ = 0;
     bool quitting_ = false;
     UINT clipboardFormat_ = 0;
     sv::win32::UniqueWindow window_;
     std::wstring caption_;
+};
+
+// While it lives, incoming calls the host refuses are answered SERVERCALL_REJECTED: the caller
+// gets RPC_E_CALL_REJECTED and the call does not run. Create it once COM is initialised.
+class IncomingCallFilter {
+  public:
+    explicit IncomingCallFilter(Host& host);
+    IncomingCallFilter(const IncomingCallFilter&) = delete;
+    IncomingCallFilter& operator=(const IncomingCallFilter&) = delete;
+    ~IncomingCallFilter();
+
+  private:
+    bool registered_ = false;
 };
 
 }  // namespace sv::standin::win32

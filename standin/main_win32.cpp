@@ -2,7 +2,6 @@
 #include <objbase.h>
 #include <oleauto.h>
 #include <shellapi.h>
-#include <tlhelp32.h>
 
 #include <new>
 #include <string>
@@ -38,6 +37,8 @@ class ClassFactory : public Unknown<IClassFactory> {
         }
         try {
             ComPtr<IDispatch> application(NewApplication(host_));
+            // Like a started application, it shows its window until a client sets Visible.
+            host_.ShowWhenStarted();
             return application->QueryInterface(riid, object);
         } catch (const std::bad_alloc&) {
             return E_OUTOFMEMORY;
@@ -70,52 +71,13 @@ std::wstring ExePath() {
     }
 }
 
-// The process that started this one. Under Wine a COM client starts its server itself, so an
-// embedded copy follows it out when it dies holding references it can no longer release.
-UniqueHandle OpenParent() {
-    sv::win32::UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot) {
-        return {};
-    }
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    const DWORD self = ::GetCurrentProcessId();
-    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
-         more = ::Process32NextW(snapshot.get(), &entry)) {
-        if (entry.th32ProcessID == self) {
-            return UniqueHandle(::OpenProcess(SYNCHRONIZE, FALSE, entry.th32ParentProcessID));
-        }
-    }
-    return {};
-}
-
-// Runs until WM_QUIT, until the watched process (when given) ends, or, when a client must come,
-// until none has come within the wait: a client that died while starting us never will.
-void RunMessageLoop(HANDLE watched, const Host* awaitClient) {
-    constexpr ULONGLONG kClientWaitMs = 10000;
-    const ULONGLONG deadline = ::GetTickCount64() + kClientWaitMs;
-    for (;;) {
-        DWORD timeout = INFINITE;
-        if (awaitClient && !awaitClient->connected()) {
-            ULONGLONG now = ::GetTickCount64();
-            if (now >= deadline) {
-                return;
-            }
-            timeout = static_cast<DWORD>(deadline - now);
-        }
-        DWORD count = watched ? 1 : 0;
-        DWORD woken = ::MsgWaitForMultipleObjects(count, &watched, FALSE, timeout, QS_ALLINPUT);
-        if (count && woken == WAIT_OBJECT_0) {
-            return;
-        }
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                return;
-            }
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
+// Runs until WM_QUIT. A started copy lives on when its clients let go of it or die: only Quit
+// or the end of its process ends it.
+void RunMessageLoop() {
+    MSG msg;
+    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
     }
 }
 
@@ -125,7 +87,8 @@ int RunEmbedded() {
     if (!apartment.ok()) {
         return 1;
     }
-    UniqueHandle parent = OpenParent();
+    IncomingCallFilter filter(host);
+    host.Changed();
     ComPtr<IClassFactory> factory(new ClassFactory(host));
     DWORD cookie = 0;
     HRESULT hr = ::CoRegisterClassObject(kStandinClsid, factory.get(), CLSCTX_LOCAL_SERVER,
@@ -134,7 +97,7 @@ int RunEmbedded() {
     if (FAILED(hr)) {
         return 1;
     }
-    RunMessageLoop(parent.get(), &host);
+    RunMessageLoop();
     ::CoRevokeClassObject(cookie);
     // Nothing is left to write, and tearing down COM can wait on clients that are gone: a server
     // asked to end must not outlive the request.
@@ -147,6 +110,7 @@ int RunInteractive(const std::wstring& fileName) {
     if (!apartment.ok()) {
         return 1;
     }
+    IncomingCallFilter filter(host);
     if (!fileName.empty()) {
         wchar_t full[4096];
         DWORD n = ::GetFullPathNameW(fileName.c_str(), 4096, full, nullptr);
@@ -165,7 +129,7 @@ int RunInteractive(const std::wstring& fileName) {
     HRESULT hr = ::RegisterActiveObject(application.get(), kStandinClsid, ACTIVEOBJECT_STRONG,
                                         &registration);
     application.reset();
-    RunMessageLoop(nullptr, nullptr);
+    RunMessageLoop();
     if (SUCCEEDED(hr)) {
         ::RevokeActiveObject(registration, nullptr);
     }

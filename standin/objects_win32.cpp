@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common/failure.h"
+#include "common/text_win32.h"
 #include "standin/dispatch_win32.h"
 #include "standin/drawing_file.h"
 #include "standin/files_win32.h"
@@ -140,18 +141,9 @@ class PageSheetObject : public DispatchObject {
         return members;
     }
     void Run(const Member&, Call& call) override {
+        // Read-only: a cell is written through the object this returns.
+        call.RequireGet();
         Cell& cell = page_->sheet.Get(call.Text(0));
-        if (call.IsPut()) {
-            // Cells("X") = value, as late-bound callers may write it in one step.
-            const VARIANT& v = call.PutValue();
-            if (v.vt == VT_BSTR) {
-                cell.SetFormula(VariantText(v));
-            } else {
-                cell.SetValue(VariantNumber(v));
-            }
-            document_->Changed();
-            return;
-        }
         call.ReturnObject(new CellObject(host(), document_, page_, cell));
     }
 
@@ -575,14 +567,15 @@ class WindowObject : public DispatchObject {
                 w.selection = w.page ? w.page->shapes : std::vector<Ptr<Shape>>{};
                 break;
             case 3: {
+                if (w.selection.empty()) {
+                    throw Failure("Requested operation is presently disabled.");
+                }
                 std::string text;
                 for (const auto& s : w.selection) {
                     if (!s->text.empty()) {
                         text += (text.empty() ? "" : "\r\n") + s->text;
                     }
                 }
-                // An empty selection still replaces the clipboard, so a later Paste cannot
-                // bring back shapes of an earlier copy.
                 host().CopyShapes(WriteShapes(w.selection), text);
                 break;
             }
@@ -639,13 +632,13 @@ class ApplicationObject : public DispatchObject {
   protected:
     std::span<const Member> Members() const override {
         static const Member members[] = {
-            {"ActiveDocument", 1}, {"ActiveWindow", 2}, {"Documents", 3},
-            {"Quit", 4},           {"Visible", 5},      {"ProcessID", 6},
+            {"ActiveDocument", 1}, {"ActiveWindow", 2}, {"Documents", 3},     {"Quit", 4},
+            {"Visible", 5},        {"ProcessID", 6},    {"AlertResponse", 7},
         };
         return members;
     }
     void Run(const Member& m, Call& call) override {
-        if (m.id != 5) {
+        if (m.id != 5 && m.id != 7) {
             call.RequireGet();
         }
         Session& session = host().session();
@@ -664,6 +657,7 @@ class ApplicationObject : public DispatchObject {
                 call.ReturnObject(new DocumentsObject(host()));
                 break;
             case 4:
+                SettleUnsavedDocuments();
                 host().Quit();
                 break;
             case 5:
@@ -676,6 +670,36 @@ class ApplicationObject : public DispatchObject {
             case 6:
                 call.ReturnLong(static_cast<long>(::GetCurrentProcessId()));
                 break;
+            case 7:
+                if (call.IsPut()) {
+                    host().SetAlertResponse(static_cast<long>(VariantNumber(call.PutValue())));
+                } else {
+                    call.ReturnLong(host().alertResponse());
+                }
+                break;
+        }
+    }
+
+  private:
+    // Before quitting, each unsaved document is saved or dropped as AlertResponse says, or as
+    // the user answers when it is 0. The box waits for its answer however long that takes.
+    void SettleUnsavedDocuments() {
+        const auto documents = host().session().documents();
+        for (const auto& document : documents) {
+            if (document->saved()) {
+                continue;
+            }
+            long answer = host().alertResponse();
+            if (answer == 0) {
+                answer = host().Ask(L"Save changes to \"" + sv::win32::Widen(document->name()) +
+                                    L"\" before closing?");
+            }
+            if (answer == IDYES && !document->path().empty()) {
+                WriteWholeFile(document->FullName(), WriteDrawing(*document));
+                document->MarkSaved();
+            } else if (answer != IDYES && answer != IDNO) {
+                throw Failure("Quit was cancelled.");
+            }
         }
     }
 };

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -277,14 +278,13 @@ TEST_F(Standin, EachCreationStartsItsOwnProcessAndQuitEndsIt) {
     EXPECT_EQ(second.Number("ProcessID"), b);
 }
 
-TEST_F(Standin, ReleasingTheLastReferenceEndsTheServer) {
+TEST_F(Standin, ReleasingEveryReferenceLeavesTheServerRunning) {
     Obj application = Start();
     Obj documents = application.Object("Documents");
     UniqueHandle process = OpenProcessOf(application);
     application.reset();
-    EXPECT_FALSE(Ends(process, 300)) << "ended while a Documents reference was held";
     documents.reset();
-    EXPECT_TRUE(Ends(process));
+    EXPECT_FALSE(Ends(process, 1500)) << "a started copy ended without Quit";
 }
 
 TEST_F(Standin, DocumentsPagesShapesAndCells) {
@@ -383,12 +383,15 @@ TEST_F(Standin, CopyInOneProcessPastesInAnother) {
     ASSERT_EQ(shapes.Number("Count"), 2);
     EXPECT_EQ(shapes.Object("Item", 2).Text("Text"), "two \xE6\x97\xA5");
 
-    // Copying an empty page leaves nothing for the next paste to bring back.
+    // Nothing to copy on an empty page: Copy refuses and the clipboard keeps the last copy.
     window.Put("Page", sourceDocument.Object("Pages").Object("Item", 2).get());
     window.Get("SelectAll");
-    window.Get("Copy");
+    EXPECT_EQ(window.Object("Selection").Number("Count"), 0);
+    Outcome copy = window.Try("Copy");
+    EXPECT_EQ(copy.hr, DISP_E_EXCEPTION);
+    EXPECT_EQ(copy.error, "Requested operation is presently disabled.");
     targetPage.Get("Paste");
-    EXPECT_EQ(targetPage.Object("Shapes").Number("Count"), 2);
+    EXPECT_EQ(targetPage.Object("Shapes").Number("Count"), 4);
 
     Outcome unknownPage = Invoke(window.get(), "Page", DISPATCH_PROPERTYPUT, [] {
         std::vector<Variant> v;
@@ -508,7 +511,7 @@ TEST_F(Standin, OpenOfAMissingOrForeignFileRaises) {
 
 constexpr wchar_t kChildPidVariable[] = L"STANDIN_TEST_SERVER_PID_FILE";
 
-// Runs only as the child process of ServerOfAKilledClientEnds: holds an instance, reports the
+// Runs only as the child process of ServerOfAKilledClientLivesOn: holds an instance, reports the
 // server's process id through a file and waits to be killed.
 TEST(StandinChild, DISABLED_HoldAnInstance) {
     ComApartment apartment;
@@ -529,7 +532,7 @@ TEST(StandinChild, DISABLED_HoldAnInstance) {
     ::Sleep(60000);
 }
 
-TEST_F(Standin, ServerOfAKilledClientEnds) {
+TEST_F(Standin, ServerOfAKilledClientLivesOn) {
     std::filesystem::path pidFile = folder_ / L"server.pid";
     ::SetEnvironmentVariableW(kChildPidVariable, pidFile.c_str());
     std::wstring command = L"\"" + TestProgram() +
@@ -561,7 +564,7 @@ TEST_F(Standin, ServerOfAKilledClientEnds) {
 
     ASSERT_FALSE(Ends(server, 200)) << "the server ended while its client was alive";
     ::TerminateProcess(started_[started_.size() - 2].get(), 1);
-    EXPECT_TRUE(Ends(server)) << "the server outlived its killed client";
+    EXPECT_FALSE(Ends(server, 1500)) << "the server ended with its killed client";
 }
 
 class FaultKey {
@@ -615,6 +618,253 @@ TEST_F(Standin, FaultsFromTheRegistry) {
                   .Number("Value"),
               0);
 }
+
+// A put whose value is passed without the DISPID_PROPERTYPUT name.
+HRESULT PutWithoutName(const Obj& object, std::string_view name, Variant value) {
+    std::wstring wide = Widen(name);
+    LPOLESTR names[] = {wide.data()};
+    DISPID id = DISPID_UNKNOWN;
+    HRESULT hr = object.get()->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    DISPPARAMS params{value.get(), nullptr, 1, 0};
+    return object.get()->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params,
+                                nullptr, nullptr, nullptr);
+}
+
+TEST_F(Standin, PutsAreRefusedAsATypeLibraryDispatchRefusesThem) {
+    Obj application = Start();
+    Obj sheet = application.Object("Documents")
+                    .Object("Add", "")
+                    .Object("Pages")
+                    .Object("Item", 1)
+                    .Object("PageSheet");
+    // Cells is get-only: a one-call put is refused; the cell object takes the value.
+    std::vector<Variant> args;
+    args.push_back(ToVariant("PageWidth"));
+    args.push_back(ToVariant(3.0));
+    EXPECT_EQ(Invoke(sheet.get(), "Cells", DISPATCH_PROPERTYPUT, std::move(args)).hr,
+              DISP_E_MEMBERNOTFOUND);
+    EXPECT_EQ(PutWithoutName(sheet.Object("Cells", "PageWidth"), "Value", ToVariant(3.0)),
+              DISP_E_PARAMNOTOPTIONAL);
+    EXPECT_EQ(PutWithoutName(application, "Visible", ToVariant(0)), DISP_E_PARAMNOTOPTIONAL);
+    EXPECT_EQ(sheet.Object("Cells", "PageWidth").Number("Value"), 8.5);
+    EXPECT_TRUE(application.Get("Visible").get()->boolVal);
+}
+
+// The visible top-level window of a process, or null.
+HWND VisibleWindowOf(DWORD pid) {
+    struct Search {
+        DWORD pid;
+        HWND found;
+    } search{pid, nullptr};
+    ::EnumWindows(
+        [](HWND hwnd, LPARAM data) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(data);
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(hwnd, &owner);
+            if (owner == s->pid && ::IsWindowVisible(hwnd)) {
+                s->found = hwnd;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+TEST_F(Standin, AStartedCopyShowsItsWindowUntilMadeInvisible) {
+    Obj application = Start();
+    EXPECT_TRUE(application.Get("Visible").get()->boolVal);
+    const auto pid = static_cast<DWORD>(application.Number("ProcessID"));
+    HWND window = nullptr;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!(window = VisibleWindowOf(pid)) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ASSERT_NE(window, nullptr) << "the started copy never showed its window";
+    wchar_t caption[128] = {};
+    ::GetWindowTextW(window, caption, 128);
+    EXPECT_STREQ(caption, L"Visio Stand-in");
+    EXPECT_TRUE(application.Get("Visible").get()->boolVal);
+
+    application.Put("Visible", 0);
+    EXPECT_FALSE(::IsWindowVisible(window));
+    EXPECT_FALSE(application.Get("Visible").get()->boolVal);
+}
+
+struct BusyCase {
+    const wchar_t* data;
+    bool endsByItself;
+};
+
+class BusyServer : public Standin, public testing::WithParamInterface<BusyCase> {};
+
+TEST_P(BusyServer, RefusesEveryCallAfterTheMemberRan) {
+    Obj application;
+    {
+        FaultKey faults;
+        faults.Set(L"Documents", GetParam().data);
+        application = Start();
+    }
+    Obj documents = application.Object("Documents");  // runs; the refusals begin after it
+    EXPECT_EQ(application.Try("ProcessID").hr, RPC_E_CALL_REJECTED);
+    EXPECT_EQ(documents.Try("Count").hr, RPC_E_CALL_REJECTED);
+    // Releases get through: dropping a proxy neither hangs nor fails.
+    documents.reset();
+
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(4);
+    HRESULT last = E_FAIL;
+    while (std::chrono::steady_clock::now() < deadline) {
+        last = application.Try("ProcessID").hr;
+        if (last != RPC_E_CALL_REJECTED) {
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_EQ(last, GetParam().endsByItself ? S_OK : RPC_E_CALL_REJECTED);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, BusyServer,
+                         testing::Values(BusyCase{L"busy 2", true},
+                                         BusyCase{L"busy forever", false}));
+
+// Answers the stand-in's question box from a thread of its own. Before answering it calls the
+// application through a second proxy, which a copy showing a modal box must refuse.
+class QuestionAnswerer {
+  public:
+    QuestionAnswerer(DWORD pid, int button, IDispatch* application) {
+        ::CoMarshalInterThreadInterfaceInStream(IID_IDispatch, application, stream_.put());
+        thread_ = std::thread([this, pid, button] { Answer(pid, button); });
+    }
+    QuestionAnswerer(const QuestionAnswerer&) = delete;
+    QuestionAnswerer& operator=(const QuestionAnswerer&) = delete;
+    ~QuestionAnswerer() { Stop(); }
+
+    // Gives up waiting for a box that has not come.
+    void Stop() {
+        stop_ = true;
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+    }
+
+    bool seen = false;
+    std::wstring text;
+    HRESULT callMeanwhile = S_OK;
+
+  private:
+    HWND FindBox(DWORD pid) const {
+        for (HWND w = ::FindWindowExW(nullptr, nullptr, L"#32770", L"Visio Stand-in"); w;
+             w = ::FindWindowExW(nullptr, w, L"#32770", L"Visio Stand-in")) {
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(w, &owner);
+            if (owner == pid) {
+                return w;
+            }
+        }
+        return nullptr;
+    }
+
+    void Answer(DWORD pid, int button) {
+        ComApartment apartment;
+        ComPtr<IDispatch> second;
+        ::CoGetInterfaceAndReleaseStream(stream_.release(), IID_IDispatch, second.put_void());
+        HWND box = nullptr;
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!box && !stop_ && std::chrono::steady_clock::now() < deadline) {
+            box = FindBox(pid);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        if (!box) {
+            return;
+        }
+        seen = true;
+        wchar_t buffer[256] = {};
+        ::GetDlgItemTextW(box, 0xFFFF, buffer, 256);
+        text = buffer;
+        if (second) {
+            wchar_t name[] = L"Name";
+            LPOLESTR names[] = {name};
+            DISPID id = 0;
+            callMeanwhile = second->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+        }
+        ::SendMessageW(::GetDlgItem(box, button ? button : IDCANCEL), BM_CLICK, 0, 0);
+    }
+
+    ComPtr<IStream> stream_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+struct QuitCase {
+    const char* name;
+    int alertResponse;  // put before Quit unless 0
+    int button;         // clicked in the question box; 0 when no box may come
+    bool hasPath;       // the document was saved once before it changed
+    bool quits;
+    bool savesFile;
+};
+
+class QuitWithUnsavedChanges : public Standin, public testing::WithParamInterface<QuitCase> {};
+
+TEST_P(QuitWithUnsavedChanges, AsksOrFollowsAlertResponse) {
+    const QuitCase& c = GetParam();
+    Obj application = Start();
+    UniqueHandle process = OpenProcessOf(application);
+    const auto pid = static_cast<DWORD>(application.Number("ProcessID"));
+    Obj document = application.Object("Documents").Object("Add", "");
+    const std::string fileName = InFolder(L"quit.vsd");
+    if (c.hasPath) {
+        document.Get("SaveAs", fileName);
+    }
+    auto fileSize = [&] {
+        std::error_code error;
+        auto size = std::filesystem::file_size(Widen(fileName), error);
+        return error ? 0 : size;
+    };
+    const auto sizeBefore = fileSize();
+    document.Object("Pages").Object("Add");
+    ASSERT_FALSE(document.Get("Saved").get()->boolVal);
+    if (c.alertResponse) {
+        application.Put("AlertResponse", c.alertResponse);
+    }
+    EXPECT_EQ(application.Number("AlertResponse"), c.alertResponse);
+    const std::string name = document.Text("Name");
+    document.reset();
+
+    QuestionAnswerer answerer(pid, c.button, application.get());
+    Outcome quit = application.Try("Quit");
+    answerer.Stop();
+
+    EXPECT_EQ(answerer.seen, c.button != 0);
+    if (answerer.seen) {
+        EXPECT_EQ(Narrow(answerer.text), "Save changes to \"" + name + "\" before closing?");
+        EXPECT_EQ(answerer.callMeanwhile, RPC_E_CALL_REJECTED) << "called while the box was open";
+    }
+    if (c.quits) {
+        // The answer may race the end of the process; only a raised error is wrong.
+        EXPECT_NE(quit.hr, DISP_E_EXCEPTION) << quit.error;
+        EXPECT_TRUE(Ends(process));
+    } else {
+        EXPECT_EQ(quit.hr, DISP_E_EXCEPTION);
+        EXPECT_EQ(quit.error, "Quit was cancelled.");
+        EXPECT_FALSE(Ends(process, 300));
+    }
+    EXPECT_EQ(fileSize() != sizeBefore, c.savesFile);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, QuitWithUnsavedChanges,
+    testing::Values(QuitCase{"NoDiscards", 0, IDNO, true, true, false},
+                    QuitCase{"CancelKeepsItOpen", 0, IDCANCEL, true, false, false},
+                    QuitCase{"YesSavesWhereItHasAPath", 0, IDYES, true, true, true},
+                    QuitCase{"YesWithoutAPathDiscards", 0, IDYES, false, true, false},
+                    QuitCase{"AlertResponseNo", IDNO, 0, true, true, false},
+                    QuitCase{"AlertResponseYes", IDYES, 0, true, true, true},
+                    QuitCase{"AlertResponseCancel", IDCANCEL, 0, true, false, false}),
+    [](const testing::TestParamInfo<QuitCase>& info) { return std::string(info.param.name); });
 
 TEST_F(Standin, HandStartedCopyIsFoundAsTheRunningApplication) {
     // A drawing to start with, written by a server instance.

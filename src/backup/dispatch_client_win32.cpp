@@ -1,5 +1,6 @@
 #include "backup/dispatch_client_win32.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <map>
@@ -47,18 +48,77 @@ bool MeansDisconnected(HRESULT hr) {
     }
 }
 
-constexpr DWORD kQuitWaitMs = 5000;
+// Refused by a busy application: the call did not run and may be made again.
+bool MeansBusy(HRESULT hr) {
+    return hr == RPC_E_CALL_REJECTED || hr == RPC_E_SERVERCALL_RETRYLATER;
+}
+
+std::string BusyDescription(std::chrono::milliseconds patience) {
+    auto seconds = std::max<long long>(1, (patience.count() + 999) / 1000);
+    return "Visio stayed busy and refused the call for " + std::to_string(seconds) +
+           (seconds == 1 ? " second." : " seconds.");
+}
+
+// Handles paint, timer and sent messages of the calling thread until `handle` (when given) is
+// signalled or the time is up; true when it was signalled. Input and other posted messages
+// stay queued: no click or key can start other work in the middle of a call.
+bool WaitWithMessages(HANDLE handle, std::chrono::milliseconds wait) {
+    const auto end = std::chrono::steady_clock::now() + wait;
+    for (;;) {
+        MSG msg;
+        // PeekMessage also delivers the messages other threads send to our windows.
+        while (::PeekMessageW(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE) ||
+               ::PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) {
+            ::DispatchMessageW(&msg);
+        }
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            end - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            return handle && ::WaitForSingleObject(handle, 0) == WAIT_OBJECT_0;
+        }
+        DWORD count = handle ? 1 : 0;
+        DWORD woken = ::MsgWaitForMultipleObjectsEx(count, handle ? &handle : nullptr,
+                                                    static_cast<DWORD>(left.count()),
+                                                    QS_PAINT | QS_TIMER | QS_SENDMESSAGE, 0);
+        if (handle && woken == WAIT_OBJECT_0) {
+            return true;
+        }
+        if (woken == WAIT_FAILED) {
+            ::Sleep(static_cast<DWORD>(std::min<long long>(left.count(), 50)));
+        }
+    }
+}
 
 // One connection to one application instance: its DISPID cache and whether it is gone.
 struct Connection {
-    explicit Connection(std::shared_ptr<CallStats> stats) : stats(std::move(stats)) {}
+    Connection(std::shared_ptr<CallStats> stats, std::chrono::milliseconds busyPatience)
+        : stats(std::move(stats)), busyPatience(busyPatience) {}
     std::shared_ptr<CallStats> stats;
+    std::chrono::milliseconds busyPatience;
     // Key: object kind, member and named-argument names, separated by '\n'.
     std::map<std::string, std::vector<DISPID>> ids;
-    // Parameterised properties that take no direct put: written through their object.
+    // Parameterised properties that refused a one-call put: written through their object.
     std::set<std::string> putThroughObject;
     bool lost = false;
     std::string lostDescription;
+
+    // Makes the call until it is not refused as busy, or the patience is used up.
+    template <class Attempt>
+    HRESULT Patiently(Attempt attempt) {
+        const auto deadline = std::chrono::steady_clock::now() + busyPatience;
+        for (;;) {
+            HRESULT hr = attempt();
+            if (!MeansBusy(hr)) {
+                return hr;
+            }
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) {
+                return hr;
+            }
+            WaitWithMessages(nullptr, std::min(left, kBusyRetryInterval));
+        }
+    }
 };
 
 // VARIANTs for DISPPARAMS, cleared on destruction.
@@ -130,8 +190,9 @@ class DispatchObject : public AutomationObject {
             return;
         }
         // sheet.Cells("X") = v in one call where the server allows it; otherwise, as late-bound
-        // callers do, fetch the object and write its default member.
-        const std::string key = kind_ + "\n" + std::string(member);
+        // callers do, fetch the object and write its default member. A refusal holds for the
+        // whole connection, so it costs one failed call at most.
+        const std::string key(member);
         if (!connection_->putThroughObject.count(key)) {
             if (PutById(id, value, args, true)) {
                 return;
@@ -141,9 +202,6 @@ class DispatchObject : public AutomationObject {
         Get(member, args).TakeObject()->PutDefault(value);
     }
     Value Call(std::string_view member, const Args& args, const NamedArgs& named) override {
-        if (kind_ == "Application" && member == "Quit") {
-            return QuitAndWait();
-        }
         std::vector<std::string> names;
         for (const NamedArg& n : named) {
             names.push_back(n.name);
@@ -162,31 +220,6 @@ class DispatchObject : public AutomationObject {
     bool Lost() const override { return connection_->lost; }
 
   private:
-    // Quit, then wait a moment for the process to end before its last reference goes: a
-    // release that reaches a server in the middle of its shutdown can hang it there.
-    Value QuitAndWait() {
-        sv::win32::UniqueHandle process;
-        try {
-            DWORD id = static_cast<DWORD>(Get("ProcessID", {}).Integer());
-            process.reset(::OpenProcess(SYNCHRONIZE, FALSE, id));
-        } catch (const Failure&) {
-            ThrowIfLost();
-        }
-        auto wait = [&] {
-            if (process) {
-                ::WaitForSingleObject(process.get(), kQuitWaitMs);
-            }
-        };
-        try {
-            Value result = Invoke(Ids("Quit", {}).front(), DISPATCH_METHOD, {}, {}, {});
-            wait();
-            return result;
-        } catch (const Failure&) {
-            wait();
-            throw;
-        }
-    }
-
     std::string ChildKind(std::string_view member) const {
         // Items of a collection are one kind, however they were reached.
         if (member == "Item" || member == "Add") {
@@ -202,7 +235,12 @@ class DispatchObject : public AutomationObject {
     }
 
     [[noreturn]] void Fail(HRESULT hr, std::string description) const {
-        if (MeansDisconnected(hr)) {
+        // A gone application, or one busy past all patience, is given up for good: the next
+        // call would meet the same, or wait as long again.
+        if (MeansDisconnected(hr) || MeansBusy(hr)) {
+            if (MeansBusy(hr)) {
+                description = BusyDescription(connection_->busyPatience);
+            }
             connection_->lost = true;
             connection_->lostDescription = description;
         }
@@ -229,10 +267,12 @@ class DispatchObject : public AutomationObject {
             pointers.push_back(w.data());
         }
         std::vector<DISPID> ids(wide.size(), DISPID_UNKNOWN);
-        ++connection_->stats->lookups;
-        HRESULT hr =
-            dispatch_->GetIDsOfNames(IID_NULL, pointers.data(), static_cast<UINT>(pointers.size()),
-                                     LOCALE_USER_DEFAULT, ids.data());
+        HRESULT hr = connection_->Patiently([&] {
+            ++connection_->stats->lookups;
+            return dispatch_->GetIDsOfNames(IID_NULL, pointers.data(),
+                                            static_cast<UINT>(pointers.size()), LOCALE_USER_DEFAULT,
+                                            ids.data());
+        });
         if (FAILED(hr)) {
             Fail(hr, HresultText(hr) + " (" + std::string(member) + ")");
         }
@@ -276,9 +316,11 @@ class DispatchObject : public AutomationObject {
         ThrowIfLost();
         EXCEPINFO info{};
         UINT argError = 0;
-        ++connection_->stats->invokes;
-        HRESULT hr = dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result,
-                                       &info, &argError);
+        HRESULT hr = connection_->Patiently([&] {
+            ++connection_->stats->invokes;
+            return dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result,
+                                     &info, &argError);
+        });
         if (SUCCEEDED(hr)) {
             return true;
         }
@@ -359,15 +401,21 @@ Value FromVariant(VARIANT& v, const std::shared_ptr<Connection>& connection, std
 
 }  // namespace
 
-DispatchLink::DispatchLink(std::wstring progId)
-    : progId_(std::move(progId)), stats_(std::make_shared<CallStats>()) {}
+DispatchLink::DispatchLink(std::wstring progId, std::chrono::milliseconds busyPatience)
+    : progId_(std::move(progId)),
+      busyPatience_(busyPatience),
+      stats_(std::make_shared<CallStats>()) {}
 
 Object DispatchLink::Wrap(ComPtr<IDispatch> dispatch, std::string kind) {
     if (!dispatch) {
         return nullptr;
     }
-    return std::make_unique<DispatchObject>(std::move(dispatch),
-                                            std::make_shared<Connection>(stats_), std::move(kind));
+    return std::make_unique<DispatchObject>(
+        std::move(dispatch), std::make_shared<Connection>(stats_, busyPatience_), std::move(kind));
+}
+
+void DispatchLink::WaitHandlingMessages(std::chrono::milliseconds wait) {
+    WaitWithMessages(nullptr, wait);
 }
 
 Object DispatchLink::AttachToVisio() {
@@ -414,31 +462,9 @@ void DispatchLink::EndProcess(std::uint32_t processId, std::chrono::milliseconds
         return;
     }
     // Waits on the window's thread: its messages keep being handled meanwhile.
-    const auto end = std::chrono::steady_clock::now() + grace;
-    HANDLE handle = process.get();
-    for (;;) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            end - std::chrono::steady_clock::now());
-        DWORD wait = left.count() > 0 ? static_cast<DWORD>(left.count()) : 0;
-        DWORD woken =
-            ::MsgWaitForMultipleObjectsEx(1, &handle, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        if (woken == WAIT_OBJECT_0) {
-            return;
-        }
-        if (woken != WAIT_OBJECT_0 + 1) {
-            break;
-        }
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                ::PostQuitMessage(static_cast<int>(msg.wParam));
-                break;
-            }
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
+    if (!WaitWithMessages(process.get(), grace) && ::TerminateProcess(process.get(), 1)) {
+        WaitWithMessages(process.get(), std::chrono::seconds(2));
     }
-    ::TerminateProcess(handle, 1);
 }
 
 bool CheckVisioInstalled(Dialogs& dialogs, const std::string& appTitle) {

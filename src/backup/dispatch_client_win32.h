@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -18,12 +19,24 @@ struct CallStats {
     std::uint64_t lookups = 0;
 };
 
+// How long one call may stay refused by a busy application before it fails, and how often it
+// is tried again meanwhile.
+inline constexpr std::chrono::milliseconds kBusyPatience{30000};
+inline constexpr std::chrono::milliseconds kBusyRetryInterval{250};
+
 // The drawing application reached through late-bound IDispatch on a ProgID. COM must be
 // initialised on the calling thread (the caller owns the apartment). Objects it hands out
 // may outlive it.
+//
+// A call the application refuses because it is busy (RPC_E_CALL_REJECTED, or
+// RPC_E_SERVERCALL_RETRYLATER) did not run, so it is tried again every kBusyRetryInterval for
+// up to `busyPatience`; the calling thread's windows keep painting, ticking and answering sent
+// messages meanwhile, while their input waits in the queue. A call still refused then fails
+// and gives up its whole connection: every object of it is Lost() from then on.
 class DispatchLink : public DrawingLink {
   public:
-    explicit DispatchLink(std::wstring progId = L"Visio.Application");
+    explicit DispatchLink(std::wstring progId = L"Visio.Application",
+                          std::chrono::milliseconds busyPatience = kBusyPatience);
 
     Object AttachToVisio() override;
     Object StartVisio() override;
@@ -35,8 +48,12 @@ class DispatchLink : public DrawingLink {
     const CallStats& Stats() const { return *stats_; }
     void ResetStats() { *stats_ = {}; }
 
+    // Waits on the calling thread for that long, handling its paint, timer and sent messages.
+    static void WaitHandlingMessages(std::chrono::milliseconds wait);
+
   private:
     std::wstring progId_;
+    std::chrono::milliseconds busyPatience_;
     std::shared_ptr<CallStats> stats_;
 };
 

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "backup/testing/fakes.h"
 #include "backup/testing/standin_win32.h"
 #include "common/failure.h"
@@ -114,6 +117,157 @@ TEST_F(DispatchClientTest, AttachFindsTheHandStartedInstance) {
     Object app = link.AttachToVisio();
     ASSERT_NE(app, nullptr);
     EXPECT_TRUE(app->Get("Documents").IsObject());
+}
+
+struct BusyCase {
+    const char* name;
+    const char* data;  // planted on Documents of a started copy
+    std::chrono::milliseconds patience;
+    bool answers;  // the next call gets through in the end
+};
+
+class BusyApplication : public DispatchClientTest,
+                        public ::testing::WithParamInterface<BusyCase> {};
+
+TEST_P(BusyApplication, RefusedCallsAreMadeAgainUntilThePatienceRunsOut) {
+    const BusyCase& c = GetParam();
+    DispatchLink patient(L"Visio.Application", c.patience);
+    Object app;
+    {
+        PlantedFaults faults(L"Embedding");
+        faults.Set("Documents", c.data);
+        app = patient.StartVisio();
+    }
+    Object documents = app->GetObj("Documents");  // the refusals start after this call
+    patient.ResetStats();
+    if (c.answers) {
+        EXPECT_EQ(documents->Get("Count").Integer(), 0);
+        EXPECT_GT(patient.Stats().lookups, 1u) << "never refused, so never made again";
+        EXPECT_FALSE(app->Lost());
+        EXPECT_TRUE(QuitQuietly(*app));
+        return;
+    }
+    try {
+        documents->Get("Count");
+        ADD_FAILURE() << "a call to an application busy for ever succeeded";
+    } catch (const Failure& e) {
+        EXPECT_STREQ(e.what(), "Visio stayed busy and refused the call for 1 second.");
+    }
+    // Given up: every object of the connection, and no more traffic to it.
+    EXPECT_TRUE(app->Lost());
+    EXPECT_TRUE(documents->Lost());
+    const CallStats before = patient.Stats();
+    EXPECT_THROW(app->Get("ProcessID"), Failure);
+    EXPECT_EQ(patient.Stats().invokes + patient.Stats().lookups, before.invokes + before.lookups);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Refusals, BusyApplication,
+    ::testing::Values(BusyCase{"ForAMoment", "busy 2", kBusyPatience, true},
+                      BusyCase{"ForEver", "busy forever", std::chrono::seconds(1), false}),
+    [](const ::testing::TestParamInfo<BusyCase>& info) { return std::string(info.param.name); });
+
+// A window of the test thread that counts what reaches it.
+class CountingWindow {
+  public:
+    CountingWindow() {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = &CountingWindow::Proc;
+        wc.hInstance = ::GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"StenvaultLinkTestWindow";
+        ::RegisterClassW(&wc);
+        window_ = ::CreateWindowW(wc.lpszClassName, L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
+                                  nullptr, wc.hInstance, nullptr);
+        ::SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+    CountingWindow(const CountingWindow&) = delete;
+    CountingWindow& operator=(const CountingWindow&) = delete;
+    ~CountingWindow() { ::DestroyWindow(window_); }
+
+    HWND get() const { return window_; }
+    int sent = 0;
+    int clicks = 0;
+
+  private:
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+        auto* self = reinterpret_cast<CountingWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        if (self && message == WM_APP) {
+            ++self->sent;
+            return 1;
+        }
+        if (self && message == WM_LBUTTONDOWN) {
+            ++self->clicks;
+            return 0;
+        }
+        return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+
+    HWND window_ = nullptr;
+};
+
+TEST_F(DispatchClientTest, WhileRefusedTheThreadAnswersSentMessagesAndKeepsInputQueued) {
+    Object app;
+    {
+        PlantedFaults faults(L"Embedding");
+        faults.Set("Documents", "busy 2");
+        app = link.StartVisio();
+    }
+    Object documents = app->GetObj("Documents");
+    CountingWindow window;
+    ::PostMessageW(window.get(), WM_LBUTTONDOWN, 0, 0);
+    std::atomic<bool> answered{false};
+    std::thread sender([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        DWORD_PTR result = 0;
+        answered = ::SendMessageTimeoutW(window.get(), WM_APP, 0, 0, SMTO_NORMAL, 5000, &result) &&
+                   result == 1;
+    });
+    EXPECT_EQ(documents->Get("Count").Integer(), 0);
+    sender.join();
+    EXPECT_TRUE(answered) << "the thread did not answer while it waited";
+    EXPECT_EQ(window.sent, 1);
+    // A click must not start other work in the middle of a call: it waits for the loop.
+    EXPECT_EQ(window.clicks, 0);
+    MSG msg;
+    EXPECT_TRUE(::PeekMessageW(&msg, window.get(), WM_LBUTTONDOWN, WM_LBUTTONDOWN, PM_REMOVE));
+    EXPECT_TRUE(QuitQuietly(*app));
+}
+
+TEST_F(DispatchClientTest, CellsAreWrittenThroughTheCellOnceTheOneCallPutIsRefused) {
+    Object app = link.StartVisio();
+    app->GetObj("Documents")->Call("Add", {std::string()});
+    Object pages = app->GetObj("ActiveDocument")->GetObj("Pages");
+    pages->Call("Add");
+    pages->Call("Add");
+    std::vector<Object> sheets;
+    for (int i = 1; i <= 3; ++i) {
+        sheets.push_back(pages->GetObj("Item", {i})->GetObj("PageSheet"));
+    }
+    // A sheet reached another way is of another kind; the refusal holds for it too.
+    sheets.push_back(app->GetObj("ActiveWindow")->GetObj("Page")->GetObj("PageSheet"));
+
+    link.ResetStats();
+    for (std::size_t i = 0; i < sheets.size(); ++i) {
+        sheets[i]->Put("Cells", Arg(2.0 + static_cast<double>(i)), {std::string("PageHeight")});
+    }
+    // One refused put for the whole connection, then a fetch and a put for each cell.
+    EXPECT_EQ(link.Stats().invokes, 1u + 2 * sheets.size());
+    // The window shows the first page: its value is the one written last.
+    const double expected[] = {5.0, 3.0, 4.0};
+    for (std::size_t i = 0; i < 3; ++i) {
+        Object cell = sheets[i]->GetObj("Cells", {std::string("PageHeight")});
+        EXPECT_DOUBLE_EQ(std::get<double>(cell->GetDefault().AsArg()), expected[i]);
+    }
+    EXPECT_TRUE(QuitQuietly(*app));
+}
+
+TEST_F(DispatchClientTest, EndProcessEndsAnInstanceStillRunningAfterTheGrace) {
+    Object app = link.StartVisio();
+    const auto pid = static_cast<std::uint32_t>(app->Get("ProcessID").Integer());
+    sv::win32::UniqueHandle process(::OpenProcess(SYNCHRONIZE, FALSE, pid));
+    ASSERT_TRUE(process);
+    link.EndProcess(pid, std::chrono::milliseconds(200));
+    EXPECT_EQ(::WaitForSingleObject(process.get(), 0), WAIT_OBJECT_0);
 }
 
 }  // namespace

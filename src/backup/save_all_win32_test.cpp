@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "backup/save_all.h"
 #include "backup/page_copy.h"
 #include "backup/testing/choices.h"
@@ -68,8 +71,9 @@ class SaveAllWineTest : public ::testing::Test {
         choices.folder = folder.path();
     }
 
-    // The user's three-page drawing: a custom-size scaled second page, a background third one.
-    void BuildUserDrawing() {
+    // The user's three-page drawing: a custom-size scaled second page, a background third one;
+    // page i has i shapes, none on blankPage.
+    void BuildUserDrawing(int blankPage = 0) {
         user = std::make_unique<UserInstance>();
         ASSERT_TRUE(user->ready());
         userApp = link.AttachToVisio();
@@ -81,7 +85,7 @@ class SaveAllWineTest : public ::testing::Test {
         pages->Call("Add");
         for (int i = 1; i <= 3; ++i) {
             Object page = pages->GetObj("Item", {i});
-            for (int s = 1; s <= i; ++s) {
+            for (int s = 1; s <= i && i != blankPage; ++s) {
                 Object shape =
                     page->Call("DrawRectangle", {1.0 * s, 1.0, 2.0 * s, 2.0}).TakeObject();
                 shape->Put("Text", "Page " + std::to_string(i) + " shape " + std::to_string(s));
@@ -168,7 +172,8 @@ TEST_F(SaveAllWineTest, FailingMemberInTheTemporaryInstanceIsReportedAndTheRunGo
     PlantedFaults faults(L"Embedding");
     faults.Set("Cells:PlowCode", "Cell PlowCode is guarded.");
     engine.SaveAll();
-    EXPECT_EQ(Reports(dialogs), (Labels{"CopyPage:132", "CopyPage:132", "CopyPage:132"}));
+    // Once per run for one cause, though each of the three pages met it.
+    EXPECT_EQ(Reports(dialogs), (Labels{"CopyPage:132"}));
     EXPECT_EQ(dialogs.messages[0].text.rfind("Cell PlowCode is guarded.\r\n", 0), 0u);
     EXPECT_NE(Log(), "");
     EXPECT_EQ(WaitForStandinCount(1), 1) << kLeftOver;
@@ -181,9 +186,12 @@ TEST_F(SaveAllWineTest, TemporaryInstanceDyingMidRunIsReportedAndTheNextRunWorks
         faults.Set("Paste", "exit");
         engine.SaveAll();
     }
-    EXPECT_EQ(Reports(dialogs), (Labels{"CopyPage:196", "SaveAll:162"}));
+    // The lost instance is reported once; nothing that needs it is tried again.
+    EXPECT_EQ(Reports(dialogs), (Labels{"CopyPage:196"}));
     EXPECT_EQ(Log(), "");
     EXPECT_EQ(WaitForStandinCount(1), 1) << kLeftOver;
+    // The user's window is left with nothing selected all the same.
+    EXPECT_EQ(userApp->GetObj("ActiveWindow")->GetObj("Selection")->Get("Count").Integer(), 0);
 
     dialogs.messages.clear();
     engine.SaveAll();
@@ -199,6 +207,8 @@ TEST_F(SaveAllWineTest, MissingFolderFailsTheSaveAndLogsNothing) {
     EXPECT_EQ(Reports(dialogs), Labels{"SaveAll:162"});
     EXPECT_EQ(Log(), "");
     EXPECT_EQ(WaitForStandinCount(1), 1) << kLeftOver;
+    // The copy that could not be saved was quit without a question to anyone.
+    EXPECT_EQ(::FindWindowW(L"#32770", L"Visio Stand-in"), nullptr);
 }
 
 TEST_F(SaveAllWineTest, EmptyFolderFailsTheSaveAndLogsNothing) {
@@ -206,6 +216,132 @@ TEST_F(SaveAllWineTest, EmptyFolderFailsTheSaveAndLogsNothing) {
     choices.folder = "";
     engine.SaveAll();
     EXPECT_EQ(Reports(dialogs), Labels{"SaveAll:162"});
+    EXPECT_EQ(Log(), "");
+    EXPECT_EQ(WaitForStandinCount(1), 1) << kLeftOver;
+    // The copy that could not be saved was quit without a question to anyone.
+    EXPECT_EQ(::FindWindowW(L"#32770", L"Visio Stand-in"), nullptr);
+}
+
+TEST_F(SaveAllWineTest, ABlankMiddlePageIsCopiedWithItsCellsAndNoReport) {
+    BuildUserDrawing(2);
+    Object document = userApp->GetObj("ActiveDocument");
+    std::vector<PageContent> before = ReadDrawing(*document);
+    ASSERT_TRUE(before[1].texts.empty());
+
+    engine.SaveAll();
+    EXPECT_TRUE(dialogs.messages.empty()) << dialogs.messages[0].text;
+    EXPECT_NE(Log(), "");
+
+    const std::string target = folder.path() + "\\" + document->GetText("Name") + kStamp;
+    Object reader = link.StartVisio();
+    Object backup = reader->GetObj("Documents")->Call("Open", {target}).TakeObject();
+    std::vector<PageContent> copied = ReadDrawing(*backup);
+    ASSERT_EQ(copied.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(copied[i].cells, before[i].cells) << "page " << i + 1;
+        EXPECT_EQ(copied[i].texts, before[i].texts) << "page " << i + 1;
+    }
+    backup.reset();
+    EXPECT_TRUE(QuitQuietly(*reader));
+}
+
+// Started copies' windows seen visible, polled from a thread of its own while it lives.
+class StartedWindowWatch {
+  public:
+    explicit StartedWindowWatch(DWORD userProcess)
+        : user_(userProcess), thread_([this] { Watch(); }) {}
+    StartedWindowWatch(const StartedWindowWatch&) = delete;
+    StartedWindowWatch& operator=(const StartedWindowWatch&) = delete;
+    ~StartedWindowWatch() { Stop(); }
+
+    void Stop() {
+        stop_ = true;
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+    }
+    int seen() const { return seen_; }
+    int polls() const { return polls_; }
+
+  private:
+    void Watch() {
+        while (!stop_) {
+            HWND window = nullptr;
+            while (
+                (window = ::FindWindowExW(nullptr, window, L"VeltraneVisioStandinView", nullptr))) {
+                DWORD owner = 0;
+                ::GetWindowThreadProcessId(window, &owner);
+                if (owner != user_ && ::IsWindowVisible(window)) {
+                    ++seen_;
+                }
+            }
+            ++polls_;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+
+    DWORD user_;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> seen_{0};
+    std::atomic<int> polls_{0};
+    std::thread thread_;
+};
+
+TEST_F(SaveAllWineTest, NoStartedCopyShowsItsWindowDuringARun) {
+    BuildUserDrawing();
+    StartedWindowWatch watch(user->processId());
+    engine.SaveAll();
+    watch.Stop();
+    EXPECT_TRUE(dialogs.messages.empty()) << dialogs.messages[0].text;
+    EXPECT_GT(watch.polls(), 10);
+    EXPECT_EQ(watch.seen(), 0) << "a started copy's window was seen during the run";
+}
+
+TEST_F(SaveAllWineTest, TheUserInstanceBusyForAMomentDelaysTheRunWithoutAReport) {
+    PlantedFaults faults(L"Interactive");
+    faults.Set("ActiveDocument", "busy 3");
+    BuildUserDrawing();
+    engine.SaveAll();
+    EXPECT_TRUE(dialogs.messages.empty()) << dialogs.messages[0].text;
+    EXPECT_NE(Log(), "");
+    EXPECT_EQ(WaitForStandinCount(1), 1) << kLeftOver;
+}
+
+TEST_F(SaveAllWineTest, TheTemporaryInstanceBusyForAMomentDelaysTheRunWithoutAReport) {
+    BuildUserDrawing();
+    PlantedFaults faults(L"Embedding");
+    faults.Set("Add", "busy 3");
+    engine.SaveAll();
+    EXPECT_TRUE(dialogs.messages.empty()) << dialogs.messages[0].text;
+    EXPECT_NE(Log(), "");
+    EXPECT_EQ(WaitForStandinCount(1), 1) << kLeftOver;
+}
+
+TEST_F(SaveAllWineTest, TheUserInstanceBusyForEverIsReportedOnceAndTheRunEnds) {
+    PlantedFaults faults(L"Interactive");
+    faults.Set("Pages", "busy forever");
+    // A drawing made without Pages, which would start the refusals.
+    user = std::make_unique<UserInstance>();
+    ASSERT_TRUE(user->ready());
+    userApp = link.AttachToVisio();
+    ASSERT_NE(userApp, nullptr);
+    userApp->GetObj("Documents")->Call("Add", {std::string()});
+    userApp->GetObj("ActiveWindow")
+        ->GetObj("Page")
+        ->Call("DrawRectangle", {1.0, 1.0, 2.0, 2.0})
+        .TakeObject()
+        ->Put("Text", std::string("kept"));
+
+    // The program waits 30 s for a busy application; here a second is as good.
+    win32::DispatchLink impatient(L"Visio.Application", std::chrono::seconds(1));
+    BackupEngine run{impatient, dialogs, choices, clock, locale, files, kLog, ".vsd"};
+    run.SaveAll();
+    EXPECT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(Reports(dialogs).size(), 1u);
+    if (!dialogs.messages.empty()) {
+        EXPECT_EQ(dialogs.messages[0].text.rfind("Visio stayed busy", 0), 0u)
+            << dialogs.messages[0].text;
+    }
     EXPECT_EQ(Log(), "");
     EXPECT_EQ(WaitForStandinCount(1), 1) << kLeftOver;
 }

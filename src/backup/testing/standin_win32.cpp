@@ -50,37 +50,47 @@ std::wstring StandinPath() {
     return path;
 }
 
-int StandinProcessCount() {
-    sv::win32::UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot) {
-        return -1;
-    }
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    int count = 0;
-    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
-         more = ::Process32NextW(snapshot.get(), &entry)) {
-        count += _wcsicmp(entry.szExeFile, L"visio-standin.exe") == 0;
-    }
-    return count;
-}
+namespace {
 
-void EndStrayStandins() {
+// Stand-in processes, with the process that started each.
+std::vector<PROCESSENTRY32W> StandinEntries() {
+    std::vector<PROCESSENTRY32W> found;
     sv::win32::UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot) {
-        return;
+        return found;
     }
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
     for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
          more = ::Process32NextW(snapshot.get(), &entry)) {
         if (_wcsicmp(entry.szExeFile, L"visio-standin.exe") == 0) {
-            sv::win32::UniqueHandle process(
-                ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
-            if (process) {
-                ::TerminateProcess(process.get(), 1);
-                ::WaitForSingleObject(process.get(), 5000);
-            }
+            found.push_back(entry);
+        }
+    }
+    return found;
+}
+
+}  // namespace
+
+int StandinProcessCount() {
+    return static_cast<int>(StandinEntries().size());
+}
+
+std::vector<DWORD> OurStandins() {
+    std::vector<DWORD> ours;
+    for (const PROCESSENTRY32W& entry : StandinEntries()) {
+        if (entry.th32ParentProcessID == ::GetCurrentProcessId()) {
+            ours.push_back(entry.th32ProcessID);
+        }
+    }
+    return ours;
+}
+
+void EndStrayStandins() {
+    for (DWORD id : OurStandins()) {
+        sv::win32::UniqueHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
+        if (process && ::TerminateProcess(process.get(), 1)) {
+            ::WaitForSingleObject(process.get(), 5000);
         }
     }
 }
@@ -89,7 +99,7 @@ int WaitForStandinCount(int n, DWORD timeoutMs) {
     DWORD start = ::GetTickCount();
     int count = StandinProcessCount();
     while (count != n && ::GetTickCount() - start < timeoutMs) {
-        ::Sleep(50);
+        backup::win32::DispatchLink::WaitHandlingMessages(std::chrono::milliseconds(50));
         count = StandinProcessCount();
     }
     return count;
@@ -126,6 +136,7 @@ UserInstance::UserInstance() {
     }
     ::CloseHandle(info.hThread);
     process_.reset(info.hProcess);
+    processId_ = info.dwProcessId;
     CLSID clsid{};
     if (FAILED(::CLSIDFromProgID(L"Visio.Application", &clsid))) {
         return;
@@ -144,18 +155,21 @@ UserInstance::~UserInstance() {
     if (!process_) {
         return;
     }
-    // A clean quit takes its registration out of the running object table with it.
-    if (ready_) {
-        backup::win32::DispatchLink link;
+    // A clean quit takes its registration out of the running object table with it. A copy that
+    // stays busy is not waited for long.
+    if (ready_ && ::WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
+        backup::win32::DispatchLink link(L"Visio.Application", std::chrono::seconds(1));
         if (Object app = link.AttachToVisio()) {
-            try {
-                app->Call("Quit");
-            } catch (...) {
-            }
+            QuitQuietly(*app);
         }
     }
     if (::WaitForSingleObject(process_.get(), 5000) != WAIT_OBJECT_0) {
-        ::TerminateProcess(process_.get(), 0);
+        Kill();
+    }
+}
+
+void UserInstance::Kill() {
+    if (process_ && ::TerminateProcess(process_.get(), 1)) {
         ::WaitForSingleObject(process_.get(), 5000);
     }
 }
@@ -179,6 +193,7 @@ bool FileExistsUtf8(const std::string& path) {
 
 bool QuitQuietly(AutomationObject& app) {
     try {
+        app.Put("AlertResponse", std::int32_t{7});
         app.Call("Quit");
     } catch (...) {
         return app.Lost();

@@ -17,10 +17,14 @@ std::wstring StandinPath();
 
 // Running stand-in processes, counted by image name.
 int StandinProcessCount();
-// Ends every stand-in process still running (in the tests' own Wine prefix), so one that
-// hangs cannot spoil the tests after it.
+// Stand-in processes this test program started, by hand or through COM (under Wine a client
+// starts its local server itself), still running.
+std::vector<DWORD> OurStandins();
+// Ends, by process id, every stand-in process this test program started: a started copy lives
+// until Quit, so one a test left behind would spoil the tests after it.
 void EndStrayStandins();
-// Waits up to timeoutMs for the count to reach n; the last count seen.
+// Waits up to timeoutMs for the count to reach n, handling this thread's messages; the last
+// count seen.
 int WaitForStandinCount(int n, DWORD timeoutMs = 5000);
 
 // Faults the stand-in reads when a process starts: "Embedding" (started by COM) or
@@ -48,8 +52,12 @@ class UserInstance {
 
     // True once GetActiveObject finds it.
     bool ready() const { return ready_; }
+    DWORD processId() const { return processId_; }
+    // Ends it by force, as a crash would.
+    void Kill();
 
   private:
+    DWORD processId_ = 0;
     sv::win32::UniqueHandle process_;
     bool ready_ = false;
 };
@@ -69,7 +77,8 @@ class ScratchFolder {
 
 bool FileExistsUtf8(const std::string& path);
 
-// Quit that accepts an instance ending before its answer arrives; false on any other failure.
+// Quit without a question about unsaved changes (they are dropped), accepting an instance
+// that ends before its answer arrives; false on any other failure.
 bool QuitQuietly(AutomationObject& app);
 
 }  // namespace sv::backup::testing
