@@ -234,6 +234,8 @@ TEST_F(InstallerTest, NewerOverARunningOlderReplacesIt) {
     ASSERT_EQ(ProductInfo(InstalledEntries().at(0), L"VersionString"), L"0.9.0");
     std::optional<Program> older(std::in_place, InstalledProgram());
     ASSERT_NE(older->WaitForWindow(), nullptr);
+    // The newer one starts with Windows as the older one did: same path, same value.
+    SetRunValue(HKEY_CURRENT_USER, L"\"" + InstalledProgram() + L"\"");
 
     EXPECT_EQ(Msiexec(L"/i \"" + Package(L"current") + L"\""), 0u);
 
@@ -244,6 +246,7 @@ TEST_F(InstallerTest, NewerOverARunningOlderReplacesIt) {
     EXPECT_EQ(ProductInfo(entries[0], L"VersionString"), kThisVersion);
     EXPECT_EQ(Contents(InstalledProgram()), Contents(ProgramPath()));
     EXPECT_TRUE(Exists(Shortcut()));
+    EXPECT_EQ(RunValue(HKEY_CURRENT_USER), L"\"" + InstalledProgram() + L"\"");
     Program again(InstalledProgram());
     EXPECT_NE(again.WaitForWindow(), nullptr);
 }

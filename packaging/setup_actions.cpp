@@ -43,11 +43,23 @@ std::optional<SetupCommand> ParseSetupCommand(const std::vector<std::string>& ar
         command.quiet = args.size() < 3 || args[2].empty() || args[2] == "2" || args[2] == "3";
         return command;
     }
-    if (args[0] == "forget-startup" && args.size() == 2) {
+    if (args[0] == "forget-startup" && args.size() == 4 && !args[3].empty()) {
         command.action = SetupCommand::Action::ForgetStartup;
+        command.upgradeCode = args[2];
+        command.removedProduct = args[3];
         return command;
     }
     return std::nullopt;
+}
+
+bool AnotherVersionStays(const std::vector<std::string>& installedProducts,
+                         std::string_view removedProduct) {
+    for (const std::string& product : installedProducts) {
+        if (!SameIgnoringAsciiCase(product, removedProduct)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool RunDataStarts(std::string_view runData, std::string_view program) {

@@ -63,23 +63,39 @@ TEST_P(ParseSetupCommandTest, ReadsTheInstallersCommand) {
         EXPECT_EQ(command->action, c.action);
         EXPECT_EQ(command->program, c.args[1]);
         EXPECT_EQ(command->quiet, c.quiet);
+        if (c.action == SetupCommand::Action::ForgetStartup) {
+            EXPECT_EQ(command->upgradeCode, c.args[2]);
+            EXPECT_EQ(command->removedProduct, c.args[3]);
+        }
     }
 }
 
 using A = SetupCommand::Action;
 INSTANTIATE_TEST_SUITE_P(
     Commands, ParseSetupCommandTest,
-    ::testing::Values(ParseCase{{"close", kInstalled, "2"}, true, A::Close, true},  // /qn
-                      ParseCase{{"close", kInstalled, "3"}, true, A::Close, true},  // /qb
-                      ParseCase{{"close", kInstalled, "4"}, true, A::Close, false},
-                      ParseCase{{"close", kInstalled, "5"}, true, A::Close, false},
-                      ParseCase{{"close", kInstalled}, true, A::Close, true},
-                      ParseCase{{"forget-startup", kInstalled}, true, A::ForgetStartup, true},
-                      ParseCase{{"forget-startup", kInstalled, "5"}, false, A::Close, true},
-                      ParseCase{{"close", ""}, false, A::Close, true},
-                      ParseCase{{"close"}, false, A::Close, true},
-                      ParseCase{{"remove", kInstalled}, false, A::Close, true},
-                      ParseCase{{}, false, A::Close, true}));
+    ::testing::Values(
+        ParseCase{{"close", kInstalled, "2"}, true, A::Close, true},  // /qn
+        ParseCase{{"close", kInstalled, "3"}, true, A::Close, true},  // /qb
+        ParseCase{{"close", kInstalled, "4"}, true, A::Close, false},
+        ParseCase{{"close", kInstalled, "5"}, true, A::Close, false},
+        ParseCase{{"close", kInstalled}, true, A::Close, true},
+        ParseCase{{"forget-startup", kInstalled, "{U}", "{P}"}, true, A::ForgetStartup, true},
+        ParseCase{{"forget-startup", kInstalled}, false, A::Close, true},
+        ParseCase{{"forget-startup", kInstalled, "{U}", ""}, false, A::Close, true},
+        ParseCase{{"close", ""}, false, A::Close, true},
+        ParseCase{{"close"}, false, A::Close, true},
+        ParseCase{{"remove", kInstalled}, false, A::Close, true},
+        ParseCase{{}, false, A::Close, true}));
+
+TEST(AnotherVersionStaysTest, OnlyAProductOtherThanTheRemovedOneCounts) {
+    const std::string removed = "{04D2DB6D-3716-55EF-BDFB-94D11C0598F3}";
+    const std::string newer = "{99030708-FC18-5B57-908F-9823E5DF1AA1}";
+    EXPECT_FALSE(AnotherVersionStays({}, removed));
+    EXPECT_FALSE(AnotherVersionStays({removed}, removed));
+    EXPECT_FALSE(AnotherVersionStays({"{04d2db6d-3716-55ef-bdfb-94d11c0598f3}"}, removed));
+    EXPECT_TRUE(AnotherVersionStays({removed, newer}, removed));
+    EXPECT_TRUE(AnotherVersionStays({newer}, removed));
+}
 
 }  // namespace
 }  // namespace sv

@@ -2,6 +2,7 @@
 // program before its file is replaced or removed, and removes the Run values that would start
 // a program that is gone. Its exit code is what Windows Installer reads.
 #include <windows.h>
+#include <msi.h>
 #include <tlhelp32.h>
 
 #include <shellapi.h>
@@ -151,7 +152,23 @@ void ForgetIn(HKEY root, const std::wstring& subKey, const std::wstring& name,
     }
 }
 
+std::vector<std::string> RelatedProducts(const std::string& upgradeCode) {
+    std::vector<std::string> products;
+    const std::wstring code = Widen(upgradeCode);
+    wchar_t product[39];
+    for (DWORD i = 0; ::MsiEnumRelatedProductsW(code.c_str(), 0, i, product) == ERROR_SUCCESS;
+         ++i) {
+        products.push_back(Narrow(product));
+    }
+    return products;
+}
+
 int ForgetStartup(const SetupCommand& command) {
+    // Windows Installer marks the removal of an older version by an upgrade; Wine does not,
+    // so ask which versions are installed.
+    if (AnotherVersionStays(RelatedProducts(command.upgradeCode), command.removedProduct)) {
+        return 0;
+    }
     std::wstring subKey = Widen(kRunSubKey);
     while (!subKey.empty() && subKey.back() == L'\\') {
         subKey.pop_back();
