@@ -251,5 +251,51 @@ TEST_F(InstallerTest, NewerOverARunningOlderReplacesIt) {
     EXPECT_NE(again.WaitForWindow(), nullptr);
 }
 
+struct Answer {
+    const char* name;
+    int button;
+    DWORD exitCode;
+    bool programRuns;
+};
+
+class SetupAsksTest : public InstallerTest, public ::testing::WithParamInterface<Answer> {};
+
+// Outside a silent installation the helper asks before it closes the program.
+TEST_P(SetupAsksTest, BeforeClosingTheRunningProgram) {
+    ASSERT_EQ(Msiexec(L"/i \"" + Package(L"current") + L"\""), 0u);
+    Program program(InstalledProgram());
+    ASSERT_NE(program.WaitForWindow(), nullptr);
+    std::wstring helper = InstalledProgram();
+    helper.replace(helper.find_last_of(L'\\') + 1, std::wstring::npos, L"stenvault-setup.exe");
+    std::wstring commandLine = L"\"" + helper + L"\" close \"" + InstalledProgram() + L"\" 5";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    ASSERT_TRUE(::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                 nullptr, &startup, &info));
+    UniqueHandle setup(info.hProcess);
+    ::CloseHandle(info.hThread);
+
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            box = ::FindWindowW(L"#32770", L"Stenvault Setup");
+            return box && ProcessOf(box) == info.dwProcessId;
+        },
+        20s));
+    ::SendMessageW(::GetDlgItem(box, GetParam().button), BM_CLICK, 0, 0);
+
+    ASSERT_EQ(::WaitForSingleObject(setup.get(), 90000), WAIT_OBJECT_0);
+    DWORD code = 0;
+    ::GetExitCodeProcess(setup.get(), &code);
+    EXPECT_EQ(code, GetParam().exitCode);
+    EXPECT_EQ(!program.Exited(0ms), GetParam().programRuns);
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, SetupAsksTest,
+                         ::testing::Values(Answer{"Ok", IDOK, 0, false},
+                                           Answer{"Cancel", IDCANCEL, 1602, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace sv::win32::testing
