@@ -9,6 +9,8 @@ repo="$PWD"
 work="$(realpath -m "${1:-build/fresh}")"
 root="$work/root"
 mirror="${FRESH_MIRROR:-http://deb.debian.org/debian}"
+# The commit tried, fixed now: later commits in this checkout do not change the run.
+commit="$(git rev-parse HEAD)"
 
 if [ "$(id -u)" -ne 0 ]; then
     echo "fresh-check needs root (debootstrap and chroot): run it with sudo." >&2
@@ -53,7 +55,7 @@ step() {
 }
 report() {
     echo
-    echo "Fresh-root check of $(git -C "$repo" rev-parse --short HEAD) ($(git -C "$repo" log -1 --format=%s)):"
+    echo "Fresh-root check of ${commit:0:7} ($(git -C "$repo" log -1 --format=%s "$commit")):"
     printf '%s\n' "${results[@]}"
     exit $failed
 }
@@ -89,6 +91,7 @@ cp /etc/resolv.conf "$root/etc/resolv.conf"
 rm -rf "$root/srv/stenvault.git"
 branch="$(git -C "$repo" branch --show-current)"
 git clone -q --bare --no-local ${branch:+--branch "$branch"} "$repo" "$root/srv/stenvault.git"
+git -C "$root/srv/stenvault.git" update-ref "$(git -C "$root/srv/stenvault.git" symbolic-ref HEAD)" "$commit"
 
 in_root() {
     env -i HOME=/root TERM=dumb PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
