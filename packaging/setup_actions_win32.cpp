@@ -8,6 +8,7 @@
 #include <shellapi.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/main_window_win32.h"
@@ -50,8 +51,7 @@ std::vector<RunningCopy> RunningCopies(const std::wstring& program) {
     entry.dwSize = sizeof entry;
     for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
          more = ::Process32NextW(snapshot.get(), &entry)) {
-        if (!SamePath(entry.szExeFile, fileName) &&
-            !SamePath(FileNameOf(entry.szExeFile), fileName)) {
+        if (!SamePath(FileNameOf(entry.szExeFile), fileName)) {
             continue;
         }
         UniqueHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE,
@@ -72,21 +72,15 @@ std::vector<RunningCopy> RunningCopies(const std::wstring& program) {
     return copies;
 }
 
-struct CloseRequest {
-    DWORD process;
-    int posted;
-};
-
+// param: the process id. Its main window may be hidden in the notification area.
 BOOL CALLBACK PostCloseToMainWindow(HWND window, LPARAM param) {
-    auto* request = reinterpret_cast<CloseRequest*>(param);
     DWORD owner = 0;
     ::GetWindowThreadProcessId(window, &owner);
     wchar_t className[64] = {};
     ::GetClassNameW(window, className, 64);
-    if (owner == request->process && std::wstring_view(className) == kMainWindowClass) {
+    if (owner == static_cast<DWORD>(param) && std::wstring_view(className) == kMainWindowClass) {
         // As the window's close box would: the program stores nothing at shutdown.
         ::PostMessageW(window, WM_CLOSE, 0, 0);
-        ++request->posted;
     }
     return TRUE;
 }
@@ -106,8 +100,7 @@ int Close(const SetupCommand& command) {
     }
     std::vector<HANDLE> waits;
     for (RunningCopy& copy : copies) {
-        CloseRequest request{copy.id, 0};
-        ::EnumWindows(PostCloseToMainWindow, reinterpret_cast<LPARAM>(&request));
+        ::EnumWindows(PostCloseToMainWindow, static_cast<LPARAM>(copy.id));
         waits.push_back(copy.process.get());
     }
     // Never ended by force: a copy in the middle of a backup run finishes it.
