@@ -15,6 +15,12 @@ if [ ${#missing[@]} -gt 0 ]; then
     echo "Install them with: bash scripts/install-deps.sh" >&2
     exit 1
 fi
+for file in README.md packaging/stenvault.wxs src/app/res/stenvault.ico cmake/package.cmake; do
+    if [ ! -f "$file" ]; then
+        echo "package.sh: cannot build the packages; a file they need is missing: $file" >&2
+        exit 1
+    fi
+done
 cmake --preset windows >/dev/null
 if ! cmake --build --preset windows --target dist; then
     echo "package.sh: building the packages failed (see the messages above)." >&2
