@@ -192,7 +192,8 @@ TEST_F(InstallerTest, UninstallRemovesProgramShortcutAndItsRunValueAndKeepsSetti
         ASSERT_TRUE(program.Close());
     }
     ASSERT_FALSE(StoredSettings().empty());
-    // Both roots hold the value now; a copy started from elsewhere keeps its own.
+    // The machine-wide value starts the installed copy; the per-user one a copy started from
+    // elsewhere, which keeps it.
     SetRunValue(HKEY_LOCAL_MACHINE, L"\"" + InstalledProgram() + L"\"");
     SetRunValue(HKEY_CURRENT_USER, L"\"C:\\Tools\\stenvault.exe\"");
 
