@@ -39,9 +39,10 @@ for _ in $(seq 1 90); do
 done
 sleep 1
 log="$drive_c/users/$(whoami)/Temp/Stenvault.txt"
-mkdir -p docs
+shot="$PWD/build/demo/screenshot.png"
+rm -f "$shot"
 if command -v import >/dev/null; then
-    import -window root -crop 1024x768+0+0 docs/screenshot.png 2>/dev/null || true
+    import -window root -crop 1024x768+0+0 "$shot" 2>/dev/null || true
 fi
 if [ -z "$backup" ]; then
     echo "No backup appeared in C:\\Backups." >&2
@@ -54,4 +55,6 @@ echo
 echo "History log ($(wine winepath -w "$log" 2>/dev/null | tr -d '\r')):"
 iconv -f CP1252 -t UTF-8 "$log"
 echo
-echo "Screenshot: docs/screenshot.png"
+if [ -f "$shot" ]; then
+    echo "Screenshot: build/demo/screenshot.png"
+fi

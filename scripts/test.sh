@@ -3,6 +3,8 @@
 # under Wine (with Xvfb when there is no display).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# Wine maps non-ASCII Windows file names (the tests make some) only in a UTF-8 locale.
+export LC_ALL=C.UTF-8
 bash scripts/install-deps.sh
 
 echo "== formatting"

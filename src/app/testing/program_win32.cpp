@@ -298,4 +298,21 @@ void ProgramTest::TearDown() {
     DeleteRunValues();
 }
 
+Program::Program(const std::wstring& path) {
+    std::wstring commandLine = L"\"" + path + L"\"";
+    std::wstring folder = path.substr(0, path.find_last_of(L'\\'));
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!::CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          folder.c_str(), &startup, &info)) {
+        ADD_FAILURE() << "cannot start " << Narrow(path) << ": " << ::GetLastError();
+        return;
+    }
+    process_.reset(info.hProcess);
+    ::CloseHandle(info.hThread);
+    id_ = info.dwProcessId;
+    answerer_.emplace(id_);
+}
+
 }  // namespace sv::win32::testing

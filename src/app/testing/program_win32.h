@@ -95,6 +95,8 @@ class DialogAnswerer {
 class Program {
   public:
     Program();
+    // The program installed elsewhere, started in its own folder.
+    explicit Program(const std::wstring& path);
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
     ~Program();
