@@ -80,7 +80,8 @@ void EndOwnInstance(win32::DispatchLink& link, Object app) {
 std::string Describe(const std::vector<DWORD>& ids) {
     std::string text = "processes";
     for (DWORD id : ids) {
-        text += " " + std::to_string(id);
+        text += ' ';
+        text += std::to_string(id);
     }
     return text;
 }
