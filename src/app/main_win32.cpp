@@ -44,6 +44,44 @@ class WindowChoices : public backup::BackupChoices {
     FormView& view_;
 };
 
+// One backup run at a time. Each run gets an engine with the log's path and the extension as
+// they stand at that moment: a run can come before start-up has set them (a Test pressed
+// during the start-in-tray balloon), and must not fix them empty for the session.
+class BackupRuns {
+  public:
+    BackupRuns(backup::DrawingLink& link, Dialogs& dialogs, backup::BackupChoices& choices,
+               Clock& clock, Locale& locale, FileSystem& files)
+        : link_(link),
+          dialogs_(dialogs),
+          choices_(choices),
+          clock_(clock),
+          locale_(locale),
+          files_(files) {}
+
+    void SaveAll(const Form1& form) {
+        if (running_) {
+            return;
+        }
+        running_ = true;
+        struct Done {
+            bool& running;
+            ~Done() { running = false; }
+        } done{running_};
+        backup::BackupEngine engine(link_, dialogs_, choices_, clock_, locale_, files_,
+                                    form.HistoryLogPath(), form.BackupExtension());
+        engine.SaveAll();
+    }
+
+  private:
+    backup::DrawingLink& link_;
+    Dialogs& dialogs_;
+    backup::BackupChoices& choices_;
+    Clock& clock_;
+    Locale& locale_;
+    FileSystem& files_;
+    bool running_ = false;
+};
+
 int Run(HINSTANCE instance) {
     ComApartment com;
     INITCOMMONCONTROLSEX controls{};
@@ -66,8 +104,7 @@ int Run(HINSTANCE instance) {
     MainWindow window(instance);
     WindowChoices choices(window);
     Form1* form = nullptr;
-    // Built at the first run, once start-up has fixed the log's path and the extension.
-    std::optional<backup::BackupEngine> engine;
+    BackupRuns backups(link, window.Dialogs(), choices, clock, locale, files);
 
     Form1Services services{
         settings,
@@ -78,13 +115,7 @@ int Run(HINSTANCE instance) {
         environment,
         shellFolders,
         trayShell,
-        [&] {
-            if (!engine) {
-                engine.emplace(link, window.Dialogs(), choices, clock, locale, files,
-                               form->HistoryLogPath(), form->BackupExtension());
-            }
-            engine->SaveAll();
-        },
+        [&] { backups.SaveAll(*form); },
         [&](const std::string& appTitle) {
             return backup::CheckVisioInstalled(link, window.Dialogs(), appTitle);
         },
