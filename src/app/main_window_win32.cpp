@@ -18,9 +18,8 @@ std::wstring WindowTextOf(HWND window) {
     return text;
 }
 
-// The frame's caption lies above the progress bar inside it.
-int CaptionHeight(int dpi) {
-    return TwipsToPixels(Spec(sv::Control::ProgressBar1).place.top, dpi);
+HBRUSH BackgroundOf(void* shell) {
+    return static_cast<WindowShell*>(shell)->BackgroundBrush();
 }
 
 // The other option of a pair.
@@ -45,8 +44,8 @@ MainWindow::MainWindow(HINSTANCE instance) : shell_(instance) {
     copyBuffer_.emplace(shell_.Window());
     shell_.Adopt(sv::Control::RichTextBox1, copyBuffer_->window());
     list_.SetWindow(Control(sv::Control::ListView1));
-    countdown_.Attach(shell_.Window(), Control(sv::Control::Frame2),
-                      Control(sv::Control::ProgressBar1), CaptionHeight(shell_.Dpi()));
+    countdown_.Attach(Control(sv::Control::Frame2), Control(sv::Control::ProgressBar1),
+                      &BackgroundOf, &shell_);
     shell_.SetEvents(this);
 }
 
@@ -135,11 +134,6 @@ std::optional<LRESULT> MainWindow::OnEvent(UINT message, WPARAM wParam, LPARAM l
             break;
     }
     return std::nullopt;
-}
-
-void MainWindow::OnRescaled(int dpi) {
-    list_.Rescale(dpi);
-    countdown_.SetCaptionHeight(CaptionHeight(dpi));
 }
 
 void MainWindow::OnClose() {

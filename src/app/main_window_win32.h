@@ -110,7 +110,7 @@ class MainWindow final : public FormView, public SkinHost, private WindowEvents 
 
   private:
     std::optional<LRESULT> OnEvent(UINT message, WPARAM wParam, LPARAM lParam) override;
-    void OnRescaled(int dpi) override;
+    void OnRescaled(int dpi) override { list_.Rescale(dpi); }
     void OnCommand(sv::Control control, int code);
     void OnClose();
     bool OnSetCursor(HWND over, int hitTest);

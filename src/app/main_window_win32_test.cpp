@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <map>
+#include <utility>
 #include <optional>
 #include <string>
 #include <thread>
@@ -637,6 +639,97 @@ TEST_F(InProcessWindow, AHiddenMinimisedWindowComesBackRestoredOnlyWhenShown) {
     EXPECT_TRUE(::IsWindowVisible(window));
     EXPECT_FALSE(::IsIconic(window));
     EXPECT_FALSE(form_->HiddenToTray());
+}
+
+// Messages the window and its controls receive, counted per window and message.
+class MessageCount {
+  public:
+    explicit MessageCount(HWND window) {
+        Watch(window);
+        for (HWND child = ::GetWindow(window, GW_CHILD); child;
+             child = ::GetWindow(child, GW_HWNDNEXT)) {
+            Watch(child);
+        }
+    }
+    ~MessageCount() {
+        for (HWND window : watched_) {
+            ::RemoveWindowSubclass(window, &MessageCount::Count, 1);
+        }
+    }
+    MessageCount(const MessageCount&) = delete;
+    MessageCount& operator=(const MessageCount&) = delete;
+
+    int Of(HWND window, UINT message) const {
+        auto found = counts_.find({window, message});
+        return found == counts_.end() ? 0 : found->second;
+    }
+    void Clear() { counts_.clear(); }
+
+  private:
+    void Watch(HWND window) {
+        ::SetWindowSubclass(window, &MessageCount::Count, 1, reinterpret_cast<DWORD_PTR>(this));
+        watched_.push_back(window);
+    }
+    static LRESULT CALLBACK Count(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                  DWORD_PTR data) {
+        ++reinterpret_cast<MessageCount*>(data)->counts_[{window, message}];
+        return ::DefSubclassProc(window, message, wParam, lParam);
+    }
+
+    std::vector<HWND> watched_;
+    std::map<std::pair<HWND, UINT>, int> counts_;
+};
+
+TEST_F(InProcessWindow, ATickRedrawsOnlyTheCaptionStripAndTheBar) {
+    HWND window = window_.Window();
+    window_.SetTimerInterval(0);
+    auto control = [&](Control which) { return ::GetDlgItem(window, ControlId(which)); };
+    HWND frame = control(Control::Frame2);
+    HWND bar = control(Control::ProgressBar1);
+    window_.SetProgressMax(300);
+    window_.SetProgressPosition(1);
+    window_.SetStatus("On. Next backup save will occur in 00:04:59");
+    ::UpdateWindow(window);
+    window_.PumpEvents();
+
+    MessageCount count(window);
+    // The next second: the same range, a new position and a new caption. The bar draws its
+    // own change (asking the window for its background behind it).
+    window_.SetProgressMax(300);
+    window_.SetProgressPosition(2);
+    EXPECT_EQ(count.Of(bar, PBM_SETRANGE32), 0);
+    EXPECT_EQ(count.Of(bar, PBM_SETPOS), 1);
+    ::UpdateWindow(window);
+    window_.PumpEvents();
+
+    count.Clear();
+    window_.SetStatus("On. Next backup save will occur in 00:04:58");
+    EXPECT_EQ(count.Of(frame, WM_SETTEXT), 1);
+    // Only the caption's strip waits to be drawn: not the frame around the bar, not the
+    // window behind it, no other control.
+    RECT update{};
+    ASSERT_TRUE(::GetUpdateRect(frame, &update, FALSE));
+    EXPECT_LT(update.bottom, TwipsToPixels(Spec(Control::ProgressBar1).place.top,
+                                           static_cast<int>(::GetDpiForWindow(window))));
+    EXPECT_FALSE(::GetUpdateRect(window, nullptr, FALSE));
+    for (const sv::testing::ExpectedControl& other : kExpectedControls) {
+        if (other.id != Control::Frame2) {
+            EXPECT_FALSE(::GetUpdateRect(control(other.id), nullptr, FALSE)) << other.name;
+        }
+    }
+    ::UpdateWindow(window);
+    window_.PumpEvents();
+    EXPECT_EQ(count.Of(frame, WM_PAINT), 1);
+    EXPECT_EQ(count.Of(window, WM_PAINT), 0);
+
+    // Nothing changed: nothing is sent.
+    count.Clear();
+    window_.SetProgressMax(300);
+    window_.SetProgressPosition(2);
+    window_.SetStatus("On. Next backup save will occur in 00:04:58");
+    EXPECT_EQ(count.Of(bar, PBM_SETRANGE32), 0);
+    EXPECT_EQ(count.Of(bar, PBM_SETPOS), 0);
+    EXPECT_EQ(count.Of(frame, WM_SETTEXT), 0);
 }
 
 }  // namespace
