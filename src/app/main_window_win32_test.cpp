@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
 #include <map>
 #include <utility>
@@ -730,6 +731,131 @@ TEST_F(InProcessWindow, ATickRedrawsOnlyTheCaptionStripAndTheBar) {
     EXPECT_EQ(count.Of(bar, PBM_SETRANGE32), 0);
     EXPECT_EQ(count.Of(bar, PBM_SETPOS), 0);
     EXPECT_EQ(count.Of(frame, WM_SETTEXT), 0);
+}
+
+// True when some pixel of the control's caption area has the colour.
+bool CaptionShows(HWND control, COLORREF colour) {
+    RECT box;
+    ::GetWindowRect(control, &box);
+    HDC screen = ::GetDC(nullptr);
+    bool found = false;
+    for (int y = box.top; y < box.bottom && !found; ++y) {
+        for (int x = box.left + 16; x < box.right && !found; ++x) {
+            found = ::GetPixel(screen, x, y) == colour;
+        }
+    }
+    ::ReleaseDC(nullptr, screen);
+    return found;
+}
+
+// The system's colours, changed for a test and put back after it. Under Wine the change
+// reaches this process's windows only, so the window under test lives here.
+class SystemColours {
+  public:
+    static constexpr std::array<int, 3> kElements = {COLOR_WINDOWTEXT, COLOR_BTNFACE,
+                                                     COLOR_BTNTEXT};
+    SystemColours() {
+        for (std::size_t i = 0; i < kElements.size(); ++i) {
+            saved_[i] = ::GetSysColor(kElements[i]);
+        }
+    }
+    ~SystemColours() { Restore(); }
+    SystemColours(const SystemColours&) = delete;
+    SystemColours& operator=(const SystemColours&) = delete;
+
+    // White text on black, as a dark high-contrast theme has it.
+    void Dark() {
+        std::array<COLORREF, 3> dark = {RGB(255, 255, 255), RGB(0, 0, 0), RGB(255, 255, 255)};
+        ::SetSysColors(3, kElements.data(), dark.data());
+    }
+    void Restore() { ::SetSysColors(3, kElements.data(), saved_.data()); }
+
+  private:
+    std::array<COLORREF, 3> saved_{};
+};
+
+TEST_F(InProcessWindow, DarkSystemColoursReplaceTheWhiteBackgroundAndBack) {
+    SystemColours colours;
+    HWND window = window_.Window();
+    auto shows = [&](COLORREF colour) {
+        return WaitFor(
+            [&] {
+                window_.PumpEvents();
+                return PixelAt(window, 60, 60) == colour;
+            },
+            3s);
+    };
+    const TwipRect check5 = ClientTwips(Spec(Control::Check5));
+    auto checkBoxEnd = [&] {
+        return PixelAt(window, check5.left + check5.width - 60, check5.top + check5.height / 2);
+    };
+    HWND option1 = ::GetDlgItem(window, ControlId(Control::Option1));
+    HWND check8 = ::GetDlgItem(window, ControlId(Control::Check8));
+    ASSERT_TRUE(shows(RGB(255, 255, 255)));
+    EXPECT_TRUE(CaptionShows(option1, RGB(0, 0, 0)));
+
+    colours.Dark();
+    EXPECT_TRUE(shows(RGB(0, 0, 0)));
+    EXPECT_EQ(PixelAt(window, 7000, 3800), RGB(0, 0, 0));
+    EXPECT_EQ(checkBoxEnd(), RGB(0, 0, 0));
+    // The captions are drawn in the light text on the dark ground.
+    EXPECT_TRUE(CaptionShows(option1, RGB(255, 255, 255)));
+    EXPECT_TRUE(CaptionShows(check8, RGB(255, 255, 255)));
+
+    colours.Restore();
+    EXPECT_TRUE(shows(RGB(255, 255, 255)));
+    EXPECT_EQ(checkBoxEnd(), RGB(255, 255, 255));
+    EXPECT_TRUE(CaptionShows(option1, RGB(0, 0, 0)));
+}
+
+int IconWidth(HWND window, WPARAM which) {
+    auto icon = reinterpret_cast<HICON>(::SendMessageW(window, WM_GETICON, which, 0));
+    ICONINFO info{};
+    if (!icon || !::GetIconInfo(icon, &info)) {
+        return 0;
+    }
+    BITMAP bitmap{};
+    ::GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+    if (info.hbmColor) {
+        ::DeleteObject(info.hbmColor);
+    }
+    ::DeleteObject(info.hbmMask);
+    return bitmap.bmWidth;
+}
+
+struct IconSizes {
+    int dpi;
+    int small;
+    int big;
+};
+
+TEST_F(InProcessWindow, WindowIconsFollowTheDpiShownOrHidden) {
+    ASSERT_EQ(::GetDpiForSystem(), 96u);
+    HWND window = window_.Window();
+    EXPECT_EQ(IconWidth(window, ICON_SMALL), 16);
+    EXPECT_EQ(IconWidth(window, ICON_BIG), 32);
+
+    auto changeDpi = [&](int dpi) {
+        RECT now;
+        ::GetWindowRect(window, &now);
+        RECT suggested{now.left, now.top, now.left + 900, now.top + 950};
+        ::SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                       reinterpret_cast<LPARAM>(&suggested));
+    };
+    const IconSizes sizes[] = {{120, 20, 40}, {144, 24, 48}, {192, 32, 64}, {96, 16, 32}};
+    for (const IconSizes& size : sizes) {
+        SCOPED_TRACE(size.dpi);
+        changeDpi(size.dpi);
+        EXPECT_EQ(IconWidth(window, ICON_SMALL), size.small);
+        EXPECT_EQ(IconWidth(window, ICON_BIG), size.big);
+    }
+
+    // Hidden in the tray, a new DPI still reaches the icons.
+    window_.SetWindowState(WindowState::Minimized);
+    ASSERT_FALSE(::IsWindowVisible(window));
+    changeDpi(144);
+    EXPECT_EQ(IconWidth(window, ICON_SMALL), 24);
+    EXPECT_EQ(IconWidth(window, ICON_BIG), 48);
 }
 
 }  // namespace

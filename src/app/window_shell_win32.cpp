@@ -51,6 +51,13 @@ void Place(HWND control, const ControlSpec& spec, int dpi) {
                    SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+bool HighContrast() {
+    HIGHCONTRASTW contrast{};
+    contrast.cbSize = sizeof contrast;
+    return ::SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
+           (contrast.dwFlags & HCF_HIGHCONTRASTON);
+}
+
 }  // namespace
 
 std::optional<Control> ControlOfId(int id) {
@@ -64,6 +71,7 @@ std::optional<Control> ControlOfId(int id) {
 WindowShell::WindowShell(HINSTANCE instance) : instance_(instance) {
     dpi_ = static_cast<int>(::GetDpiForSystem());
     LoadIcons();
+    UpdateColours();
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = &WindowShell::Procedure;
@@ -115,14 +123,24 @@ void WindowShell::Destroy() {
 }
 
 void WindowShell::LoadIcons() {
-    auto load = [this](int size) {
+    // At the system's DPI the shell's own sizes; elsewhere (another monitor) the sizes for the
+    // window's DPI. Either way the resource's image of that size, not a scaled one.
+    bool systemDpi = dpi_ == static_cast<int>(::GetDpiForSystem());
+    auto load = [this, systemDpi](int metric, int lim) {
+        HICON icon = nullptr;
+        if (systemDpi &&
+            SUCCEEDED(::LoadIconMetric(instance_, MAKEINTRESOURCEW(IDI_STENVAULT), lim, &icon))) {
+            return icon;
+        }
+        int size = ::GetSystemMetricsForDpi(metric, static_cast<UINT>(dpi_));
         return static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_STENVAULT),
                                                IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
     };
-    bigIcon_.reset(load(::GetSystemMetricsForDpi(SM_CXICON, static_cast<UINT>(dpi_))));
-    smallIcon_.reset(load(::GetSystemMetricsForDpi(SM_CXSMICON, static_cast<UINT>(dpi_))));
+    bigIcon_.reset(load(SM_CXICON, LIM_LARGE));
+    smallIcon_.reset(load(SM_CXSMICON, LIM_SMALL));
     if (!trayIcon_) {
-        trayIcon_.reset(load(16));
+        trayIcon_.reset(static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_STENVAULT),
+                                                        IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR)));
     }
 }
 
@@ -147,9 +165,20 @@ void WindowShell::UpdateFont() {
     font_.reset(::CreateFontIndirectW(&metrics.lfMessageFont));
 }
 
-HBRUSH WindowShell::BackgroundBrush() const {
-    return skinned_ ? ::GetSysColorBrush(COLOR_BTNFACE)
-                    : static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH));
+void WindowShell::UpdateColours() {
+    SystemColours system{::GetSysColor(COLOR_WINDOWTEXT), ::GetSysColor(COLOR_BTNFACE),
+                         ::GetSysColor(COLOR_BTNTEXT)};
+    SurfaceColours chosen = ChooseSurfaceColours(HighContrast(), skinned_, system);
+    if (background_ && chosen == colours_) {
+        return;
+    }
+    colours_ = chosen;
+    background_.reset(::CreateSolidBrush(colours_.background));
+}
+
+void WindowShell::SetSkinned(bool skinned) {
+    skinned_ = skinned;
+    UpdateColours();
 }
 
 void WindowShell::Repaint() {
@@ -276,12 +305,22 @@ LRESULT WindowShell::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLORBTN: {
             auto dc = reinterpret_cast<HDC>(wParam);
-            ::SetBkColor(dc, skinned_ ? ::GetSysColor(COLOR_BTNFACE) : RGB(255, 255, 255));
-            ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
+            ::SetBkColor(dc, colours_.background);
+            ::SetTextColor(dc, colours_.text);
             return reinterpret_cast<LRESULT>(BackgroundBrush());
         }
         case WM_ACTIVATE:
             OnActivate(LOWORD(wParam) != WA_INACTIVE);
+            return 0;
+        case WM_SYSCOLORCHANGE:
+            UpdateColours();
+            // Common controls learn of the change only from their parent.
+            for (HWND control : controls_) {
+                if (control) {
+                    ::SendMessageW(control, WM_SYSCOLORCHANGE, 0, 0);
+                }
+            }
+            Repaint();
             return 0;
         case WM_SETTINGCHANGE:
             if (wParam == SPI_SETNONCLIENTMETRICS) {
@@ -290,6 +329,9 @@ LRESULT WindowShell::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 UniqueGdiObject oldFont = std::move(font_);
                 UpdateFont();
                 Layout();
+            } else if (wParam == SPI_SETHIGHCONTRAST) {
+                UpdateColours();
+                Repaint();
             }
             break;
         case WM_DPICHANGED:

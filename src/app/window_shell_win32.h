@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "app/form_view.h"
+#include "app/surface_colours.h"
 #include "app/window_layout.h"
 #include "common/handles_win32.h"
 
@@ -63,8 +64,9 @@ class WindowShell {
     HICON TrayIcon() const { return trayIcon_.get(); }
 
     // The button face instead of white, as a skin asks.
-    void SetSkinned(bool skinned) { skinned_ = skinned; }
-    HBRUSH BackgroundBrush() const;
+    void SetSkinned(bool skinned);
+    const SurfaceColours& Colours() const { return colours_; }
+    HBRUSH BackgroundBrush() const { return static_cast<HBRUSH>(background_.get()); }
     // Redraws the window and its controls at once.
     void Repaint();
 
@@ -81,6 +83,7 @@ class WindowShell {
     void Layout();
     void LoadIcons();
     void UpdateFont();
+    void UpdateColours();
     void OnDpiChanged(int dpi, const RECT& suggested);
     void OnActivate(bool active);
     LRESULT DefaultButton() const;
@@ -95,6 +98,8 @@ class WindowShell {
     UniqueIcon smallIcon_;
     UniqueIcon trayIcon_;
     bool skinned_ = false;
+    SurfaceColours colours_{kWhite, 0};
+    UniqueGdiObject background_;
     HWND lastFocus_ = nullptr;
 };
 
