@@ -183,7 +183,7 @@ TEST_F(InstallerTest, UninstallRemovesProgramShortcutAndItsRunValueAndKeepsSetti
     {
         Program program(InstalledProgram());
         ASSERT_NE(program.WaitForWindow(), nullptr);
-        ::SendMessageW(program.Control("Check5"), BM_CLICK, 0, 0);
+        ::SendMessageW(program.Control(Control::Check5), BM_CLICK, 0, 0);
         std::optional<std::wstring> value = RunValue(HKEY_LOCAL_MACHINE);
         if (!value) {
             value = RunValue(HKEY_CURRENT_USER);

@@ -66,8 +66,8 @@ TEST_F(ProgramTest, BackupSaveNowLeavesTheUsersTextOnTheClipboard) {
     ASSERT_NE(program.WaitForWindow(), nullptr);
     // The click returns once the run it started has ended.
     DWORD_PTR result = 0;
-    ASSERT_TRUE(::SendMessageTimeoutW(program.Control("PushButton2"), BM_CLICK, 0, 0, SMTO_NORMAL,
-                                      120000, &result));
+    ASSERT_TRUE(::SendMessageTimeoutW(program.Control(Control::PushButton2), BM_CLICK, 0, 0,
+                                      SMTO_NORMAL, 120000, &result));
 
     EXPECT_EQ(BackupsIn(folder.path()), 1);
     EXPECT_TRUE(program.Dialogs().empty());

@@ -32,20 +32,9 @@ void Store(SettingsStore& store, const std::string& key, const std::string& valu
     SaveSetting(store, kSettingsApp, kSettingsSection, key, value);
 }
 
-// The kind the window layout gives a control; none for the window itself.
-std::optional<ControlKind> KindOf(Control control) {
-    for (const ControlSpec& spec : kFormControls) {
-        if (spec.source == control) {
-            return spec.kind;
-        }
-    }
-    return std::nullopt;
-}
-
-// The window itself, frames, the list and the text box show the ordinary pointer.
-bool IsPlainSurface(std::optional<ControlKind> kind) {
-    return !kind || kind == ControlKind::Frame || kind == ControlKind::List ||
-           kind == ControlKind::TextBox;
+// Frames, the list and the text box show the ordinary pointer, as the window itself does.
+bool IsPlainSurface(ControlKind kind) {
+    return kind == ControlKind::Frame || kind == ControlKind::List || kind == ControlKind::TextBox;
 }
 
 // Puts the window pointer back however the backup run ends.
@@ -372,12 +361,19 @@ void Form1::MouseMove(Control over) {
     Guarded("MouseMove", [&] {
         if (view_.MousePointer() == Pointer::Busy)
             return;
-        const std::optional<ControlKind> kind = KindOf(over);
+        const ControlKind kind = Spec(over).kind;
         if (kind == ControlKind::PushButton) {
             view_.SetMousePointer(Pointer::Custom);
         } else if (IsPlainSurface(kind)) {
             view_.SetMousePointer(Pointer::Default);
         }
+    });
+}
+
+void Form1::Form_MouseMove() {
+    Guarded("Form_MouseMove", [&] {
+        if (view_.MousePointer() != Pointer::Busy)
+            view_.SetMousePointer(Pointer::Default);
     });
 }
 

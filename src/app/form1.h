@@ -88,6 +88,7 @@ class Form1 {
     // Help and pointer feedback.
     void PushButton11_Click();
     void MouseMove(Control over);
+    void Form_MouseMove();
 
     bool LoadingSettings() const { return loadingSettings_; }
     bool HiddenToTray() const { return hiddenToTray_; }

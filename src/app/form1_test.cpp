@@ -443,7 +443,11 @@ TEST_F(Form1Test, FreshStartFillsTheWindowAndStoresOnlyWhatHandlersSaw) {
     EXPECT_EQ(view.caption, "Stenvault");
     ASSERT_EQ(view.columns.size(), 1u);
     EXPECT_EQ(view.columns[0].second, 6400);
-    EXPECT_EQ(view.rows, std::vector<std::string>(kIntervalRows.begin(), kIntervalRows.end()));
+    EXPECT_EQ(view.rows, (std::vector<std::string>{"Save every 30 seconds", "Save every 1 minute",
+                                                   "Save every 5 minutes", "Save every 15 minutes",
+                                                   "Save every 30 minutes", "Save every hour",
+                                                   "Save every 2 hours", "Save every 4 hours",
+                                                   "Save every 8 hours", "Save every 24 hours"}));
     EXPECT_EQ(view.SelectedRowText(), "Save every 5 minutes");
     EXPECT_TRUE(view.visible);
     EXPECT_FALSE(view.ended);
@@ -694,9 +698,10 @@ TEST_F(Form1Test, CloseStopsTheTimerRemovesTheIconAndEnds) {
     EXPECT_TRUE(dialogs.shown.empty());
 }
 
+// over: none for the window's own surface.
 struct PointerCase {
     Pointer before;
-    Control over;
+    std::optional<Control> over;
     Pointer after;
 };
 
@@ -704,24 +709,43 @@ class PointerTest : public Form1Test, public ::testing::WithParamInterface<Point
 
 TEST_P(PointerTest, FollowsTheControlUnderThePointer) {
     view.pointer = GetParam().before;
-    Form().MouseMove(GetParam().over);
+    if (GetParam().over) {
+        Form().MouseMove(*GetParam().over);
+    } else {
+        Form().Form_MouseMove();
+    }
     EXPECT_EQ(view.pointer, GetParam().after);
 }
 
+// A control with no rule starts from the pointer neither rule sets, so a rule taken by
+// mistake shows.
 INSTANTIATE_TEST_SUITE_P(
     Feedback, PointerTest,
     ::testing::Values(PointerCase{Pointer::Default, Control::PushButton1, Pointer::Custom},
-                      PointerCase{Pointer::Default, Control::PushButton12, Pointer::Custom},
+                      PointerCase{Pointer::Default, Control::PushButton2, Pointer::Custom},
+                      PointerCase{Pointer::Default, Control::PushButton3, Pointer::Custom},
+                      PointerCase{Pointer::Default, Control::PushButton4, Pointer::Custom},
+                      PointerCase{Pointer::Default, Control::PushButton5, Pointer::Custom},
                       PointerCase{Pointer::Default, Control::PushButton11, Pointer::Custom},
-                      PointerCase{Pointer::Custom, Control::ListView1, Pointer::Default},
-                      PointerCase{Pointer::Custom, Control::Form, Pointer::Default},
+                      PointerCase{Pointer::Default, Control::PushButton12, Pointer::Custom},
+                      PointerCase{Pointer::Custom, std::nullopt, Pointer::Default},
+                      PointerCase{Pointer::Custom, Control::Frame1, Pointer::Default},
                       PointerCase{Pointer::Custom, Control::Frame2, Pointer::Default},
+                      PointerCase{Pointer::Custom, Control::Frame3, Pointer::Default},
+                      PointerCase{Pointer::Custom, Control::ListView1, Pointer::Default},
                       PointerCase{Pointer::Custom, Control::Text1, Pointer::Default},
+                      PointerCase{Pointer::Custom, Control::Option1, Pointer::Custom},
                       PointerCase{Pointer::Custom, Control::Option2, Pointer::Custom},
-                      PointerCase{Pointer::Custom, Control::Check8, Pointer::Custom},
+                      PointerCase{Pointer::Default, Control::Option3, Pointer::Default},
+                      PointerCase{Pointer::Custom, Control::Option4, Pointer::Custom},
+                      PointerCase{Pointer::Custom, Control::Check5, Pointer::Custom},
+                      PointerCase{Pointer::Default, Control::Check8, Pointer::Default},
+                      PointerCase{Pointer::Custom, Control::ProgressBar1, Pointer::Custom},
                       PointerCase{Pointer::Default, Control::ProgressBar1, Pointer::Default},
+                      PointerCase{Pointer::Custom, Control::RichTextBox1, Pointer::Custom},
                       PointerCase{Pointer::Busy, Control::PushButton4, Pointer::Busy},
-                      PointerCase{Pointer::Busy, Control::Frame1, Pointer::Busy}));
+                      PointerCase{Pointer::Busy, Control::Frame1, Pointer::Busy},
+                      PointerCase{Pointer::Busy, std::nullopt, Pointer::Busy}));
 
 TEST_F(Form1Test, BackupRunShowsBusyPointerAndRestoresIt) {
     Form1& form = Loaded();

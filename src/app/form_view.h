@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "common/dialogs.h"
@@ -17,29 +18,32 @@ enum class WindowState { Normal, Minimized };
 // hourglass.
 enum class Pointer { Default, Custom, Busy };
 
-// The places a pointer-move notification can come from.
+// The main window's controls, in the order they are created (also the tab order): top to
+// bottom, with the frames last so they sit below the controls they enclose. The layout table
+// is indexed by it.
 enum class Control {
-    Form,
-    PushButton1,
-    PushButton2,
-    PushButton3,
     PushButton4,
-    PushButton5,
-    PushButton11,
-    PushButton12,
-    Frame1,
-    Frame2,
-    Frame3,
-    ListView1,
-    Text1,
+    ProgressBar1,
     Option1,
     Option2,
+    Text1,
+    PushButton1,
     Option3,
     Option4,
     Check5,
     Check8,
-    ProgressBar1,
+    ListView1,
+    PushButton2,
+    PushButton3,
+    PushButton5,
+    PushButton11,
+    PushButton12,
+    RichTextBox1,
+    Frame2,
+    Frame1,
+    Frame3,
 };
+inline constexpr std::size_t kControlCount = static_cast<std::size_t>(Control::Frame3) + 1;
 
 // The main window as the logic sees it; the Windows side implements it with real controls,
 // tests with a fake.

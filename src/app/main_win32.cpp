@@ -46,6 +46,46 @@ class WindowChoices : public backup::BackupChoices {
     FormView& view_;
 };
 
+// One backup run at a time. Each run gets an engine with the log's path and the extension as
+// they stand at that moment: a run can come before start-up has set them (a Test pressed
+// during the start-in-tray balloon), and must not fix them empty for the session.
+class BackupRuns {
+  public:
+    BackupRuns(backup::DrawingLink& link, Dialogs& dialogs, backup::BackupChoices& choices,
+               Clock& clock, Locale& locale, FileSystem& files, backup::ClipboardKeeper& clipboard)
+        : link_(link),
+          dialogs_(dialogs),
+          choices_(choices),
+          clock_(clock),
+          locale_(locale),
+          files_(files),
+          clipboard_(clipboard) {}
+
+    void SaveAll(const Form1& form) {
+        if (running_) {
+            return;
+        }
+        running_ = true;
+        struct Done {
+            bool& running;
+            ~Done() { running = false; }
+        } done{running_};
+        backup::BackupEngine engine(link_, dialogs_, choices_, clock_, locale_, files_, clipboard_,
+                                    form.HistoryLogPath(), form.BackupExtension());
+        engine.SaveAll();
+    }
+
+  private:
+    backup::DrawingLink& link_;
+    Dialogs& dialogs_;
+    backup::BackupChoices& choices_;
+    Clock& clock_;
+    Locale& locale_;
+    FileSystem& files_;
+    backup::ClipboardKeeper& clipboard_;
+    bool running_ = false;
+};
+
 int Run(HINSTANCE instance) {
     ComApartment com;
     INITCOMMONCONTROLSEX controls{};
@@ -71,8 +111,7 @@ int Run(HINSTANCE instance) {
     backup::win32::Win32ClipboardKeeper clipboard;
     WindowChoices choices(window);
     Form1* form = nullptr;
-    // Built at the first run, once start-up has fixed the log's path and the extension.
-    std::optional<backup::BackupEngine> engine;
+    BackupRuns backups(link, window.Dialogs(), choices, clock, locale, files, clipboard);
 
     Form1Services services{
         settings,
@@ -83,13 +122,7 @@ int Run(HINSTANCE instance) {
         environment,
         shellFolders,
         trayShell,
-        [&] {
-            if (!engine) {
-                engine.emplace(link, window.Dialogs(), choices, clock, locale, files, clipboard,
-                               form->HistoryLogPath(), form->BackupExtension());
-            }
-            engine->SaveAll();
-        },
+        [&] { backups.SaveAll(*form); },
         [&](const std::string& appTitle) {
             return backup::CheckVisioInstalled(link, window.Dialogs(), appTitle);
         },

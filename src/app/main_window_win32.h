@@ -3,15 +3,16 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
 
+#include "app/countdown_display_win32.h"
 #include "app/form_view.h"
-#include "app/window_layout.h"
-#include "common/handles_win32.h"
+#include "app/instance_guard_win32.h"
+#include "app/interval_list_win32.h"
+#include "app/pointer_win32.h"
+#include "app/window_shell_win32.h"
 #include "common/helpers.h"
 #include "history/copy_buffer_win32.h"
 #include "history/history_log.h"
@@ -23,27 +24,19 @@ class Form1;
 
 namespace sv::win32 {
 
-// The window class of the main window; tests find the window by it and its caption.
-inline constexpr wchar_t kMainWindowClass[] = L"StenvaultForm1";
-// Control identifiers follow the layout table: the first control has kFirstControlId.
-inline constexpr int kFirstControlId = 100;
-// The identifier of the named control, -1 for an unknown name.
-int ControlId(std::string_view name);
-// Marks a running copy for this logged-on session.
-inline constexpr wchar_t kInstanceMutexName[] = L"Local\\Stenvault.Instance";
-
-// The main window Form1 with real controls. It is created hidden; Form1's start-up shows it.
-// User actions, the timer and size changes go to the attached Form1.
+// The main window Form1 with real controls, as the logic sees it. It is created hidden;
+// Form1's start-up shows it. User actions, the timer and size changes go to the attached
+// Form1, each dispatched by the control it came from.
 //
 //   MainWindow window(instance);
 //   Form1 form(window, services);     // services.dialogs = window.Dialogs()
 //   MainWindow::Attachment attached(window, form);
 //   form.Form_Load();
 //   return window.RunMessageLoop();
-class MainWindow final : public FormView, public SkinHost {
+class MainWindow final : public FormView, public SkinHost, private WindowEvents {
   public:
     explicit MainWindow(HINSTANCE instance);
-    ~MainWindow() override;
+    ~MainWindow();
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
 
@@ -60,10 +53,10 @@ class MainWindow final : public FormView, public SkinHost {
         MainWindow& window_;
     };
 
-    HWND Window() const { return window_.get(); }
+    HWND Window() const { return shell_.Window(); }
     Win32Dialogs& Dialogs() { return dialogs_; }
     // Runs until the program ends; the exit code.
-    int RunMessageLoop();
+    int RunMessageLoop() { return shell_.RunMessageLoop(); }
 
     // SchedulerView
     std::string ToggleCaption() override;
@@ -97,12 +90,12 @@ class MainWindow final : public FormView, public SkinHost {
     void SetWindowState(WindowState state) override;
     void Focus() override;
     WindowHandle Handle() override;
-    Pointer MousePointer() override { return pointer_; }
+    Pointer MousePointer() override { return pointer_.Setting(); }
     void SetMousePointer(Pointer pointer) override;
     void LoadCustomPointer(const std::string& path) override;
-    bool PreviousInstanceRunning() override { return previousInstance_; }
+    bool PreviousInstanceRunning() override { return instance_.PreviousInstanceRunning(); }
     void EndProgram() override;
-    void PumpEvents() override;
+    void PumpEvents() override { shell_.PumpEvents(); }
     SkinHost& Skin() override { return *this; }
     CopyBuffer& HistoryBuffer() override;
 
@@ -113,59 +106,33 @@ class MainWindow final : public FormView, public SkinHost {
     std::int32_t SkinOptions() override { return skinOptions_; }
     void SetSkinOptions(std::int32_t options) override { skinOptions_ = options; }
     void SetSkinFlag(int property, bool value) override {}
-    void ApplyToWindow() override;
+    void ApplyToWindow() override { shell_.Repaint(); }
 
   private:
-    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    void OnCommand(int id, int code);
-    LRESULT OnNotify(NMHDR& header);
-    LRESULT DrawListItem(NMLVCUSTOMDRAW& draw);
+    std::optional<LRESULT> OnEvent(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnRescaled(int dpi) override { list_.Rescale(dpi); }
+    void OnCommand(sv::Control control, int code);
+    void OnClose();
     bool OnSetCursor(HWND over, int hitTest);
-    void OnDpiChanged(int dpi, const RECT& suggested);
-    void OnActivate(bool active);
-
-    void CreateControls();
-    void Layout();
-    void LoadIcons();
-    void UpdateFont();
-    HWND Control(std::string_view name) const;
     HWND OptionWindow(Option option) const;
     HWND CheckWindow(CheckBox box) const;
-    std::optional<sv::Control> SourceOf(HWND window) const;
-    HCURSOR CursorFor(Pointer pointer) const;
-    HBRUSH Background() const;
-    std::optional<int> SelectedIndex() const;
-    LRESULT DefaultButton() const;
+    HWND Control(sv::Control control) const { return shell_.Control(control); }
 
-    HINSTANCE instance_;
-    UniqueHandle instanceMutex_;
-    bool previousInstance_ = false;
-    UniqueWindow window_;
-    std::array<HWND, kFormControls.size()> controls_{};
-    int dpi_ = 96;
-    UniqueGdiObject font_;
-    UniqueIcon bigIcon_;
-    UniqueIcon smallIcon_;
-    // The tray picture: 16 x 16 whatever the DPI, kept alive while the icon may show it.
-    UniqueIcon trayIcon_;
-    UniqueCursor customCursor_;
+    InstanceGuard instance_;
+    WindowShell shell_;
     Win32Dialogs dialogs_;
+    IntervalList list_;
+    CountdownDisplay countdown_;
+    WindowPointer pointer_;
     // RichTextBox1: the hidden edit that carries the log to the clipboard.
     std::optional<EditCopyBuffer> copyBuffer_;
     Form1* form_ = nullptr;
 
     int timerInterval_ = 0;
-    Pointer pointer_ = Pointer::Default;
-    bool buttonFace_ = false;
     std::int32_t skinOptions_ = 0;
-    int listColumnTwips_ = 0;
-    int lastSelectedRow_ = -1;
-    bool selectingRow_ = false;
     bool settingFolderText_ = false;
     // A hidden window that was minimised and has been set back to normal: restored when shown.
     bool restorePending_ = false;
-    HWND lastFocus_ = nullptr;
 };
 
 }  // namespace sv::win32

@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
+#include <map>
+#include <utility>
 #include <optional>
 #include <string>
 #include <thread>
@@ -13,6 +16,7 @@
 
 #include "app/form1.h"
 #include "app/main_window_win32.h"
+#include "app/testing/expected_layout.h"
 #include "app/testing/program_win32.h"
 #include "app/window_layout.h"
 #include "common/handles_win32.h"
@@ -24,6 +28,7 @@ namespace sv::win32 {
 namespace {
 
 using namespace sv::win32::testing;
+using sv::testing::kExpectedControls;
 
 std::string KindClass(ControlKind kind) {
     switch (kind) {
@@ -71,49 +76,52 @@ TEST_F(ProgramTest, FreshStartShowsEveryControlAndStoresThreeValues) {
     int dpi = static_cast<int>(::GetDpiForWindow(window));
     RECT client;
     ::GetClientRect(window, &client);
-    EXPECT_EQ(client.right, TwipsToPixels(kClientWidthTwips, dpi));
-    EXPECT_EQ(client.bottom, TwipsToPixels(kClientHeightTwips, dpi));
+    EXPECT_EQ(client.right, TwipsToPixels(8025, dpi));
+    EXPECT_EQ(client.bottom, TwipsToPixels(8325, dpi));
 
-    for (const ControlSpec& entry : kFormControls) {
-        SCOPED_TRACE(std::string(entry.name));
-        HWND control = program.Control(entry.name);
+    for (const sv::testing::ExpectedControl& expected : kExpectedControls) {
+        SCOPED_TRACE(expected.name);
+        ControlKind kind = Spec(expected.id).kind;
+        HWND control = program.Control(expected.id);
         ASSERT_NE(control, nullptr);
-        EXPECT_EQ(Narrow(ClassOf(control)), KindClass(entry.kind));
-        if (ButtonType(entry.kind) >= 0) {
-            EXPECT_EQ(::GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK, ButtonType(entry.kind));
+        EXPECT_EQ(Narrow(ClassOf(control)), KindClass(kind));
+        if (ButtonType(kind) >= 0) {
+            EXPECT_EQ(::GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK, ButtonType(kind));
         }
-        EXPECT_EQ(::IsWindowVisible(control) != FALSE, entry.kind != ControlKind::CopyBuffer);
+        EXPECT_EQ(::IsWindowVisible(control) != FALSE, kind != ControlKind::CopyBuffer);
         // Captions start-up does not change.
-        if (entry.name != "PushButton4" && entry.name != "Frame2" && entry.name != "Text1") {
-            EXPECT_EQ(Narrow(TextOf(control)), entry.caption);
+        if (expected.id != Control::PushButton4 && expected.id != Control::Frame2 &&
+            expected.id != Control::Text1) {
+            EXPECT_EQ(Narrow(TextOf(control)), expected.caption);
         }
         RECT place;
         ::GetWindowRect(control, &place);
         ::MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&place), 2);
-        PixelRect expected = ToPixels(ClientTwips(entry), dpi);
-        EXPECT_EQ(place.left, expected.left);
-        EXPECT_EQ(place.top, expected.top);
-        EXPECT_EQ(place.right - place.left, expected.width);
-        EXPECT_EQ(place.bottom - place.top, expected.height);
+        PixelRect want = ToPixels(
+            {expected.clientLeft, expected.clientTop, expected.width, expected.height}, dpi);
+        EXPECT_EQ(place.left, want.left);
+        EXPECT_EQ(place.top, want.top);
+        EXPECT_EQ(place.right - place.left, want.width);
+        EXPECT_EQ(place.bottom - place.top, want.height);
     }
 
-    EXPECT_TRUE(Checked(program.Control("Option1")));
-    EXPECT_FALSE(Checked(program.Control("Option2")));
-    EXPECT_TRUE(Checked(program.Control("Option3")));
-    EXPECT_FALSE(Checked(program.Control("Option4")));
-    EXPECT_FALSE(Checked(program.Control("Check5")));
-    EXPECT_FALSE(Checked(program.Control("Check8")));
-    HWND list = program.Control("ListView1");
+    EXPECT_TRUE(Checked(program.Control(Control::Option1)));
+    EXPECT_FALSE(Checked(program.Control(Control::Option2)));
+    EXPECT_TRUE(Checked(program.Control(Control::Option3)));
+    EXPECT_FALSE(Checked(program.Control(Control::Option4)));
+    EXPECT_FALSE(Checked(program.Control(Control::Check5)));
+    EXPECT_FALSE(Checked(program.Control(Control::Check8)));
+    HWND list = program.Control(Control::ListView1);
     EXPECT_EQ(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 10);
     EXPECT_EQ(SelectedRow(list), 2);
-    EXPECT_EQ(TextOf(program.Control("PushButton4")), L"Turn Off Backup Save");
-    std::wstring folder = TextOf(program.Control("Text1"));
+    EXPECT_EQ(TextOf(program.Control(Control::PushButton4)), L"Turn Off Backup Save");
+    std::wstring folder = TextOf(program.Control(Control::Text1));
     ASSERT_FALSE(folder.empty());
     EXPECT_EQ(folder.back(), L'\\');
     // The countdown runs: the first tick shows the five-minute interval less a second.
     EXPECT_TRUE(WaitFor(
         [&] {
-            return TextOf(program.Control("Frame2"))
+            return TextOf(program.Control(Control::Frame2))
                 .starts_with(L"On. Next backup save will occur in 00:04:5");
         },
         5s));
@@ -135,11 +143,11 @@ TEST_F(ProgramTest, StoredChoicesComeBackAfterARestart) {
     {
         Program program;
         ASSERT_NE(program.WaitForWindow(), nullptr);
-        ::SendMessageW(program.Control("Option2"), BM_CLICK, 0, 0);
-        ::SendMessageW(program.Control("Option4"), BM_CLICK, 0, 0);
-        ::SendMessageW(program.Control("Check8"), BM_CLICK, 0, 0);
-        ::SendMessageW(program.Control("PushButton4"), BM_CLICK, 0, 0);
-        HWND list = program.Control("ListView1");
+        ::SendMessageW(program.Control(Control::Option2), BM_CLICK, 0, 0);
+        ::SendMessageW(program.Control(Control::Option4), BM_CLICK, 0, 0);
+        ::SendMessageW(program.Control(Control::Check8), BM_CLICK, 0, 0);
+        ::SendMessageW(program.Control(Control::PushButton4), BM_CLICK, 0, 0);
+        HWND list = program.Control(Control::ListView1);
         ClickRow(program, list, 0);
         ASSERT_TRUE(WaitFor([] { return StoredSettings()[L"OftenIndex"] == L"1"; }, 3s));
         // A click on blank space keeps the chosen row rather than leaving no interval.
@@ -148,10 +156,10 @@ TEST_F(ProgramTest, StoredChoicesComeBackAfterARestart) {
         EXPECT_EQ(SelectedRow(list), 0);
         EXPECT_EQ(StoredSettings()[L"OftenIndex"], L"1");
 
-        EXPECT_FALSE(Checked(program.Control("Option1")));
-        EXPECT_FALSE(Checked(program.Control("Option3")));
-        EXPECT_EQ(TextOf(program.Control("PushButton4")), L"Turn On Backup Save");
-        EXPECT_EQ(TextOf(program.Control("Frame2")), L"Auto Save is Off.");
+        EXPECT_FALSE(Checked(program.Control(Control::Option1)));
+        EXPECT_FALSE(Checked(program.Control(Control::Option3)));
+        EXPECT_EQ(TextOf(program.Control(Control::PushButton4)), L"Turn On Backup Save");
+        EXPECT_EQ(TextOf(program.Control(Control::Frame2)), L"Auto Save is Off.");
         // Ticking the box does not minimise now.
         EXPECT_TRUE(::IsWindowVisible(program.MainWindow()));
         ASSERT_TRUE(program.Close());
@@ -167,14 +175,14 @@ TEST_F(ProgramTest, StoredChoicesComeBackAfterARestart) {
     ASSERT_NE(window, nullptr);
     // Start in the tray: shown, then hidden behind the icon.
     EXPECT_TRUE(WaitFor([&] { return !::IsWindowVisible(window) && TrayShowsAnIcon(); }, 10s));
-    EXPECT_TRUE(Checked(program.Control("Option2")));
-    EXPECT_FALSE(Checked(program.Control("Option1")));
-    EXPECT_TRUE(Checked(program.Control("Option4")));
-    EXPECT_FALSE(Checked(program.Control("Option3")));
-    EXPECT_TRUE(Checked(program.Control("Check8")));
-    EXPECT_EQ(SelectedRow(program.Control("ListView1")), 0);
-    EXPECT_EQ(TextOf(program.Control("PushButton4")), L"Turn On Backup Save");
-    EXPECT_EQ(TextOf(program.Control("Frame2")), L"Auto Save is Turned Off.");
+    EXPECT_TRUE(Checked(program.Control(Control::Option2)));
+    EXPECT_FALSE(Checked(program.Control(Control::Option1)));
+    EXPECT_TRUE(Checked(program.Control(Control::Option4)));
+    EXPECT_FALSE(Checked(program.Control(Control::Option3)));
+    EXPECT_TRUE(Checked(program.Control(Control::Check8)));
+    EXPECT_EQ(SelectedRow(program.Control(Control::ListView1)), 0);
+    EXPECT_EQ(TextOf(program.Control(Control::PushButton4)), L"Turn On Backup Save");
+    EXPECT_EQ(TextOf(program.Control(Control::Frame2)), L"Auto Save is Turned Off.");
 
     // A release of the right button over the icon brings the window back.
     ::PostMessageW(program.TrayWindow(), kTrayCallback, 0, WM_RBUTTONUP);
@@ -197,8 +205,8 @@ TEST_F(ProgramTest, AStoredRowOutsideTheListIsReportedAndStartUpGoesOn) {
         << Narrow(report.text);
     // Start-up went on past the report: the countdown runs and the icon is there.
     EXPECT_TRUE(WaitFor([&] { return ::IsWindowVisible(window) && TrayShowsAnIcon(); }, 5s));
-    EXPECT_EQ(TextOf(program.Control("PushButton4")), L"Turn Off Backup Save");
-    EXPECT_EQ(SelectedRow(program.Control("ListView1")), -1);
+    EXPECT_EQ(TextOf(program.Control(Control::PushButton4)), L"Turn Off Backup Save");
+    EXPECT_EQ(SelectedRow(program.Control(Control::ListView1)), -1);
     ASSERT_TRUE(program.Close());
     EXPECT_EQ(program.Dialogs().size(), 1u);
 }
@@ -252,17 +260,20 @@ TEST_F(ProgramTest, ASecondCopyEndsSilentlyWhileTheFirstRuns) {
 TEST_F(ProgramTest, StartupBoxWritesAndRemovesTheRunValue) {
     Program program;
     ASSERT_NE(program.WaitForWindow(), nullptr);
-    HWND check5 = program.Control("Check5");
-    HWND check8 = program.Control("Check8");
+    HWND check5 = program.Control(Control::Check5);
+    HWND check8 = program.Control(Control::Check8);
     ::SendMessageW(check8, BM_CLICK, 0, 0);
 
     ::SendMessageW(check5, BM_CLICK, 0, 0);
-    std::optional<std::wstring> value = RunValue(HKEY_LOCAL_MACHINE);
-    if (!value) {
-        value = RunValue(HKEY_CURRENT_USER);
-    }
-    ASSERT_TRUE(value.has_value());
-    EXPECT_EQ(*value, L"\"" + ProgramPath() + L"\"");
+    // The machine-wide key when this user may write it, the user's own key only otherwise.
+    UniqueKey machineKey;
+    bool machineWide = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_SET_VALUE,
+                                       machineKey.put()) == ERROR_SUCCESS;
+    std::optional<std::wstring> machine = RunValue(HKEY_LOCAL_MACHINE);
+    std::optional<std::wstring> user = RunValue(HKEY_CURRENT_USER);
+    ASSERT_EQ(machine.has_value(), machineWide);
+    ASSERT_EQ(user.has_value(), !machineWide);
+    EXPECT_EQ(machineWide ? *machine : *user, L"\"" + ProgramPath() + L"\"");
     EXPECT_EQ(StoredSettings()[L"Windows Startup"], L"On");
     EXPECT_TRUE(::IsWindowVisible(check8));
 
@@ -293,9 +304,9 @@ void PressKey(const Program& program, WPARAM key) {
 
 std::string FocusName(const Program& program) {
     HWND focus = FocusOf(program);
-    for (const ControlSpec& entry : kFormControls) {
-        if (program.Control(entry.name) == focus) {
-            return std::string(entry.name);
+    for (const sv::testing::ExpectedControl& expected : kExpectedControls) {
+        if (program.Control(expected.id) == focus) {
+            return expected.name;
         }
     }
     return "?";
@@ -320,11 +331,13 @@ TEST_F(ProgramTest, KeyboardMovesTopToBottomAndPressesButtons) {
     // Enter presses the focused button.
     PressKey(program, VK_RETURN);
     EXPECT_TRUE(WaitFor(
-        [&] { return TextOf(program.Control("PushButton4")) == L"Turn On Backup Save"; }, 2s));
+        [&] { return TextOf(program.Control(Control::PushButton4)) == L"Turn On Backup Save"; },
+        2s));
     // Space as well.
     PressKey(program, VK_SPACE);
     EXPECT_TRUE(WaitFor(
-        [&] { return TextOf(program.Control("PushButton4")) == L"Turn Off Backup Save"; }, 2s));
+        [&] { return TextOf(program.Control(Control::PushButton4)) == L"Turn Off Backup Save"; },
+        2s));
 
     // The arrow keys move inside an option group and select as they go.
     PressKey(program, VK_TAB);
@@ -332,7 +345,7 @@ TEST_F(ProgramTest, KeyboardMovesTopToBottomAndPressesButtons) {
     PressKey(program, VK_DOWN);
     EXPECT_TRUE(WaitFor([&] { return FocusName(program) == "Option2"; }, 2s));
     EXPECT_TRUE(WaitFor([&] { return StoredSettings()[L"WhereOption"] == L"2"; }, 2s));
-    EXPECT_FALSE(Checked(program.Control("Option1")));
+    EXPECT_FALSE(Checked(program.Control(Control::Option1)));
     // The selected option now carries the group's tab stop.
     PressKey(program, VK_TAB);
     EXPECT_TRUE(WaitFor([&] { return FocusName(program) == "Text1"; }, 2s));
@@ -342,7 +355,7 @@ TEST_F(ProgramTest, KeyboardMovesTopToBottomAndPressesButtons) {
 TEST_F(ProgramTest, ARowChosenWithTheKeyboardIsStoredAndRestartsTheCount) {
     Program program;
     ASSERT_NE(program.WaitForWindow(), nullptr);
-    HWND list = program.Control("ListView1");
+    HWND list = program.Control(Control::ListView1);
     ASSERT_EQ(SelectedRow(list), 2);
     ::PostMessageW(list, WM_KEYDOWN, VK_DOWN, 1);
     ::PostMessageW(list, WM_KEYUP, VK_DOWN, 0xC0000001);
@@ -370,18 +383,19 @@ TEST_F(ProgramTest, ANewDpiRescalesEveryControl) {
     RECT after;
     ::GetWindowRect(window, &after);
     EXPECT_EQ(after.right - after.left, 900);
-    for (const char* name : {"PushButton4", "Text1", "Check8", "ListView1", "PushButton12"}) {
-        SCOPED_TRACE(name);
+    for (const sv::testing::ExpectedControl& control : kExpectedControls) {
+        SCOPED_TRACE(control.name);
         RECT place;
-        ::GetWindowRect(program.Control(name), &place);
+        ::GetWindowRect(program.Control(control.id), &place);
         ::MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&place), 2);
-        PixelRect expected = ToPixels(ClientTwips(*FindControl(name)), kDpi);
+        PixelRect expected =
+            ToPixels({control.clientLeft, control.clientTop, control.width, control.height}, kDpi);
         EXPECT_EQ(place.left, expected.left);
         EXPECT_EQ(place.top, expected.top);
         EXPECT_EQ(place.right - place.left, expected.width);
         EXPECT_EQ(place.bottom - place.top, expected.height);
     }
-    HWND list = program.Control("ListView1");
+    HWND list = program.Control(Control::ListView1);
     EXPECT_EQ(::SendMessageW(list, LVM_GETCOLUMNWIDTH, 0, 0),
               TwipsToPixels(kListColumnTwips, kDpi));
     ASSERT_TRUE(program.Close());
@@ -429,7 +443,7 @@ TEST_F(ProgramTest, CopyPutsTheWholeLogOnTheClipboard) {
 
     Program program;
     ASSERT_NE(program.WaitForWindow(), nullptr);
-    ::SendMessageW(program.Control("PushButton5"), BM_CLICK, 0, 0);
+    ::SendMessageW(program.Control(Control::PushButton5), BM_CLICK, 0, 0);
     std::optional<std::wstring> copied;
     EXPECT_TRUE(WaitFor([&] { return (copied = ClipboardText()).has_value(); }, 3s));
     EXPECT_EQ(Narrow(copied.value_or(L"")), log);
@@ -474,8 +488,7 @@ TEST_P(BackgroundTest, IsWhiteUnlessASkinFileIsBesideTheProgram) {
     // The window's margin, a spot inside a frame, and the far end of a check box.
     EXPECT_EQ(PixelAt(window, 60, 60), expected);
     EXPECT_EQ(PixelAt(window, 7000, 3800), expected);
-    const ControlSpec& check5 = *FindControl("Check5");
-    TwipRect box = ClientTwips(check5);
+    TwipRect box = ClientTwips(Spec(Control::Check5));
     EXPECT_EQ(PixelAt(window, box.left + box.width - 60, box.top + box.height / 2), expected);
     ASSERT_TRUE(running.Close());
 }
@@ -484,7 +497,7 @@ INSTANTIATE_TEST_SUITE_P(Skin, BackgroundTest, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "Skinned" : "Plain"; });
 
 struct ButtonDialog {
-    const char* button;
+    Control button;
     const wchar_t* title;
     const wchar_t* textStart;
 };
@@ -510,10 +523,11 @@ TEST_P(ButtonDialogTest, ShowsItsMessageBox) {
 INSTANTIATE_TEST_SUITE_P(
     Buttons, ButtonDialogTest,
     ::testing::Values(
-        ButtonDialog{"PushButton11", L"Stenvault", L"Questions? Please contact Team Veltrane at "},
-        ButtonDialog{"PushButton3", L"Stenvault",
+        ButtonDialog{Control::PushButton11, L"Stenvault",
+                     L"Questions? Please contact Team Veltrane at "},
+        ButtonDialog{Control::PushButton3, L"Stenvault",
                      L"There isn't a history to view because actions have not been performed"}),
-    [](const auto& info) { return std::string(info.param.button); });
+    [](const auto& info) { return std::string(Spec(info.param.button).name); });
 
 // The window in this process, with the logic attached and everything outside it faked.
 class InProcessWindow : public ::testing::Test {
@@ -570,9 +584,10 @@ class InProcessWindow : public ::testing::Test {
     }
 
     // What the window does when the mouse moves over one of its controls.
-    HCURSOR PointerOver(std::string_view name) {
-        HWND over =
-            name == "Form" ? window_.Window() : ::GetDlgItem(window_.Window(), ControlId(name));
+    // over: none for the window's own surface.
+    HCURSOR PointerOver(std::optional<Control> over_control) {
+        HWND over = over_control ? ::GetDlgItem(window_.Window(), ControlId(*over_control))
+                                 : window_.Window();
         ::SendMessageW(window_.Window(), WM_SETCURSOR, reinterpret_cast<WPARAM>(over),
                        MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
         return ::GetCursor();
@@ -595,22 +610,22 @@ class InProcessWindow : public ::testing::Test {
 TEST_F(InProcessWindow, PointerIsAHandOverButtonsAndAnArrowOverTheSurfaces) {
     HCURSOR hand = ::LoadCursorA(nullptr, IDC_HAND);
     HCURSOR arrow = ::LoadCursorA(nullptr, IDC_ARROW);
-    EXPECT_EQ(PointerOver("PushButton2"), hand);
+    EXPECT_EQ(PointerOver(Control::PushButton2), hand);
     EXPECT_EQ(window_.MousePointer(), Pointer::Custom);
     // Option buttons leave the pointer as it was.
-    EXPECT_EQ(PointerOver("Option3"), hand);
-    EXPECT_EQ(PointerOver("ListView1"), arrow);
-    EXPECT_EQ(PointerOver("PushButton12"), hand);
-    EXPECT_EQ(PointerOver("Text1"), arrow);
-    EXPECT_EQ(PointerOver("PushButton1"), hand);
-    EXPECT_EQ(PointerOver("Form"), arrow);
+    EXPECT_EQ(PointerOver(Control::Option3), hand);
+    EXPECT_EQ(PointerOver(Control::ListView1), arrow);
+    EXPECT_EQ(PointerOver(Control::PushButton12), hand);
+    EXPECT_EQ(PointerOver(Control::Text1), arrow);
+    EXPECT_EQ(PointerOver(Control::PushButton1), hand);
+    EXPECT_EQ(PointerOver(std::nullopt), arrow);
     EXPECT_EQ(window_.MousePointer(), Pointer::Default);
 
     // Busy stays busy wherever the mouse goes.
     window_.SetMousePointer(Pointer::Busy);
     HCURSOR busy = ::LoadCursorA(nullptr, IDC_WAIT);
-    EXPECT_EQ(PointerOver("PushButton4"), busy);
-    EXPECT_EQ(PointerOver("Frame1"), busy);
+    EXPECT_EQ(PointerOver(Control::PushButton4), busy);
+    EXPECT_EQ(PointerOver(Control::Frame1), busy);
     EXPECT_EQ(window_.MousePointer(), Pointer::Busy);
 }
 
@@ -625,6 +640,222 @@ TEST_F(InProcessWindow, AHiddenMinimisedWindowComesBackRestoredOnlyWhenShown) {
     EXPECT_TRUE(::IsWindowVisible(window));
     EXPECT_FALSE(::IsIconic(window));
     EXPECT_FALSE(form_->HiddenToTray());
+}
+
+// Messages the window and its controls receive, counted per window and message.
+class MessageCount {
+  public:
+    explicit MessageCount(HWND window) {
+        Watch(window);
+        for (HWND child = ::GetWindow(window, GW_CHILD); child;
+             child = ::GetWindow(child, GW_HWNDNEXT)) {
+            Watch(child);
+        }
+    }
+    ~MessageCount() {
+        for (HWND window : watched_) {
+            ::RemoveWindowSubclass(window, &MessageCount::Count, 1);
+        }
+    }
+    MessageCount(const MessageCount&) = delete;
+    MessageCount& operator=(const MessageCount&) = delete;
+
+    int Of(HWND window, UINT message) const {
+        auto found = counts_.find({window, message});
+        return found == counts_.end() ? 0 : found->second;
+    }
+    void Clear() { counts_.clear(); }
+
+  private:
+    void Watch(HWND window) {
+        ::SetWindowSubclass(window, &MessageCount::Count, 1, reinterpret_cast<DWORD_PTR>(this));
+        watched_.push_back(window);
+    }
+    static LRESULT CALLBACK Count(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                  DWORD_PTR data) {
+        ++reinterpret_cast<MessageCount*>(data)->counts_[{window, message}];
+        return ::DefSubclassProc(window, message, wParam, lParam);
+    }
+
+    std::vector<HWND> watched_;
+    std::map<std::pair<HWND, UINT>, int> counts_;
+};
+
+TEST_F(InProcessWindow, ATickRedrawsOnlyTheCaptionStripAndTheBar) {
+    HWND window = window_.Window();
+    window_.SetTimerInterval(0);
+    auto control = [&](Control which) { return ::GetDlgItem(window, ControlId(which)); };
+    HWND frame = control(Control::Frame2);
+    HWND bar = control(Control::ProgressBar1);
+    window_.SetProgressMax(300);
+    window_.SetProgressPosition(1);
+    window_.SetStatus("On. Next backup save will occur in 00:04:59");
+    ::UpdateWindow(window);
+    window_.PumpEvents();
+
+    MessageCount count(window);
+    // The next second: the same range, a new position and a new caption. The bar draws its
+    // own change (asking the window for its background behind it).
+    window_.SetProgressMax(300);
+    window_.SetProgressPosition(2);
+    EXPECT_EQ(count.Of(bar, PBM_SETRANGE32), 0);
+    EXPECT_EQ(count.Of(bar, PBM_SETPOS), 1);
+    ::UpdateWindow(window);
+    window_.PumpEvents();
+
+    count.Clear();
+    window_.SetStatus("On. Next backup save will occur in 00:04:58");
+    EXPECT_EQ(count.Of(frame, WM_SETTEXT), 1);
+    // Only the caption's strip waits to be drawn: not the frame around the bar, not the
+    // window behind it, no other control.
+    RECT update{};
+    ASSERT_TRUE(::GetUpdateRect(frame, &update, FALSE));
+    EXPECT_LT(update.bottom, TwipsToPixels(Spec(Control::ProgressBar1).place.top,
+                                           static_cast<int>(::GetDpiForWindow(window))));
+    EXPECT_FALSE(::GetUpdateRect(window, nullptr, FALSE));
+    for (const sv::testing::ExpectedControl& other : kExpectedControls) {
+        if (other.id != Control::Frame2) {
+            EXPECT_FALSE(::GetUpdateRect(control(other.id), nullptr, FALSE)) << other.name;
+        }
+    }
+    ::UpdateWindow(window);
+    window_.PumpEvents();
+    EXPECT_EQ(count.Of(frame, WM_PAINT), 1);
+    EXPECT_EQ(count.Of(window, WM_PAINT), 0);
+
+    // Nothing changed: nothing is sent.
+    count.Clear();
+    window_.SetProgressMax(300);
+    window_.SetProgressPosition(2);
+    window_.SetStatus("On. Next backup save will occur in 00:04:58");
+    EXPECT_EQ(count.Of(bar, PBM_SETRANGE32), 0);
+    EXPECT_EQ(count.Of(bar, PBM_SETPOS), 0);
+    EXPECT_EQ(count.Of(frame, WM_SETTEXT), 0);
+}
+
+// True when some pixel of the control's caption area has the colour.
+bool CaptionShows(HWND control, COLORREF colour) {
+    RECT box;
+    ::GetWindowRect(control, &box);
+    HDC screen = ::GetDC(nullptr);
+    bool found = false;
+    for (int y = box.top; y < box.bottom && !found; ++y) {
+        for (int x = box.left + 16; x < box.right && !found; ++x) {
+            found = ::GetPixel(screen, x, y) == colour;
+        }
+    }
+    ::ReleaseDC(nullptr, screen);
+    return found;
+}
+
+// The system's colours, changed for a test and put back after it. Under Wine the change
+// reaches this process's windows only, so the window under test lives here.
+class SystemColours {
+  public:
+    static constexpr std::array<int, 3> kElements = {COLOR_WINDOWTEXT, COLOR_BTNFACE,
+                                                     COLOR_BTNTEXT};
+    SystemColours() {
+        for (std::size_t i = 0; i < kElements.size(); ++i) {
+            saved_[i] = ::GetSysColor(kElements[i]);
+        }
+    }
+    ~SystemColours() { Restore(); }
+    SystemColours(const SystemColours&) = delete;
+    SystemColours& operator=(const SystemColours&) = delete;
+
+    // White text on black, as a dark high-contrast theme has it.
+    void Dark() {
+        std::array<COLORREF, 3> dark = {RGB(255, 255, 255), RGB(0, 0, 0), RGB(255, 255, 255)};
+        ::SetSysColors(3, kElements.data(), dark.data());
+    }
+    void Restore() { ::SetSysColors(3, kElements.data(), saved_.data()); }
+
+  private:
+    std::array<COLORREF, 3> saved_{};
+};
+
+TEST_F(InProcessWindow, DarkSystemColoursReplaceTheWhiteBackgroundAndBack) {
+    SystemColours colours;
+    HWND window = window_.Window();
+    auto shows = [&](COLORREF colour) {
+        return WaitFor(
+            [&] {
+                window_.PumpEvents();
+                return PixelAt(window, 60, 60) == colour;
+            },
+            3s);
+    };
+    const TwipRect check5 = ClientTwips(Spec(Control::Check5));
+    auto checkBoxEnd = [&] {
+        return PixelAt(window, check5.left + check5.width - 60, check5.top + check5.height / 2);
+    };
+    HWND option1 = ::GetDlgItem(window, ControlId(Control::Option1));
+    HWND check8 = ::GetDlgItem(window, ControlId(Control::Check8));
+    ASSERT_TRUE(shows(RGB(255, 255, 255)));
+    EXPECT_TRUE(CaptionShows(option1, RGB(0, 0, 0)));
+
+    colours.Dark();
+    EXPECT_TRUE(shows(RGB(0, 0, 0)));
+    EXPECT_EQ(PixelAt(window, 7000, 3800), RGB(0, 0, 0));
+    EXPECT_EQ(checkBoxEnd(), RGB(0, 0, 0));
+    // The captions are drawn in the light text on the dark ground.
+    EXPECT_TRUE(CaptionShows(option1, RGB(255, 255, 255)));
+    EXPECT_TRUE(CaptionShows(check8, RGB(255, 255, 255)));
+
+    colours.Restore();
+    EXPECT_TRUE(shows(RGB(255, 255, 255)));
+    EXPECT_EQ(checkBoxEnd(), RGB(255, 255, 255));
+    EXPECT_TRUE(CaptionShows(option1, RGB(0, 0, 0)));
+}
+
+int IconWidth(HWND window, WPARAM which) {
+    auto icon = reinterpret_cast<HICON>(::SendMessageW(window, WM_GETICON, which, 0));
+    ICONINFO info{};
+    if (!icon || !::GetIconInfo(icon, &info)) {
+        return 0;
+    }
+    BITMAP bitmap{};
+    ::GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+    if (info.hbmColor) {
+        ::DeleteObject(info.hbmColor);
+    }
+    ::DeleteObject(info.hbmMask);
+    return bitmap.bmWidth;
+}
+
+struct IconSizes {
+    int dpi;
+    int small;
+    int big;
+};
+
+TEST_F(InProcessWindow, WindowIconsFollowTheDpiShownOrHidden) {
+    ASSERT_EQ(::GetDpiForSystem(), 96u);
+    HWND window = window_.Window();
+    EXPECT_EQ(IconWidth(window, ICON_SMALL), 16);
+    EXPECT_EQ(IconWidth(window, ICON_BIG), 32);
+
+    auto changeDpi = [&](int dpi) {
+        RECT now;
+        ::GetWindowRect(window, &now);
+        RECT suggested{now.left, now.top, now.left + 900, now.top + 950};
+        ::SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                       reinterpret_cast<LPARAM>(&suggested));
+    };
+    const IconSizes sizes[] = {{120, 20, 40}, {144, 24, 48}, {192, 32, 64}, {96, 16, 32}};
+    for (const IconSizes& size : sizes) {
+        SCOPED_TRACE(size.dpi);
+        changeDpi(size.dpi);
+        EXPECT_EQ(IconWidth(window, ICON_SMALL), size.small);
+        EXPECT_EQ(IconWidth(window, ICON_BIG), size.big);
+    }
+
+    // Hidden in the tray, a new DPI still reaches the icons.
+    window_.SetWindowState(WindowState::Minimized);
+    ASSERT_FALSE(::IsWindowVisible(window));
+    changeDpi(144);
+    EXPECT_EQ(IconWidth(window, ICON_SMALL), 24);
+    EXPECT_EQ(IconWidth(window, ICON_BIG), 48);
 }
 
 }  // namespace

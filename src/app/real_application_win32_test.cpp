@@ -84,7 +84,7 @@ class RealApplicationTest : public ProgramTest {
     void PressTestButton() {
         window = program.emplace().WaitForWindow();
         ASSERT_NE(window, nullptr);
-        HWND button = program->Control("PushButton2");
+        HWND button = program->Control(Control::PushButton2);
         ASSERT_NE(button, nullptr);
         ::PostMessageW(button, BM_CLICK, 0, 0);
     }

@@ -4,22 +4,12 @@
 
 namespace sv {
 
-const ControlSpec* FindControl(std::string_view name) {
-    for (const ControlSpec& control : kFormControls) {
-        if (control.name == name) {
-            return &control;
-        }
-    }
-    return nullptr;
-}
-
 TwipRect ClientTwips(const ControlSpec& control) {
     TwipRect place = control.place;
-    if (!control.container.empty()) {
-        if (const ControlSpec* frame = FindControl(control.container)) {
-            place.left += frame->place.left;
-            place.top += frame->place.top;
-        }
+    if (control.container) {
+        const TwipRect& frame = Spec(*control.container).place;
+        place.left += frame.left;
+        place.top += frame.top;
     }
     return place;
 }
@@ -40,7 +30,7 @@ PixelRect ToPixels(const TwipRect& place, int dpi) {
 }
 
 bool StartsGroup(const ControlSpec& control) {
-    return control.name != "Option2" && control.name != "Option4";
+    return control.id != Control::Option2 && control.id != Control::Option4;
 }
 
 bool TakesTabStop(const ControlSpec& control) {

@@ -5,6 +5,8 @@
 #include <string>
 #include <tuple>
 
+#include "app/testing/expected_layout.h"
+
 namespace sv {
 namespace {
 
@@ -16,7 +18,7 @@ bool Inside(const TwipRect& inner, const TwipRect& outer) {
 
 class EachControl : public ::testing::TestWithParam<ControlSpec> {};
 
-TEST_P(EachControl, SitsWhereItBelongs) {
+TEST_P(EachControl, SitsInsideItsContainer) {
     const ControlSpec& control = GetParam();
     TwipRect client{0, 0, kClientWidthTwips, kClientHeightTwips};
     TwipRect place = ClientTwips(control);
@@ -26,22 +28,37 @@ TEST_P(EachControl, SitsWhereItBelongs) {
         return;
     }
     EXPECT_TRUE(Inside(place, client)) << control.name;
-    if (!control.container.empty()) {
-        const ControlSpec* frame = FindControl(control.container);
-        ASSERT_NE(frame, nullptr) << control.name;
-        EXPECT_EQ(frame->kind, ControlKind::Frame);
-        EXPECT_TRUE(Inside(place, frame->place)) << control.name << " in " << frame->name;
+    if (control.container) {
+        const ControlSpec& frame = Spec(*control.container);
+        EXPECT_EQ(frame.kind, ControlKind::Frame);
+        EXPECT_TRUE(Inside(place, frame.place)) << control.name << " in " << frame.name;
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Form, EachControl, ::testing::ValuesIn(kFormControls),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(FormLayout, FrameChildrenAreOffsetByTheirFrame) {
-    EXPECT_EQ(ClientTwips(*FindControl("ProgressBar1")), (TwipRect{360, 840, 7280, 405}));
-    EXPECT_EQ(ClientTwips(*FindControl("Text1")), (TwipRect{600, 2080, 6135, 345}));
-    EXPECT_EQ(ClientTwips(*FindControl("Check8")), (TwipRect{360, 4365, 2580, 240}));
-    EXPECT_EQ(ClientTwips(*FindControl("ListView1")), (TwipRect{120, 4890, 7800, 1815}));
+class ControlAtStart : public ::testing::TestWithParam<testing::ExpectedControl> {};
+
+TEST_P(ControlAtStart, HasItsCaptionAndPlace) {
+    const testing::ExpectedControl& expected = GetParam();
+    const ControlSpec& control = Spec(expected.id);
+    EXPECT_EQ(control.id, expected.id);
+    EXPECT_EQ(control.name, expected.name);
+    EXPECT_EQ(control.caption, expected.caption);
+    EXPECT_EQ(control.place,
+              (TwipRect{expected.left, expected.top, expected.width, expected.height}));
+    EXPECT_EQ(ClientTwips(control),
+              (TwipRect{expected.clientLeft, expected.clientTop, expected.width, expected.height}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Form, ControlAtStart, ::testing::ValuesIn(testing::kExpectedControls),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FormLayout, TheWindowIsItsSizeAndTheListColumnItsWidth) {
+    EXPECT_EQ(kClientWidthTwips, 8025);
+    EXPECT_EQ(kClientHeightTwips, 8325);
+    EXPECT_EQ(kListColumnTwips, 6400);
 }
 
 TEST(FormLayout, TabStopsRunTopToBottom) {
@@ -65,12 +82,12 @@ TEST(FormLayout, TabStopsRunTopToBottom) {
 }
 
 TEST(FormLayout, OptionPairsShareAKeyboardGroup) {
-    EXPECT_TRUE(StartsGroup(*FindControl("Option1")));
-    EXPECT_FALSE(StartsGroup(*FindControl("Option2")));
-    EXPECT_TRUE(StartsGroup(*FindControl("Text1")));
-    EXPECT_TRUE(StartsGroup(*FindControl("Option3")));
-    EXPECT_FALSE(StartsGroup(*FindControl("Option4")));
-    EXPECT_TRUE(StartsGroup(*FindControl("Check5")));
+    EXPECT_TRUE(StartsGroup(Spec(Control::Option1)));
+    EXPECT_FALSE(StartsGroup(Spec(Control::Option2)));
+    EXPECT_TRUE(StartsGroup(Spec(Control::Text1)));
+    EXPECT_TRUE(StartsGroup(Spec(Control::Option3)));
+    EXPECT_FALSE(StartsGroup(Spec(Control::Option4)));
+    EXPECT_TRUE(StartsGroup(Spec(Control::Check5)));
 }
 
 class TwipsAtDpi : public ::testing::TestWithParam<std::tuple<int, int, int>> {};
@@ -93,15 +110,15 @@ class EdgesAtDpi : public ::testing::TestWithParam<int> {};
 
 TEST_P(EdgesAtDpi, AlignedControlsStayAligned) {
     int dpi = GetParam();
-    auto px = [dpi](const char* name) { return ToPixels(ClientTwips(*FindControl(name)), dpi); };
+    auto px = [dpi](Control control) { return ToPixels(ClientTwips(Spec(control)), dpi); };
     auto right = [](PixelRect r) { return r.left + r.width; };
     auto bottom = [](PixelRect r) { return r.top + r.height; };
     // The half-width buttons end where the full-width ones do, whatever the rounding.
-    EXPECT_EQ(right(px("PushButton5")), right(px("PushButton2")));
-    EXPECT_EQ(right(px("PushButton12")), right(px("PushButton4")));
-    EXPECT_EQ(px("PushButton3").left, px("PushButton2").left);
-    EXPECT_EQ(bottom(px("PushButton3")), bottom(px("PushButton5")));
-    EXPECT_LE(bottom(px("PushButton12")), TwipsToPixels(kClientHeightTwips, dpi));
+    EXPECT_EQ(right(px(Control::PushButton5)), right(px(Control::PushButton2)));
+    EXPECT_EQ(right(px(Control::PushButton12)), right(px(Control::PushButton4)));
+    EXPECT_EQ(px(Control::PushButton3).left, px(Control::PushButton2).left);
+    EXPECT_EQ(bottom(px(Control::PushButton3)), bottom(px(Control::PushButton5)));
+    EXPECT_LE(bottom(px(Control::PushButton12)), TwipsToPixels(kClientHeightTwips, dpi));
 }
 
 INSTANTIATE_TEST_SUITE_P(Dpis, EdgesAtDpi, ::testing::Values(96, 120, 144, 168, 192, 288));

@@ -185,13 +185,32 @@ TEST(ApplySkin, OrdinaryFileIsLoadedAndApplied) {
                               "options 7", "flag 5 on", "flag 10 on", "apply"}));
 }
 
-TEST(ApplySkin, NothingWithoutAnOrdinaryFile) {
+// exists: something of the skin file's name is there; ordinary: it is a plain file.
+struct SkinCase {
+    const char* name;
+    bool exists;
+    bool ordinary;
+    bool applied;
+};
+
+class ApplySkinTest : public testing::TestWithParam<SkinCase> {};
+
+TEST_P(ApplySkinTest, TakesOnlyAnOrdinaryFileBesideTheProgram) {
     FakeFiles files;
-    files.exists = true;  // a folder of that name exists but is no ordinary file
+    files.exists = GetParam().exists;
+    files.ordinary = GetParam().ordinary;
     RecordingSkin skin;
     ApplySkin(files, skin);
-    EXPECT_TRUE(skin.calls.empty());
+    EXPECT_EQ(files.askedOrdinary, "C:\\Program Files\\Stenvault\\x\\o.cjs");
+    EXPECT_EQ(!skin.calls.empty(), GetParam().applied);
 }
+
+INSTANTIATE_TEST_SUITE_P(Files, ApplySkinTest,
+                         testing::Values(SkinCase{"OrdinaryFile", true, true, true},
+                                         // A folder named like the skin file is no skin.
+                                         SkinCase{"Folder", true, false, false},
+                                         SkinCase{"Nothing", false, false, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace sv

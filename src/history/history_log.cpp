@@ -36,11 +36,18 @@ void RemoveFile(FileSystem& files, const std::string& path,
                 const std::function<void()>& pumpEvents) {
     if (pumpEvents)
         pumpEvents();
+    // Clearing the log is best effort: a file that stays is no reason to bother the user. A
+    // plain delete that fails in any way, by refusing or by throwing, leaves it to the forced.
+    bool removed = false;
     try {
-        if (!files.DeletePlain(path))
-            files.DeleteForced(path);
+        removed = files.DeletePlain(path);
     } catch (...) {
-        // Clearing the log is best effort: a file that stays is no reason to bother the user.
+    }
+    if (removed)
+        return;
+    try {
+        files.DeleteForced(path);
+    } catch (...) {
     }
 }
 

@@ -162,13 +162,55 @@ TEST(RemoveFile, PlainDeleteFirstForcedOnlyWhenThatFails) {
     EXPECT_FALSE(files.Exists(kLog));
 }
 
-TEST(RemoveFile, FailuresAreSilent) {
-    struct ThrowingFiles : FakeFiles {
-        bool DeletePlain(const std::string&) override { throw Failure("Path not found"); }
+struct RemoveCase {
+    const char* name;
+    bool plainThrows;
+    bool forcedThrows;
+    std::vector<std::string> calls;
+    bool gone;
+};
+
+class RemoveFileFailure : public testing::TestWithParam<RemoveCase> {};
+
+TEST_P(RemoveFileFailure, IsSilentAndLeavesTheFileToTheForcedDelete) {
+    struct FailingFiles : FakeFiles {
+        bool plainThrows = false;
+        bool forcedThrows = false;
+        bool DeletePlain(const std::string& path) override {
+            if (plainThrows) {
+                calls.push_back("plain");
+                throw Failure("Path not found");
+            }
+            return FakeFiles::DeletePlain(path);
+        }
+        bool DeleteForced(const std::string& path) override {
+            if (forcedThrows) {
+                calls.push_back("forced");
+                throw Failure("Permission denied");
+            }
+            return FakeFiles::DeleteForced(path);
+        }
     } files;
-    EXPECT_NO_THROW(RemoveFile(files, kLog, [] {}));
+    files.plainThrows = GetParam().plainThrows;
+    files.forcedThrows = GetParam().forcedThrows;
+    files.files[kLog] = "x";
+    files.readOnly.insert(kLog);
+    EXPECT_NO_THROW(RemoveFile(files, kLog, nullptr));
+    EXPECT_EQ(files.calls, GetParam().calls);
+    EXPECT_EQ(!files.Exists(kLog), GetParam().gone);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Deletes, RemoveFileFailure,
+    testing::Values(RemoveCase{"PlainThrows", true, false, {"plain", "forced"}, true},
+                    RemoveCase{"ForcedThrows", false, true, {"plain", "forced"}, false},
+                    RemoveCase{"BothThrow", true, true, {"plain", "forced"}, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(RemoveFile, NoFileIsNoFailure) {
     FakeFiles missing;
     EXPECT_NO_THROW(RemoveFile(missing, kLog, nullptr));
+    EXPECT_EQ(missing.calls, (std::vector<std::string>{"plain", "forced"}));
 }
 
 TEST_F(HistoryActionsTest, ViewStartsTheEditorWithTheQuotedPath) {

@@ -17,6 +17,8 @@ namespace {
 struct FakeRegistry : Registry {
     std::map<RegistryRoot, std::map<std::string, std::string>> values;
     std::set<RegistryRoot> refused;
+    // Roots whose key opens but takes no value.
+    std::set<RegistryRoot> readOnly;
     std::vector<std::tuple<RegistryRoot, std::string, std::uint32_t>> opens;
     std::map<Key, RegistryRoot> open;
     Key next = 1;
@@ -31,6 +33,9 @@ struct FakeRegistry : Registry {
         return next++;
     }
     bool SetString(Key key, const std::string& name, const std::string& value) override {
+        if (readOnly.count(open.at(key))) {
+            return false;
+        }
         values[open.at(key)][name] = value;
         return true;
     }
@@ -76,13 +81,28 @@ INSTANTIATE_TEST_SUITE_P(
                       std::make_tuple("D:\\Tools", "\"D:\\Tools\\stenvault.exe\""),
                       std::make_tuple("D:\\Tools\\", "\"D:\\Tools\\stenvault.exe\"")));
 
-TEST(StartupEntry, RefusedMachineKeyFallsBackToTheUserKey) {
+// The machine-wide key refused at open or at write: the value goes to the user's key, and
+// every key opened is closed.
+class RefusedMachineKey : public ::testing::TestWithParam<bool> {};
+
+TEST_P(RefusedMachineKey, FallsBackToTheUserKey) {
     FakeRegistry reg;
-    reg.refused = {kMachine};
+    if (GetParam()) {
+        reg.refused = {kMachine};
+    } else {
+        reg.readOnly = {kMachine};
+    }
     AddStartupEntry(reg, "C:\\App\\stenvault.exe");
     EXPECT_EQ(reg.At(kUser), (Values{{"stenvault.exe", "\"C:\\App\\stenvault.exe\""}}));
     EXPECT_TRUE(reg.At(kMachine).empty());
+    ASSERT_EQ(reg.opens.size(), 2u);
+    EXPECT_EQ(std::get<0>(reg.opens[0]), kMachine);
+    EXPECT_EQ(std::get<0>(reg.opens[1]), kUser);
+    EXPECT_TRUE(reg.open.empty());
 }
+
+INSTANTIATE_TEST_SUITE_P(StartupEntry, RefusedMachineKey, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "AtOpen" : "AtWrite"; });
 
 TEST(StartupEntry, NeitherKeyOpensAndNothingIsWritten) {
     FakeRegistry reg;

@@ -38,17 +38,41 @@ std::optional<RawValue> ReadRunValue(HKEY root, const std::string& name) {
     return v;
 }
 
-// The real registry, with some roots made to refuse.
+// The real registry, with the machine-wide root made to refuse: either its key will not
+// open, or it opens and then the write fails.
+enum class Refusal { Open, Write };
+
 struct Refusing : Win32Registry {
-    std::set<RegistryRoot> refused;
+    Refusal refusal = Refusal::Open;
+    std::set<Key> machineKeys;
     std::optional<Key> Open(RegistryRoot root, const std::string& subKey,
                             std::uint32_t access) override {
-        if (refused.count(root)) {
+        if (root == RegistryRoot::LocalMachine && refusal == Refusal::Open) {
             return std::nullopt;
         }
-        return Win32Registry::Open(root, subKey, access);
+        std::optional<Key> key = Win32Registry::Open(root, subKey, access);
+        if (key && root == RegistryRoot::LocalMachine) {
+            machineKeys.insert(*key);
+        }
+        return key;
+    }
+    bool SetString(Key key, const std::string& name, const std::string& value) override {
+        if (machineKeys.count(key)) {
+            return false;
+        }
+        return Win32Registry::SetString(key, name, value);
+    }
+    void Close(Key key) override {
+        machineKeys.erase(key);
+        Win32Registry::Close(key);
     }
 };
+
+bool MachineKeyWritable() {
+    UniqueKey key;
+    return ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_SET_VALUE, key.put()) ==
+           ERROR_SUCCESS;
+}
 
 struct NoView : StartupOptionView {
     void SetCheck8Visible(bool) override {}
@@ -83,34 +107,42 @@ TEST_F(RunKeyOnWine, TickWritesQuotedPathAsAnsiStringAndClearRemovesIt) {
     Win32Registry registry;
     Check5Click(false, true, view, settings, registry, exe);
 
+    // The machine-wide key when this user may write it, the user's own key only otherwise.
+    bool machineWide = MachineKeyWritable();
     auto machine = ReadRunValue(HKEY_LOCAL_MACHINE, name);
     auto user = ReadRunValue(HKEY_CURRENT_USER, name);
-    ASSERT_TRUE(machine || user);
-    const RawValue& v = machine ? *machine : *user;
+    ASSERT_EQ(machine.has_value(), machineWide);
+    ASSERT_EQ(user.has_value(), !machineWide);
+    const RawValue& v = machineWide ? *machine : *user;
     EXPECT_EQ(v.type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(v.bytes, ToAnsi(expected) + '\0');  // NUL counted in the size
-    if (machine) {
-        EXPECT_FALSE(user);
-    }
 
     Check5Click(false, false, view, settings, registry, exe);
     EXPECT_FALSE(ReadRunValue(HKEY_LOCAL_MACHINE, name));
     EXPECT_FALSE(ReadRunValue(HKEY_CURRENT_USER, name));
 }
 
-TEST_F(RunKeyOnWine, RefusedMachineKeyPutsTheValueInTheUserKey) {
+class RefusedMachineKey : public RunKeyOnWine, public ::testing::WithParamInterface<Refusal> {};
+
+TEST_P(RefusedMachineKey, PutsTheValueInTheUserKey) {
     Refusing registry;
-    registry.refused = {RegistryRoot::LocalMachine};
+    registry.refusal = GetParam();
     AddStartupEntry(registry, exe);
     EXPECT_FALSE(ReadRunValue(HKEY_LOCAL_MACHINE, name));
     auto user = ReadRunValue(HKEY_CURRENT_USER, name);
     ASSERT_TRUE(user);
     EXPECT_EQ(user->bytes, ToAnsi(expected) + '\0');
+    EXPECT_TRUE(registry.machineKeys.empty());
 
     Win32Registry plain;
     RemoveStartupEntry(plain, exe);
     EXPECT_FALSE(ReadRunValue(HKEY_CURRENT_USER, name));
 }
+
+INSTANTIATE_TEST_SUITE_P(Refusals, RefusedMachineKey,
+                         ::testing::Values(Refusal::Open, Refusal::Write), [](const auto& info) {
+                             return info.param == Refusal::Open ? "AtOpen" : "AtWrite";
+                         });
 
 }  // namespace
 }  // namespace sv::win32

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -96,12 +98,34 @@ INSTANTIATE_TEST_SUITE_P(
         IntervalCase{"save every hour", 0}, IntervalCase{"Save every hour ", 0},
         IntervalCase{"", 0}));
 
-TEST(IntervalRows, ListOffersTenKnownRowsWithFiveMinutesThird) {
-    for (auto row : kIntervalRows)
-        EXPECT_GT(IntervalSecondsFor(row), 0) << row;
-    EXPECT_EQ(IntervalSecondsFor(kIntervalRows[2]), 300);
-    EXPECT_EQ(IntervalSecondsFor(kIntervalRows[9]), 86400);
+// Row numbers are what "OftenIndex" stores: each row's place, text and seconds are fixed.
+struct ListRowCase {
+    std::size_t row;
+    const char* text;
+    std::int32_t seconds;
+};
+
+class IntervalListRow : public testing::TestWithParam<ListRowCase> {};
+
+TEST_P(IntervalListRow, HoldsItsTextAndSeconds) {
+    ASSERT_EQ(kIntervalRows.size(), 10u);
+    const ListRowCase& c = GetParam();
+    EXPECT_EQ(kIntervalRows[c.row - 1], c.text);
+    EXPECT_EQ(IntervalSecondsFor(kIntervalRows[c.row - 1]), c.seconds);
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, IntervalListRow,
+                         testing::Values(ListRowCase{1, "Save every 30 seconds", 30},
+                                         ListRowCase{2, "Save every 1 minute", 60},
+                                         ListRowCase{3, "Save every 5 minutes", 300},
+                                         ListRowCase{4, "Save every 15 minutes", 900},
+                                         ListRowCase{5, "Save every 30 minutes", 1800},
+                                         ListRowCase{6, "Save every hour", 3600},
+                                         ListRowCase{7, "Save every 2 hours", 7200},
+                                         ListRowCase{8, "Save every 4 hours", 14400},
+                                         ListRowCase{9, "Save every 8 hours", 28800},
+                                         ListRowCase{10, "Save every 24 hours", 86400}),
+                         [](const auto& info) { return "Row" + std::to_string(info.param.row); });
 
 struct RemainingCase {
     std::int32_t seconds;

@@ -228,8 +228,8 @@ HWND Program::MainWindow() const {
     return nullptr;
 }
 
-HWND Program::Control(std::string_view name) const {
-    return ::GetDlgItem(MainWindow(), ControlId(name));
+HWND Program::Control(sv::Control control) const {
+    return ::GetDlgItem(MainWindow(), ControlId(control));
 }
 
 HWND Program::TrayWindow() const {

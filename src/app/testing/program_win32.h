@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/form_view.h"
 #include "common/handles_win32.h"
 
 namespace sv::win32::testing {
@@ -108,7 +109,7 @@ class Program {
     // application and quitting it again; null if no window came.
     HWND WaitForWindow(std::chrono::milliseconds timeout = 20s);
     HWND MainWindow() const;
-    HWND Control(std::string_view name) const;
+    HWND Control(sv::Control control) const;
     HWND TrayWindow() const;
 
     bool Exited(std::chrono::milliseconds timeout);
