@@ -3,6 +3,7 @@
 //                           changes and the bar's range and position are set
 //   ref_window hidden       the same window and timer, never shown
 //   ref_window startup      an empty window, shown at once (for the time to the first window)
+//   ref_window pointer x y  moves the mouse pointer there and ends
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
@@ -52,6 +53,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     const std::wstring mode = argc > 1 ? argv[1] : L"shown";
     const int x = argc > 3 ? std::wcstol(argv[2], nullptr, 10) : CW_USEDEFAULT;
     const int y = argc > 3 ? std::wcstol(argv[3], nullptr, 10) : CW_USEDEFAULT;
+    if (mode == L"pointer") {
+        // Wine polls a resting pointer over a button every few milliseconds: samples are taken
+        // with the pointer away from every window measured.
+        return ::SetCursorPos(x, y) ? 0 : 1;
+    }
 
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
