@@ -361,7 +361,7 @@ void Form1::MouseMove(Control over) {
     Guarded("MouseMove", [&] {
         if (view_.MousePointer() == Pointer::Busy)
             return;
-        const ControlKind kind = Spec(over).kind;
+        const ControlKind kind = LayoutOf(over).kind;
         if (kind == ControlKind::PushButton) {
             view_.SetMousePointer(Pointer::Custom);
         } else if (IsPlainSurface(kind)) {

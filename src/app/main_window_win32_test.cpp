@@ -81,7 +81,7 @@ TEST_F(ProgramTest, FreshStartShowsEveryControlAndStoresThreeValues) {
 
     for (const sv::testing::ExpectedControl& expected : kExpectedControls) {
         SCOPED_TRACE(expected.name);
-        ControlKind kind = Spec(expected.id).kind;
+        ControlKind kind = LayoutOf(expected.id).kind;
         HWND control = program.Control(expected.id);
         ASSERT_NE(control, nullptr);
         EXPECT_EQ(Narrow(ClassOf(control)), KindClass(kind));
@@ -488,7 +488,7 @@ TEST_P(BackgroundTest, IsWhiteUnlessASkinFileIsBesideTheProgram) {
     // The window's margin, a spot inside a frame, and the far end of a check box.
     EXPECT_EQ(PixelAt(window, 60, 60), expected);
     EXPECT_EQ(PixelAt(window, 7000, 3800), expected);
-    TwipRect box = ClientTwips(Spec(Control::Check5));
+    TwipRect box = ClientTwips(LayoutOf(Control::Check5));
     EXPECT_EQ(PixelAt(window, box.left + box.width - 60, box.top + box.height / 2), expected);
     ASSERT_TRUE(running.Close());
 }
@@ -527,7 +527,7 @@ INSTANTIATE_TEST_SUITE_P(
                      L"Questions? Please contact Team Veltrane at "},
         ButtonDialog{Control::PushButton3, L"Stenvault",
                      L"There isn't a history to view because actions have not been performed"}),
-    [](const auto& info) { return std::string(Spec(info.param.button).name); });
+    [](const auto& info) { return std::string(LayoutOf(info.param.button).name); });
 
 // The window in this process, with the logic attached and everything outside it faked.
 class InProcessWindow : public ::testing::Test {
@@ -710,7 +710,7 @@ TEST_F(InProcessWindow, ATickRedrawsOnlyTheCaptionStripAndTheBar) {
     // window behind it, no other control.
     RECT update{};
     ASSERT_TRUE(::GetUpdateRect(frame, &update, FALSE));
-    EXPECT_LT(update.bottom, TwipsToPixels(Spec(Control::ProgressBar1).place.top,
+    EXPECT_LT(update.bottom, TwipsToPixels(LayoutOf(Control::ProgressBar1).place.top,
                                            static_cast<int>(::GetDpiForWindow(window))));
     EXPECT_FALSE(::GetUpdateRect(window, nullptr, FALSE));
     for (const sv::testing::ExpectedControl& other : kExpectedControls) {
@@ -785,7 +785,7 @@ TEST_F(InProcessWindow, DarkSystemColoursReplaceTheWhiteBackgroundAndBack) {
             },
             3s);
     };
-    const TwipRect check5 = ClientTwips(Spec(Control::Check5));
+    const TwipRect check5 = ClientTwips(LayoutOf(Control::Check5));
     auto checkBoxEnd = [&] {
         return PixelAt(window, check5.left + check5.width - 60, check5.top + check5.height / 2);
     };

@@ -7,7 +7,7 @@ namespace sv {
 TwipRect ClientTwips(const ControlSpec& control) {
     TwipRect place = control.place;
     if (control.container) {
-        const TwipRect& frame = Spec(*control.container).place;
+        const TwipRect& frame = LayoutOf(*control.container).place;
         place.left += frame.left;
         place.top += frame.top;
     }

@@ -182,7 +182,7 @@ constexpr bool EveryControlOnceInOrder() {
 }
 static_assert(EveryControlOnceInOrder(), "the layout table follows the Control enum");
 
-constexpr const ControlSpec& Spec(Control control) {
+constexpr const ControlSpec& LayoutOf(Control control) {
     return kFormControls[IndexOf(control)];
 }
 

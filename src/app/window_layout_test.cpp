@@ -29,7 +29,7 @@ TEST_P(EachControl, SitsInsideItsContainer) {
     }
     EXPECT_TRUE(Inside(place, client)) << control.name;
     if (control.container) {
-        const ControlSpec& frame = Spec(*control.container);
+        const ControlSpec& frame = LayoutOf(*control.container);
         EXPECT_EQ(frame.kind, ControlKind::Frame);
         EXPECT_TRUE(Inside(place, frame.place)) << control.name << " in " << frame.name;
     }
@@ -42,7 +42,7 @@ class ControlAtStart : public ::testing::TestWithParam<testing::ExpectedControl>
 
 TEST_P(ControlAtStart, HasItsCaptionAndPlace) {
     const testing::ExpectedControl& expected = GetParam();
-    const ControlSpec& control = Spec(expected.id);
+    const ControlSpec& control = LayoutOf(expected.id);
     EXPECT_EQ(control.id, expected.id);
     EXPECT_EQ(control.name, expected.name);
     EXPECT_EQ(control.caption, expected.caption);
@@ -82,12 +82,12 @@ TEST(FormLayout, TabStopsRunTopToBottom) {
 }
 
 TEST(FormLayout, OptionPairsShareAKeyboardGroup) {
-    EXPECT_TRUE(StartsGroup(Spec(Control::Option1)));
-    EXPECT_FALSE(StartsGroup(Spec(Control::Option2)));
-    EXPECT_TRUE(StartsGroup(Spec(Control::Text1)));
-    EXPECT_TRUE(StartsGroup(Spec(Control::Option3)));
-    EXPECT_FALSE(StartsGroup(Spec(Control::Option4)));
-    EXPECT_TRUE(StartsGroup(Spec(Control::Check5)));
+    EXPECT_TRUE(StartsGroup(LayoutOf(Control::Option1)));
+    EXPECT_FALSE(StartsGroup(LayoutOf(Control::Option2)));
+    EXPECT_TRUE(StartsGroup(LayoutOf(Control::Text1)));
+    EXPECT_TRUE(StartsGroup(LayoutOf(Control::Option3)));
+    EXPECT_FALSE(StartsGroup(LayoutOf(Control::Option4)));
+    EXPECT_TRUE(StartsGroup(LayoutOf(Control::Check5)));
 }
 
 class TwipsAtDpi : public ::testing::TestWithParam<std::tuple<int, int, int>> {};
@@ -110,7 +110,7 @@ class EdgesAtDpi : public ::testing::TestWithParam<int> {};
 
 TEST_P(EdgesAtDpi, AlignedControlsStayAligned) {
     int dpi = GetParam();
-    auto px = [dpi](Control control) { return ToPixels(ClientTwips(Spec(control)), dpi); };
+    auto px = [dpi](Control control) { return ToPixels(ClientTwips(LayoutOf(control)), dpi); };
     auto right = [](PixelRect r) { return r.left + r.width; };
     auto bottom = [](PixelRect r) { return r.top + r.height; };
     // The half-width buttons end where the full-width ones do, whatever the rounding.

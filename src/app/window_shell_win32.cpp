@@ -45,8 +45,8 @@ WindowKind KindOf(ControlKind kind) {
     return {WC_STATICW, 0, 0};
 }
 
-void Place(HWND control, const ControlSpec& spec, int dpi) {
-    PixelRect px = ToPixels(ClientTwips(spec), dpi);
+void Place(HWND control, const ControlSpec& layout, int dpi) {
+    PixelRect px = ToPixels(ClientTwips(layout), dpi);
     ::SetWindowPos(control, nullptr, px.left, px.top, px.width, px.height,
                    SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -190,38 +190,39 @@ void WindowShell::Repaint() {
 
 void WindowShell::CreateControls() {
     HWND parent = window_.get();
-    for (const ControlSpec& spec : kFormControls) {
-        if (spec.kind == ControlKind::CopyBuffer) {
+    for (const ControlSpec& layout : kFormControls) {
+        if (layout.kind == ControlKind::CopyBuffer) {
             continue;
         }
-        PixelRect px = ToPixels(ClientTwips(spec), dpi_);
-        WindowKind kind = KindOf(spec.kind);
+        PixelRect px = ToPixels(ClientTwips(layout), dpi_);
+        WindowKind kind = KindOf(layout.kind);
         DWORD style = WS_CHILD | WS_VISIBLE | kind.style;
-        if (StartsGroup(spec)) {
+        if (StartsGroup(layout)) {
             style |= WS_GROUP;
         }
-        if (TakesTabStop(spec)) {
+        if (TakesTabStop(layout)) {
             style |= WS_TABSTOP;
         }
-        HWND control = ::CreateWindowExW(
-            kind.exStyle, kind.className, Widen(spec.caption).c_str(), style, px.left, px.top,
-            px.width, px.height, parent,
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(spec.id))), instance_, nullptr);
+        HWND control =
+            ::CreateWindowExW(kind.exStyle, kind.className, Widen(layout.caption).c_str(), style,
+                              px.left, px.top, px.width, px.height, parent,
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(layout.id))),
+                              instance_, nullptr);
         ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
-        controls_[IndexOf(spec.id)] = control;
+        controls_[IndexOf(layout.id)] = control;
     }
 }
 
 void WindowShell::Adopt(sv::Control control, HWND window) {
     controls_[IndexOf(control)] = window;
     ::SetWindowLongPtrW(window, GWLP_ID, ControlId(control));
-    Place(window, Spec(control), dpi_);
+    Place(window, LayoutOf(control), dpi_);
 }
 
 void WindowShell::Layout() {
-    for (const ControlSpec& spec : kFormControls) {
-        HWND control = controls_[IndexOf(spec.id)];
-        Place(control, spec, dpi_);
+    for (const ControlSpec& layout : kFormControls) {
+        HWND control = controls_[IndexOf(layout.id)];
+        Place(control, layout, dpi_);
         ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
     }
 }
@@ -230,9 +231,9 @@ std::optional<sv::Control> WindowShell::ControlOf(HWND window) const {
     if (!window || window == window_.get()) {
         return std::nullopt;
     }
-    for (const ControlSpec& spec : kFormControls) {
-        if (controls_[IndexOf(spec.id)] == window) {
-            return spec.id;
+    for (const ControlSpec& layout : kFormControls) {
+        if (controls_[IndexOf(layout.id)] == window) {
+            return layout.id;
         }
     }
     HWND parent = ::GetParent(window);
@@ -391,7 +392,7 @@ void WindowShell::OnActivate(bool active) {
 LRESULT WindowShell::DefaultButton() const {
     // Enter presses the focused push button.
     std::optional<sv::Control> focus = ControlOf(::GetFocus());
-    if (focus && Spec(*focus).kind == ControlKind::PushButton) {
+    if (focus && LayoutOf(*focus).kind == ControlKind::PushButton) {
         return MAKELRESULT(ControlId(*focus), DC_HASDEFID);
     }
     return 0;
