@@ -79,6 +79,27 @@ void ClipboardSnapshotKeeper::Take() {
     }
 }
 
+void ClipboardSnapshotKeeper::BeforeOwnCopy() {
+    try {
+        if (snapshot_ && clipboard_.SequenceNumber() != lastSequence_) {
+            Take();
+        }
+    } catch (...) {
+        Forget();
+    }
+}
+
+bool ClipboardSnapshotKeeper::HoldsOwnCopy() {
+    if (!snapshot_ || !changedByRun_) {
+        return true;
+    }
+    try {
+        return clipboard_.SequenceNumber() == lastSequence_;
+    } catch (...) {
+        return true;
+    }
+}
+
 void ClipboardSnapshotKeeper::NoteOwnChange() {
     if (!snapshot_) {
         return;

@@ -90,7 +90,9 @@ class ClipboardSnapshotKeeper : public ClipboardKeeper {
     ClipboardSnapshotKeeper& operator=(const ClipboardSnapshotKeeper&) = delete;
 
     void Take() override;
+    void BeforeOwnCopy() override;
     void NoteOwnChange() override;
+    bool HoldsOwnCopy() override;
     void Restore() override;
 
   private:

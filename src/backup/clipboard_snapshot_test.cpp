@@ -77,6 +77,31 @@ TEST_F(ClipboardKeeperTest, SomeoneWritingWhileTheClipboardIsBusyAtRestoreIsKept
     EXPECT_EQ(clipboard.items, theirs);
 }
 
+// The user copies while the run waits on them (the folder prompt, a report) before a page is
+// copied: their newer content is what comes back, not what the run found at its start.
+TEST_F(ClipboardKeeperTest, ACopyMadeBeforeTheRunsOwnCopyIsWhatComesBack) {
+    clipboard.items = {MemoryItem(clip::kUnicodeText, "before")};
+    const Items newer = {MemoryItem(clip::kUnicodeText, "newer"), MemoryItem(kPrivate, "x")};
+    keeper.Take();
+    clipboard.WriteAll(newer);
+    keeper.BeforeOwnCopy();
+    clipboard.WriteAll(kShapes);
+    keeper.NoteOwnChange();
+    keeper.Restore();
+    EXPECT_EQ(clipboard.items, newer);
+}
+
+TEST_F(ClipboardKeeperTest, APasteIsRefusedOnlyWhenSomeoneWroteAfterTheRunsCopy) {
+    clipboard.items = {MemoryItem(clip::kUnicodeText, "before")};
+    keeper.Take();
+    keeper.BeforeOwnCopy();
+    clipboard.WriteAll(kShapes);
+    keeper.NoteOwnChange();
+    EXPECT_TRUE(keeper.HoldsOwnCopy());
+    clipboard.WriteAll({MemoryItem(clip::kUnicodeText, "theirs")});
+    EXPECT_FALSE(keeper.HoldsOwnCopy());
+}
+
 // A run that ends before its first copy leaves the clipboard to its owner.
 TEST_F(ClipboardKeeperTest, ARunThatNeverCopiedDoesNotTouchTheClipboard) {
     clipboard.items = {MemoryItem(clip::kUnicodeText, "before")};

@@ -40,7 +40,9 @@ class Win32ClipboardKeeper : public ClipboardKeeper {
   public:
     Win32ClipboardKeeper() = default;
     void Take() override { keeper_.Take(); }
+    void BeforeOwnCopy() override { keeper_.BeforeOwnCopy(); }
     void NoteOwnChange() override { keeper_.NoteOwnChange(); }
+    bool HoldsOwnCopy() override { return keeper_.HoldsOwnCopy(); }
     void Restore() override { keeper_.Restore(); }
 
   private:

@@ -25,6 +25,7 @@ void CopyPage(RunContext& run, AutomationObject& sourceApp, AutomationObject& so
     bool copied = false;
     if (selected) {
         DoNeeding(proc, 104, {window.get()}, [&] {
+            run.clipboard.BeforeOwnCopy();
             window->Call("Copy");
             run.clipboard.NoteOwnChange();
             copied = true;
@@ -45,8 +46,8 @@ void CopyPage(RunContext& run, AutomationObject& sourceApp, AutomationObject& so
     }
 
     // Only a fresh copy is pasted: otherwise the clipboard holds something else (an earlier
-    // page, the user's own content).
-    if (copied) {
+    // page, or what the user copied while a report of this page was open).
+    if (copied && run.clipboard.HoldsOwnCopy()) {
         DoNeeding(proc, 196, {&targetPage}, [&] {
             targetPage.Call("Paste");
             run.clipboard.NoteOwnChange();

@@ -61,7 +61,18 @@ TEST_F(PageCopyTest, CopiesTheCellsAndShapesAndLeavesNothingSelected) {
     EXPECT_EQ(source->shapes, before.shapes);
     EXPECT_EQ(target->name, "Page-1");
     // Both the copy and the paste are the run's own changes of the clipboard.
-    EXPECT_EQ(clipboard.events, (std::vector<std::string>{"Own", "Own"}));
+    EXPECT_EQ(clipboard.events, (std::vector<std::string>{"BeforeCopy", "Own", "Check", "Own"}));
+}
+
+// Someone copied while a report of this page was open: pasting now would put their content
+// into the backup. The page keeps its cells and goes without shapes.
+TEST_F(PageCopyTest, AClipboardWrittenBySomeoneElseIsNotPasted) {
+    clipboard.holdsOwnCopy = false;
+    Copy();
+    EXPECT_EQ(target->cells, source->cells);
+    EXPECT_TRUE(target->shapes.empty());
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_FALSE(user.allSelected);
 }
 
 TEST_F(PageCopyTest, CellsReachThePageBeforeTheShapes) {
@@ -182,7 +193,7 @@ TEST_F(PageCopyTest, UserInstanceEndingMidCopyIsReportedOnceAndNothingFollows) {
     EXPECT_EQ(temp().CallsTo("PageSheet"), 1);
     EXPECT_EQ(temp().CallsTo("Paste"), 0);
     EXPECT_EQ(user.CallsTo("DeselectAll"), 0);
-    EXPECT_TRUE(clipboard.events.empty());
+    EXPECT_EQ(clipboard.events, std::vector<std::string>{"BeforeCopy"});
 }
 
 // The same refusal on every cell is one cause: one report, at the first cell.

@@ -57,15 +57,21 @@ class RecordingDialogs : public Dialogs {
     std::function<void()> onDialog;
 };
 
-// Records what a run asks of the clipboard keeper: "Take", "Own" (a change of the run's own)
-// and "Restore", in order.
+// Records what a run asks of the clipboard keeper: "Take", "BeforeCopy", "Own" (a change of
+// the run's own), "Check" (before a paste) and "Restore", in order.
 class RecordingClipboard : public backup::ClipboardKeeper {
   public:
     void Take() override { events.push_back("Take"); }
+    void BeforeOwnCopy() override { events.push_back("BeforeCopy"); }
     void NoteOwnChange() override { events.push_back("Own"); }
+    bool HoldsOwnCopy() override {
+        events.push_back("Check");
+        return holdsOwnCopy;
+    }
     void Restore() override { events.push_back("Restore"); }
 
     std::vector<std::string> events;
+    bool holdsOwnCopy = true;
 };
 
 // Gives the queued moments in turn, then repeats the last.
