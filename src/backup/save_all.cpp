@@ -51,7 +51,7 @@ class TemporaryInstance {
             }
         });
     }
-    // Lines 174: lets go of the instance, and ends its process if Quit did not.
+    // Line 174: lets go of the instance, and ends its process if Quit did not.
     void Release() {
         app_.reset();
         if (processId_ != 0) {

@@ -31,6 +31,7 @@ using testing::FakeChoices;
 using testing::FakeClock;
 using testing::FileExistsUtf8;
 using testing::MemoryFiles;
+using testing::OurStandins;
 using testing::PlantedFaults;
 using testing::QuitQuietly;
 using testing::RecordingDialogs;
@@ -74,6 +75,14 @@ void EndOwnInstance(win32::DispatchLink& link, Object app) {
     if (id != 0) {
         link.EndProcess(id, std::chrono::seconds(5));
     }
+}
+
+std::string Describe(const std::vector<DWORD>& ids) {
+    std::string text = "processes";
+    for (DWORD id : ids) {
+        text += " " + std::to_string(id);
+    }
+    return text;
 }
 
 enum class Fault { Error, Exit, Killed };
@@ -261,7 +270,8 @@ TEST_P(SaveAllSweepTest, RunEndsCleanAndLogsOnlyWholeBackups) {
 
     const bool userAlive = ::WaitForSingleObject(userProcess.get(), 0) == WAIT_TIMEOUT;
     EXPECT_EQ(WaitForStandinCount(userAlive ? 1 : 0), userAlive ? 1 : 0)
-        << "an instance of the run outlived it";
+        << "an instance of the run outlived it: " << Describe(OurStandins()) << " besides "
+        << userId;
     EXPECT_EQ(ReadBytes(drawing), before) << "the user's drawing changed";
 
     const bool logged = !files.files.empty() && !files.files[kLog].empty();
