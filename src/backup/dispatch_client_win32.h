@@ -40,7 +40,8 @@ inline constexpr std::chrono::milliseconds kBusyRetryInterval{250};
 class DispatchLink : public DrawingLink {
   public:
     explicit DispatchLink(std::wstring progId = L"Visio.Application",
-                          std::chrono::milliseconds busyPatience = kBusyPatience);
+                          std::chrono::milliseconds busyPatience = kBusyPatience,
+                          std::chrono::milliseconds busyRetryInterval = kBusyRetryInterval);
 
     Object AttachToVisio() override;
     Object StartVisio() override;
@@ -58,6 +59,7 @@ class DispatchLink : public DrawingLink {
   private:
     std::wstring progId_;
     std::chrono::milliseconds busyPatience_;
+    std::chrono::milliseconds busyRetryInterval_;
     std::shared_ptr<CallStats> stats_;
 };
 
