@@ -254,6 +254,30 @@ class Standin : public testing::Test {
         started_.push_back(OpenProcessOf(application));
         return application;
     }
+    // A copy started as the user starts it, once it is found as the running application.
+    Obj StartByHand() {
+        std::wstring command = L"\"" + BesideTest(L"visio-standin.exe") + L"\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info{};
+        if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                              &startup, &info)) {
+            return {};
+        }
+        ::CloseHandle(info.hThread);
+        started_.emplace_back(info.hProcess);
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (std::chrono::steady_clock::now() < deadline) {
+            ComPtr<IUnknown> running;
+            ComPtr<IDispatch> dispatch;
+            if (SUCCEEDED(::GetActiveObject(kStandinClsid, nullptr, running.put())) && running &&
+                SUCCEEDED(running->QueryInterface(IID_IDispatch, dispatch.put_void()))) {
+                return Obj(std::move(dispatch));
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return {};
+    }
     std::string InFolder(const std::wstring& name) const {
         return Narrow((folder_ / name).wstring());
     }
@@ -805,13 +829,15 @@ struct QuitCase {
     bool hasPath;       // the document was saved once before it changed
     bool quits;
     bool savesFile;
+    bool byHand = false;  // a copy the user started, not one started through COM
 };
 
 class QuitWithUnsavedChanges : public Standin, public testing::WithParamInterface<QuitCase> {};
 
 TEST_P(QuitWithUnsavedChanges, AsksOrFollowsAlertResponse) {
     const QuitCase& c = GetParam();
-    Obj application = Start();
+    Obj application = c.byHand ? StartByHand() : Start();
+    ASSERT_TRUE(application);
     UniqueHandle process = OpenProcessOf(application);
     const auto pid = static_cast<DWORD>(application.Number("ProcessID"));
     Obj document = application.Object("Documents").Object("Add", "");
@@ -863,7 +889,8 @@ INSTANTIATE_TEST_SUITE_P(
                     QuitCase{"YesWithoutAPathDiscards", 0, IDYES, false, true, false},
                     QuitCase{"AlertResponseNo", IDNO, 0, true, true, false},
                     QuitCase{"AlertResponseYes", IDYES, 0, true, true, true},
-                    QuitCase{"AlertResponseCancel", IDCANCEL, 0, true, false, false}),
+                    QuitCase{"AlertResponseCancel", IDCANCEL, 0, true, false, false},
+                    QuitCase{"ByHandNoDiscards", 0, IDNO, true, true, false, true}),
     [](const testing::TestParamInfo<QuitCase>& info) { return std::string(info.param.name); });
 
 TEST_F(Standin, HandStartedCopyIsFoundAsTheRunningApplication) {

@@ -91,10 +91,14 @@ bool WaitWithMessages(HANDLE handle, std::chrono::milliseconds wait) {
 
 // One connection to one application instance: its DISPID cache and whether it is gone.
 struct Connection {
-    Connection(std::shared_ptr<CallStats> stats, std::chrono::milliseconds busyPatience)
-        : stats(std::move(stats)), busyPatience(busyPatience) {}
+    Connection(std::shared_ptr<CallStats> stats, std::chrono::milliseconds busyPatience,
+               std::chrono::milliseconds busyRetryInterval)
+        : stats(std::move(stats)),
+          busyPatience(busyPatience),
+          busyRetryInterval(busyRetryInterval) {}
     std::shared_ptr<CallStats> stats;
     std::chrono::milliseconds busyPatience;
+    std::chrono::milliseconds busyRetryInterval;
     // Key: object kind, member and named-argument names, separated by '\n'.
     std::map<std::string, std::vector<DISPID>> ids;
     // Parameterised properties that refused a one-call put: written through their object.
@@ -116,7 +120,7 @@ struct Connection {
             if (left.count() <= 0) {
                 return hr;
             }
-            WaitWithMessages(nullptr, std::min(left, kBusyRetryInterval));
+            WaitWithMessages(nullptr, std::min(left, busyRetryInterval));
         }
     }
 };
@@ -401,9 +405,11 @@ Value FromVariant(VARIANT& v, const std::shared_ptr<Connection>& connection, std
 
 }  // namespace
 
-DispatchLink::DispatchLink(std::wstring progId, std::chrono::milliseconds busyPatience)
+DispatchLink::DispatchLink(std::wstring progId, std::chrono::milliseconds busyPatience,
+                           std::chrono::milliseconds busyRetryInterval)
     : progId_(std::move(progId)),
       busyPatience_(busyPatience),
+      busyRetryInterval_(busyRetryInterval),
       stats_(std::make_shared<CallStats>()) {}
 
 Object DispatchLink::Wrap(ComPtr<IDispatch> dispatch, std::string kind) {
@@ -411,7 +417,8 @@ Object DispatchLink::Wrap(ComPtr<IDispatch> dispatch, std::string kind) {
         return nullptr;
     }
     return std::make_unique<DispatchObject>(
-        std::move(dispatch), std::make_shared<Connection>(stats_, busyPatience_), std::move(kind));
+        std::move(dispatch),
+        std::make_shared<Connection>(stats_, busyPatience_, busyRetryInterval_), std::move(kind));
 }
 
 void DispatchLink::WaitHandlingMessages(std::chrono::milliseconds wait) {

@@ -33,10 +33,15 @@ inline constexpr std::chrono::milliseconds kBusyRetryInterval{250};
 // up to `busyPatience`; the calling thread's windows keep painting, ticking and answering sent
 // messages meanwhile, while their input waits in the queue. A call still refused then fails
 // and gives up its whole connection: every object of it is Lost() from then on.
+//
+// No IMessageFilter is registered: Wine never asks one, and on Windows COM without one hands a
+// refusal straight back (RPC_E_CALL_REJECTED), so the same loop serves both, and the waits
+// run where we choose what may happen inside them.
 class DispatchLink : public DrawingLink {
   public:
     explicit DispatchLink(std::wstring progId = L"Visio.Application",
-                          std::chrono::milliseconds busyPatience = kBusyPatience);
+                          std::chrono::milliseconds busyPatience = kBusyPatience,
+                          std::chrono::milliseconds busyRetryInterval = kBusyRetryInterval);
 
     Object AttachToVisio() override;
     Object StartVisio() override;
@@ -54,6 +59,7 @@ class DispatchLink : public DrawingLink {
   private:
     std::wstring progId_;
     std::chrono::milliseconds busyPatience_;
+    std::chrono::milliseconds busyRetryInterval_;
     std::shared_ptr<CallStats> stats_;
 };
 

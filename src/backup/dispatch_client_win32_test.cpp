@@ -176,8 +176,8 @@ class CountingWindow {
         wc.hInstance = ::GetModuleHandleW(nullptr);
         wc.lpszClassName = L"StenvaultLinkTestWindow";
         ::RegisterClassW(&wc);
-        window_ = ::CreateWindowW(wc.lpszClassName, L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
-                                  nullptr, wc.hInstance, nullptr);
+        window_ = ::CreateWindowW(wc.lpszClassName, L"", WS_OVERLAPPED | WS_VISIBLE, 0, 0, 100, 100,
+                                  nullptr, nullptr, wc.hInstance, nullptr);
         ::SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     }
     CountingWindow(const CountingWindow&) = delete;
@@ -187,6 +187,7 @@ class CountingWindow {
     HWND get() const { return window_; }
     int sent = 0;
     int clicks = 0;
+    int paints = 0;
 
   private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -199,6 +200,13 @@ class CountingWindow {
             ++self->clicks;
             return 0;
         }
+        if (self && message == WM_PAINT) {
+            PAINTSTRUCT ps;
+            ::BeginPaint(hwnd, &ps);
+            ::EndPaint(hwnd, &ps);
+            ++self->paints;
+            return 0;
+        }
         return ::DefWindowProcW(hwnd, message, wParam, lParam);
     }
 
@@ -206,26 +214,32 @@ class CountingWindow {
 };
 
 TEST_F(DispatchClientTest, WhileRefusedTheThreadAnswersSentMessagesAndKeepsInputQueued) {
+    // Tries far apart: every call into COM handles messages of its own, the waits between
+    // them must too.
+    DispatchLink slow(L"Visio.Application", kBusyPatience, std::chrono::milliseconds(1500));
     Object app;
     {
         PlantedFaults faults(L"Embedding");
         faults.Set("Documents", "busy 2");
-        app = link.StartVisio();
+        app = slow.StartVisio();
     }
     Object documents = app->GetObj("Documents");
     CountingWindow window;
+    ::ValidateRect(window.get(), nullptr);
     ::PostMessageW(window.get(), WM_LBUTTONDOWN, 0, 0);
     std::atomic<bool> answered{false};
     std::thread sender([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        ::InvalidateRect(window.get(), nullptr, FALSE);
         DWORD_PTR result = 0;
-        answered = ::SendMessageTimeoutW(window.get(), WM_APP, 0, 0, SMTO_NORMAL, 5000, &result) &&
+        answered = ::SendMessageTimeoutW(window.get(), WM_APP, 0, 0, SMTO_NORMAL, 1000, &result) &&
                    result == 1;
     });
     EXPECT_EQ(documents->Get("Count").Integer(), 0);
     sender.join();
     EXPECT_TRUE(answered) << "the thread did not answer while it waited";
     EXPECT_EQ(window.sent, 1);
+    EXPECT_GE(window.paints, 1) << "the window was not painted while the thread waited";
     // A click must not start other work in the middle of a call: it waits for the loop.
     EXPECT_EQ(window.clicks, 0);
     MSG msg;
