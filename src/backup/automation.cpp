@@ -76,13 +76,14 @@ bool CheckVisioInstalled(DrawingLink& link, Dialogs& dialogs, const std::string&
         return false;
     }
     // Hidden, never asking, and its process ended even when Quit does not end it.
+    // The process first: an instance that stays busy is given up at its first refused call.
     std::uint32_t processId = 0;
     try {
-        instance->Put("Visible", false);
+        processId = static_cast<std::uint32_t>(instance->Get("ProcessID").Integer());
     } catch (...) {
     }
     try {
-        processId = static_cast<std::uint32_t>(instance->Get("ProcessID").Integer());
+        instance->Put("Visible", false);
     } catch (...) {
     }
     try {

@@ -24,8 +24,10 @@ class TemporaryInstance {
     void Start() {
         app_ = link_.StartVisio();
         // A refusal costs at most a visible window or an unended process: not worth a report.
-        Quietly([&] { app_->Put("Visible", false); });
+        // The process first: an instance busy from its start is given up at the first call
+        // it refuses, and must still be ended.
         Quietly([&] { processId_ = static_cast<std::uint32_t>(app_->Get("ProcessID").Integer()); });
+        Quietly([&] { app_->Put("Visible", false); });
     }
     bool Started() const { return app_ != nullptr; }
     AutomationObject* App() const { return app_.get(); }

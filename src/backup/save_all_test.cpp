@@ -47,11 +47,13 @@ class SaveAllTest : public ::testing::Test {
         }
         EXPECT_FALSE(engine.Running());
     }
-    // Hidden before anything else, never asked to save on Quit, its process ended.
+    // Its process known first, then hidden before anything else, never asked to save on Quit,
+    // its process ended.
     void ExpectTemporaryHiddenAndEnded() {
         ASSERT_EQ(visio.started.size(), 1u);
-        ASSERT_FALSE(temp().calls.empty());
-        EXPECT_EQ(temp().calls.front(), "Visible");
+        ASSERT_GE(temp().calls.size(), 2u);
+        EXPECT_EQ(temp().calls[0], "ProcessID");
+        EXPECT_EQ(temp().calls[1], "Visible");
         EXPECT_FALSE(temp().visible);
         EXPECT_EQ(temp().savePrompts, 0);
         // Both ways of keeping Quit from asking: either one alone would do with the fake.
@@ -253,6 +255,17 @@ TEST_F(SaveAllTest, FailedStartIsReportedOnce) {
     EXPECT_EQ(Reports(dialogs), Labels{"SaveAll:142"});
     EXPECT_EQ(Log(), "");
     ExpectCleanEnd();
+}
+
+// Busy from its start, the temporary instance is given up at its first refused call: its
+// process is still ended, and the run says so once.
+TEST_F(SaveAllTest, TemporaryInstanceBusyFromItsStartIsStillEnded) {
+    visio.User().AddDrawing("Plan.vsd", "C:\\Plans\\", 2);
+    visio.startedFaults["Visible"] = "busy";
+    engine.SaveAll();
+    EXPECT_EQ(visio.endedProcesses, std::vector<std::uint32_t>{temp().processId});
+    EXPECT_LE(dialogs.messages.size(), 1u);
+    EXPECT_EQ(Log(), "");
 }
 
 TEST_F(SaveAllTest, TemporaryInstanceEndingMidRunStopsTheCopyAndTheNextRunWorks) {
