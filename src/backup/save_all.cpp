@@ -42,6 +42,7 @@ class TemporaryInstance {
         }
         drawing.reset();
         Quietly([&] { app_->Put("AlertResponse", std::int32_t{7}); });
+        quitAsked_ = true;
         proc.Do(166, [&] {
             try {
                 app_->Call("Quit");
@@ -57,7 +58,9 @@ class TemporaryInstance {
     void Release() {
         app_.reset();
         if (processId_ != 0) {
-            link_.EndProcess(std::exchange(processId_, 0), kQuitGrace);
+            // Not asked to quit (it died, or stayed busy): nothing is worth waiting for.
+            link_.EndProcess(std::exchange(processId_, 0),
+                             quitAsked_ ? kQuitGrace : std::chrono::milliseconds(0));
         }
     }
 
@@ -73,6 +76,7 @@ class TemporaryInstance {
     DrawingLink& link_;
     Object app_;
     std::uint32_t processId_ = 0;
+    bool quitAsked_ = false;
 };
 
 // The user's clipboard for the length of a run: taken once, put back once, on every path.

@@ -62,6 +62,8 @@ class SaveAllTest : public ::testing::Test {
             EXPECT_TRUE(temp().active->saved);
         }
         EXPECT_EQ(visio.endedProcesses, std::vector<std::uint32_t>{temp().processId});
+        EXPECT_EQ(visio.endGraces,
+                  std::vector<std::chrono::milliseconds>{std::chrono::seconds(10)});
     }
 
     FakeVisio visio;
@@ -317,6 +319,8 @@ TEST_F(SaveAllTest, BusyTemporaryInstanceIsReportedOnceAndEnded) {
     EXPECT_TRUE(visio.world.savedFiles.empty());
     EXPECT_EQ(Log(), "");
     EXPECT_EQ(visio.endedProcesses, std::vector<std::uint32_t>{temp().processId});
+    // Never asked to quit, a busy instance is ended at once: the run's wait stays one call's.
+    EXPECT_EQ(visio.endGraces, std::vector<std::chrono::milliseconds>{std::chrono::seconds(0)});
     EXPECT_FALSE(visio.running->allSelected);
     ExpectCleanEnd();
 }

@@ -434,8 +434,9 @@ Object FakeVisio::StartVisio() {
     return instance->Application();
 }
 
-void FakeVisio::EndProcess(std::uint32_t processId, std::chrono::milliseconds) {
+void FakeVisio::EndProcess(std::uint32_t processId, std::chrono::milliseconds grace) {
     endedProcesses.push_back(processId);
+    endGraces.push_back(grace);
 }
 
 FakeInstance& FakeVisio::User() {

@@ -92,6 +92,7 @@ class FakeVisio : public DrawingLink {
     bool startFails = false;
     std::map<std::string, std::string> startedFaults;  // faults of every started instance
     std::vector<std::uint32_t> endedProcesses;         // EndProcess calls, in order
+    std::vector<std::chrono::milliseconds> endGraces;  // and the grace each one gave
 };
 
 }  // namespace sv::backup::testing
