@@ -163,8 +163,7 @@ bool DialogAnswerer::Answered(HWND box) {
     return false;
 }
 
-Program::Program() {
-    std::wstring path = ProgramPath();
+Program::Program(const std::wstring& path) {
     std::wstring commandLine = L"\"" + path + L"\"";
     std::wstring folder = path.substr(0, path.find_last_of(L'\\'));
     STARTUPINFOW startup{};
@@ -180,6 +179,8 @@ Program::Program() {
     id_ = info.dwProcessId;
     answerer_.emplace(id_);
 }
+
+Program::Program() : Program(ProgramPath()) {}
 
 Program::~Program() {
     if (!process_) {
@@ -296,23 +297,6 @@ void ProgramTest::SetUp() {
 void ProgramTest::TearDown() {
     ::RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
     DeleteRunValues();
-}
-
-Program::Program(const std::wstring& path) {
-    std::wstring commandLine = L"\"" + path + L"\"";
-    std::wstring folder = path.substr(0, path.find_last_of(L'\\'));
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    if (!::CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                          folder.c_str(), &startup, &info)) {
-        ADD_FAILURE() << "cannot start " << Narrow(path) << ": " << ::GetLastError();
-        return;
-    }
-    process_.reset(info.hProcess);
-    ::CloseHandle(info.hThread);
-    id_ = info.dwProcessId;
-    answerer_.emplace(id_);
 }
 
 }  // namespace sv::win32::testing
