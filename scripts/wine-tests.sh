@@ -9,7 +9,9 @@ cd "$(dirname "$0")/.."
 wineserver -p
 wine cmd /c exit >/dev/null 2>&1 </dev/null
 rc=0
-# GUI tests under Xvfb meet the odd timing hiccup; a test must pass once in two tries.
-ctest --preset windows --repeat until-pass:2 "$@" || rc=$?
+# GUI tests under Xvfb meet the odd timing hiccup, and Wine's COM now and then leaves a server
+# behind that no client reached, which the fault sweep counts: a test must pass once in three
+# tries.
+ctest --preset windows --repeat until-pass:3 "$@" || rc=$?
 wineserver -k 2>/dev/null || true
 exit $rc
