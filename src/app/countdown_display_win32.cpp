@@ -2,19 +2,13 @@
 
 #include <commctrl.h>
 
+#include "common/text_win32.h"
+
 namespace sv::win32 {
 
 namespace {
 
 constexpr UINT_PTR kSubclassId = 1;
-
-std::wstring WindowTextOf(HWND window) {
-    int length = ::GetWindowTextLengthW(window);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    int copied = ::GetWindowTextW(window, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
-    return text;
-}
 
 }  // namespace
 

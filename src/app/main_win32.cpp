@@ -2,7 +2,6 @@
 #include <commctrl.h>
 
 #include <exception>
-#include <optional>
 #include <string>
 
 #include "app/form1.h"
@@ -46,46 +45,6 @@ class WindowChoices : public backup::BackupChoices {
     FormView& view_;
 };
 
-// One backup run at a time. Each run gets an engine with the log's path and the extension as
-// they stand at that moment: a run can come before start-up has set them (a Test pressed
-// during the start-in-tray balloon), and must not fix them empty for the session.
-class BackupRuns {
-  public:
-    BackupRuns(backup::DrawingLink& link, Dialogs& dialogs, backup::BackupChoices& choices,
-               Clock& clock, Locale& locale, FileSystem& files, backup::ClipboardKeeper& clipboard)
-        : link_(link),
-          dialogs_(dialogs),
-          choices_(choices),
-          clock_(clock),
-          locale_(locale),
-          files_(files),
-          clipboard_(clipboard) {}
-
-    void SaveAll(const Form1& form) {
-        if (running_) {
-            return;
-        }
-        running_ = true;
-        struct Done {
-            bool& running;
-            ~Done() { running = false; }
-        } done{running_};
-        backup::BackupEngine engine(link_, dialogs_, choices_, clock_, locale_, files_, clipboard_,
-                                    form.HistoryLogPath(), form.BackupExtension());
-        engine.SaveAll();
-    }
-
-  private:
-    backup::DrawingLink& link_;
-    Dialogs& dialogs_;
-    backup::BackupChoices& choices_;
-    Clock& clock_;
-    Locale& locale_;
-    FileSystem& files_;
-    backup::ClipboardKeeper& clipboard_;
-    bool running_ = false;
-};
-
 int Run(HINSTANCE instance) {
     ComApartment com;
     INITCOMMONCONTROLSEX controls{};
@@ -111,7 +70,10 @@ int Run(HINSTANCE instance) {
     backup::win32::Win32ClipboardKeeper clipboard;
     WindowChoices choices(window);
     Form1* form = nullptr;
-    BackupRuns backups(link, window.Dialogs(), choices, clock, locale, files, clipboard);
+    // The log's path and the extension are read at each run, as start-up has left them.
+    backup::BackupEngine engine(link, window.Dialogs(), choices, clock, locale, files, clipboard,
+                                backup::LiveText([&] { return form->HistoryLogPath(); }),
+                                backup::LiveText([&] { return form->BackupExtension(); }));
 
     Form1Services services{
         settings,
@@ -122,7 +84,7 @@ int Run(HINSTANCE instance) {
         environment,
         shellFolders,
         trayShell,
-        [&] { backups.SaveAll(*form); },
+        [&] { engine.SaveAll(); },
         [&](const std::string& appTitle) {
             return backup::CheckVisioInstalled(link, window.Dialogs(), appTitle);
         },

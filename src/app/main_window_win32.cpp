@@ -10,14 +10,6 @@ namespace {
 
 constexpr UINT_PTR kTimer1 = 1;
 
-std::wstring WindowTextOf(HWND window) {
-    int length = ::GetWindowTextLengthW(window);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    int copied = ::GetWindowTextW(window, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
-    return text;
-}
-
 HBRUSH BackgroundOf(void* shell) {
     return static_cast<WindowShell*>(shell)->BackgroundBrush();
 }

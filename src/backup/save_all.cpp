@@ -124,8 +124,7 @@ struct BackupEngine::RunState {
 
 BackupEngine::BackupEngine(DrawingLink& link, Dialogs& dialogs, BackupChoices& choices,
                            Clock& clock, Locale& locale, FileSystem& files,
-                           ClipboardKeeper& clipboard, std::string historyLogPath,
-                           std::string extension)
+                           ClipboardKeeper& clipboard, LiveText historyLogPath, LiveText extension)
     : link_(link),
       dialogs_(dialogs),
       choices_(choices),
@@ -137,8 +136,8 @@ BackupEngine::BackupEngine(DrawingLink& link, Dialogs& dialogs, BackupChoices& c
       extension_(std::move(extension)) {}
 
 BackupEngine::BackupEngine(DrawingLink& link, Dialogs& dialogs, BackupChoices& choices,
-                           Clock& clock, Locale& locale, FileSystem& files,
-                           std::string historyLogPath, std::string extension)
+                           Clock& clock, Locale& locale, FileSystem& files, LiveText historyLogPath,
+                           LiveText extension)
     : BackupEngine(link, dialogs, choices, clock, locale, files, noClipboard_,
                    std::move(historyLogPath), std::move(extension)) {}
 
@@ -238,7 +237,7 @@ std::string BackupEngine::TargetPath(Procedure& proc, const std::string& folder,
     proc.Do(134, [&] { target = FixBackslashes(target); });
     proc.Do(136, [&] { target = FixBackslashes(target); });
     proc.Do(138,
-            [&] { target = StampName(target, choices_.Naming(), clock_, locale_, extension_); });
+            [&] { target = StampName(target, choices_.Naming(), clock_, locale_, extension_()); });
     return target;
 }
 
@@ -303,7 +302,7 @@ void BackupEngine::SaveAndLog(RunState& run, AutomationObject& backup, const std
     });
     if (saved) {
         run.proc.Do(164, [&] {
-            AppendHistoryLine(files_, historyLogPath_,
+            AppendHistoryLine(files_, historyLogPath_(),
                               name + " was backup saved as " + run.target + " at " +
                                   GeneralDate(locale_, clock_.Now()));
         });

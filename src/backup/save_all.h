@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,17 +27,29 @@ class BackupChoices {
     virtual WindowHandle Owner() = 0;        // parent of the folder prompt
 };
 
+// A program-wide text set at start-up, read each time a run uses it: a run can come before
+// start-up has set it (a Test pressed during the start-in-tray balloon wait).
+class LiveText {
+  public:
+    LiveText(std::function<std::string()> read) : read_(std::move(read)) {}
+    LiveText(std::string fixed) : read_([text = std::move(fixed)] { return text; }) {}
+    LiveText(const char* fixed) : LiveText(std::string(fixed)) {}
+    std::string operator()() const { return read_(); }
+
+  private:
+    std::function<std::string()> read_;
+};
+
 // The backup run: one copy of the drawing active in the user's running application, rebuilt
 // in a temporary instance, saved under a stamped name and noted in the history log.
 class BackupEngine {
   public:
     BackupEngine(DrawingLink& link, Dialogs& dialogs, BackupChoices& choices, Clock& clock,
                  Locale& locale, FileSystem& files, ClipboardKeeper& clipboard,
-                 std::string historyLogPath, std::string extension);
+                 LiveText historyLogPath, LiveText extension);
     // For runs that leave the clipboard alone (tests, tools).
     BackupEngine(DrawingLink& link, Dialogs& dialogs, BackupChoices& choices, Clock& clock,
-                 Locale& locale, FileSystem& files, std::string historyLogPath,
-                 std::string extension);
+                 Locale& locale, FileSystem& files, LiveText historyLogPath, LiveText extension);
     BackupEngine(const BackupEngine&) = delete;
     BackupEngine& operator=(const BackupEngine&) = delete;
 
@@ -62,8 +75,8 @@ class BackupEngine {
     FileSystem& files_;
     NoClipboardKeeper noClipboard_;
     ClipboardKeeper& clipboard_;
-    std::string historyLogPath_;
-    std::string extension_;
+    LiveText historyLogPath_;
+    LiveText extension_;
     bool running_ = false;
 };
 

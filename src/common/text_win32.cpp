@@ -68,4 +68,12 @@ std::string SystemMessage(unsigned long code) {
     return Narrow(text);
 }
 
+std::wstring WindowTextOf(HWND window) {
+    int length = ::GetWindowTextLengthW(window);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    int copied = ::GetWindowTextW(window, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
+    return text;
+}
+
 }  // namespace sv::win32

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 #include <string_view>
 
@@ -12,6 +14,9 @@ std::string Narrow(std::wstring_view utf16);
 std::string ToAnsi(std::string_view utf8);
 std::string ToCodePage(std::string_view utf8, unsigned codePage);
 std::string FromAnsi(std::string_view ansi);
+
+// A window's text (a control's caption), whole.
+std::wstring WindowTextOf(HWND window);
 
 // The system's message text for a Win32 error or HRESULT, without the trailing line break.
 std::string SystemMessage(unsigned long code);
