@@ -50,13 +50,7 @@ TEST_F(ProgramTest, BackupSaveNowLeavesTheUsersTextOnTheClipboard) {
     ASSERT_TRUE(user.ready());
     {
         Object app = link.AttachToVisio();
-        app->GetObj("Documents")->Call("Add", {std::string()});
-        app->GetObj("ActiveDocument")
-            ->GetObj("Pages")
-            ->GetObj("Item", {1})
-            ->Call("DrawRectangle", {1.0, 1.0, 2.0, 2.0})
-            .TakeObject()
-            ->Put("Text", "backup's shape");
+        backup::testing::AddDrawingWithShape(*app, "backup's shape");
     }
     const std::wstring text = L"what the user copied \x00e4\x20ac";
     backup::testing::TestWindow owner;

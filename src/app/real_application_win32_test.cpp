@@ -72,12 +72,7 @@ class RealApplicationTest : public ProgramTest {
         ASSERT_TRUE(user->ready());
         userApp = link.AttachToVisio();
         ASSERT_NE(userApp, nullptr);
-        userApp->GetObj("Documents")->Call("Add", {std::string()});
-        userApp->GetObj("ActiveWindow")
-            ->GetObj("Page")
-            ->Call("DrawRectangle", {1.0, 1.0, 2.0, 2.0})
-            .TakeObject()
-            ->Put("Text", std::string("kept"));
+        backup::testing::AddDrawingWithShape(*userApp, "kept");
     }
 
     // Starts the program and presses the test button; the run goes on inside the program.

@@ -229,13 +229,7 @@ TEST_F(ClipboardWineTest, AnotherProgramsCopyDuringTheRunIsKept) {
     UserInstance standin;
     ASSERT_TRUE(standin.ready());
     Object app = link.AttachToVisio();
-    app->GetObj("Documents")->Call("Add", {std::string()});
-    app->GetObj("ActiveDocument")
-        ->GetObj("Pages")
-        ->GetObj("Item", {1})
-        ->Call("DrawRectangle", {1.0, 1.0, 2.0, 2.0})
-        .TakeObject()
-        ->Put("Text", "theirs");
+    testing::AddDrawingWithShape(*app, "theirs");
 
     ASSERT_TRUE(testing::PutText(user.get(), L"before"));
     keeper.Take();

@@ -325,12 +325,7 @@ TEST_F(SaveAllWineTest, TheUserInstanceBusyForEverIsReportedOnceAndTheRunEnds) {
     ASSERT_TRUE(user->ready());
     userApp = link.AttachToVisio();
     ASSERT_NE(userApp, nullptr);
-    userApp->GetObj("Documents")->Call("Add", {std::string()});
-    userApp->GetObj("ActiveWindow")
-        ->GetObj("Page")
-        ->Call("DrawRectangle", {1.0, 1.0, 2.0, 2.0})
-        .TakeObject()
-        ->Put("Text", std::string("kept"));
+    testing::AddDrawingWithShape(*userApp, "kept");
 
     // The program waits 30 s for a busy application; here a second is as good.
     win32::DispatchLink impatient(L"Visio.Application", std::chrono::seconds(1));

@@ -201,4 +201,13 @@ bool QuitQuietly(AutomationObject& app) {
     return true;
 }
 
+void AddDrawingWithShape(AutomationObject& app, const std::string& text) {
+    app.GetObj("Documents")->Call("Add", {std::string()});
+    app.GetObj("ActiveWindow")
+        ->GetObj("Page")
+        ->Call("DrawRectangle", {1.0, 1.0, 2.0, 2.0})
+        .TakeObject()
+        ->Put("Text", text);
+}
+
 }  // namespace sv::backup::testing

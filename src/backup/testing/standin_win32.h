@@ -77,6 +77,10 @@ class ScratchFolder {
 
 bool FileExistsUtf8(const std::string& path);
 
+// A new drawing in that instance with one shape holding the text, drawn on the page its window
+// shows (without Pages, where a planted fault may sit).
+void AddDrawingWithShape(AutomationObject& app, const std::string& text);
+
 // Quit without a question about unsaved changes (they are dropped), accepting an instance
 // that ends before its answer arrives; false on any other failure.
 bool QuitQuietly(AutomationObject& app);
