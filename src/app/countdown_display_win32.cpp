@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "app/window_layout.h"
 #include "common/text_win32.h"
 
 namespace sv::win32 {
@@ -54,7 +55,19 @@ void CountdownDisplay::SetPosition(int position) {
     if (!bar_ || position == position_) {
         return;
     }
+    // The bar repaints all of itself for any new position; over a long interval most seconds
+    // fill no new pixel, and then the value changes without a repaint.
+    RECT client{};
+    ::GetClientRect(bar_, &client);
+    const bool quiet = ::IsWindowVisible(bar_) &&
+                       !BarFillMoves(position_, position, maximum_, client.right - client.left);
+    if (quiet) {
+        ::SendMessageW(bar_, WM_SETREDRAW, FALSE, 0);
+    }
     ::SendMessageW(bar_, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+    if (quiet) {
+        ::SendMessageW(bar_, WM_SETREDRAW, TRUE, 0);
+    }
     position_ = static_cast<int>(::SendMessageW(bar_, PBM_GETPOS, 0, 0));
 }
 

@@ -7,8 +7,9 @@
 namespace sv::win32 {
 
 // The status line (Frame2's caption) and the progress bar. A tick sets all three values;
-// only what differs from the screen is sent, and a new caption repaints the caption's strip
-// alone, not the frame, the bar or the window behind them.
+// only what differs from the screen is sent, a new caption repaints the caption's strip alone,
+// not the frame, the bar or the window behind them, and the bar repaints only when its fill
+// moves.
 class CountdownDisplay {
   public:
     CountdownDisplay() = default;

@@ -733,6 +733,33 @@ TEST_F(InProcessWindow, ATickRedrawsOnlyTheCaptionStripAndTheBar) {
     EXPECT_EQ(count.Of(frame, WM_SETTEXT), 0);
 }
 
+TEST_F(InProcessWindow, ASecondThatFillsNoNewPixelKeepsTheBarAsItIs) {
+    HWND window = window_.Window();
+    window_.SetTimerInterval(0);
+    HWND bar = ::GetDlgItem(window, ControlId(Control::ProgressBar1));
+    window_.SetProgressMax(86400);
+    window_.SetProgressPosition(43200);
+    ::UpdateWindow(window);
+    window_.PumpEvents();
+
+    // A day's interval: one second moves the fill by a fraction of a pixel.
+    MessageCount count(window);
+    window_.SetProgressPosition(43201);
+    EXPECT_EQ(::SendMessageW(bar, PBM_GETPOS, 0, 0), 43201);
+    EXPECT_TRUE(::IsWindowVisible(bar));
+    EXPECT_FALSE(::GetUpdateRect(bar, nullptr, FALSE));
+    ::UpdateWindow(window);
+    window_.PumpEvents();
+    EXPECT_EQ(count.Of(bar, WM_PAINT), 0);
+
+    // Back to the start empties the bar: that is drawn.
+    window_.SetProgressPosition(0);
+    ::UpdateWindow(window);
+    window_.PumpEvents();
+    EXPECT_EQ(count.Of(bar, WM_PAINT), 1);
+    EXPECT_EQ(::SendMessageW(bar, PBM_GETPOS, 0, 0), 0);
+}
+
 // True when some pixel of the control's caption area has the colour.
 bool CaptionShows(HWND control, COLORREF colour) {
     RECT box;

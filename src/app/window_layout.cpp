@@ -1,5 +1,6 @@
 #include "app/window_layout.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace sv {
@@ -45,6 +46,21 @@ bool TakesTabStop(const ControlSpec& control) {
         default:
             return true;
     }
+}
+
+bool BarFillMoves(int from, int to, int maximum, int width) {
+    if (maximum <= 0 || width <= 0) {
+        return from != to;
+    }
+    auto clamp = [maximum](int value) { return std::clamp(value, 0, maximum); };
+    const long long a = clamp(from);
+    const long long b = clamp(to);
+    for (int w = std::max(1, width - 2 * kBarBorderAllowance); w <= width; ++w) {
+        if (a * w / maximum != b * w / maximum) {
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace sv

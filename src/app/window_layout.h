@@ -202,4 +202,10 @@ bool StartsGroup(const ControlSpec& control);
 // True for controls the Tab key stops at.
 bool TakesTabStop(const ControlSpec& control);
 
+// True when a progress bar width pixels wide shows a different fill at position to than at
+// from (range 0 to maximum). The bar fills its client area less a border no wider than
+// kBarBorderAllowance pixels a side, depending on the theme, so every such width is checked.
+inline constexpr int kBarBorderAllowance = 4;
+bool BarFillMoves(int from, int to, int maximum, int width);
+
 }  // namespace sv

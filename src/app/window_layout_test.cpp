@@ -123,5 +123,33 @@ TEST_P(EdgesAtDpi, AlignedControlsStayAligned) {
 
 INSTANTIATE_TEST_SUITE_P(Dpis, EdgesAtDpi, ::testing::Values(96, 120, 144, 168, 192, 288));
 
+struct FillCase {
+    const char* name;
+    int from;
+    int to;
+    int maximum;
+    int width;
+    bool moves;
+};
+
+class BarFill : public ::testing::TestWithParam<FillCase> {};
+
+TEST_P(BarFill, MovesOnlyWhenSomePixelChanges) {
+    const FillCase& c = GetParam();
+    EXPECT_EQ(BarFillMoves(c.from, c.to, c.maximum, c.width), c.moves);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BarFill,
+    ::testing::Values(FillCase{"OneSecondOfADay", 100, 101, 86400, 485, false},
+                      FillCase{"OneSecondOfFiveMinutes", 1, 2, 300, 485, true},
+                      FillCase{"BackToEmpty", 86000, 0, 86400, 485, true},
+                      // The client width's fill holds; the fill inside a border moves.
+                      FillCase{"InsideTheBorder", 10, 11, 1000, 100, true},
+                      FillCase{"PastTheEndBothFull", 400, 500, 300, 485, false},
+                      FillCase{"NoRange", 1, 2, 0, 485, true},
+                      FillCase{"NoWidth", 1, 2, 300, 0, true}),
+    [](const ::testing::TestParamInfo<FillCase>& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace sv
