@@ -93,15 +93,22 @@ NOTIFYICONDATAA ToNotifyIconData(HWND window, const TrayIconRecord& record) {
     return data;
 }
 
-Win32TrayShell::Win32TrayShell() : taskbarCreated_(::RegisterWindowMessageW(L"TaskbarCreated")) {
-    RegisterWindowClass();
-    // A hidden top-level window: message-only windows miss the TaskbarCreated broadcast.
-    window_.reset(::CreateWindowExW(0, kWindowClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                                    ModuleInstance(), nullptr));
-    // An elevated copy would not hear Explorer's restart otherwise (UIPI).
-    if (window_ && taskbarCreated_ != 0) {
-        ::ChangeWindowMessageFilterEx(window_.get(), taskbarCreated_, MSGFLT_ALLOW, nullptr);
+Win32TrayShell::Win32TrayShell() : taskbarCreated_(::RegisterWindowMessageW(L"TaskbarCreated")) {}
+
+// Made when first needed: a program's main window is shown before its icon enters the tray,
+// and this window is not needed for that.
+HWND Win32TrayShell::Window() {
+    if (!window_) {
+        RegisterWindowClass();
+        // A hidden top-level window: message-only windows miss the TaskbarCreated broadcast.
+        window_.reset(::CreateWindowExW(0, kWindowClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr,
+                                        nullptr, ModuleInstance(), nullptr));
+        // An elevated copy would not hear Explorer's restart otherwise (UIPI).
+        if (window_ && taskbarCreated_ != 0) {
+            ::ChangeWindowMessageFilterEx(window_.get(), taskbarCreated_, MSGFLT_ALLOW, nullptr);
+        }
     }
+    return window_.get();
 }
 
 Win32TrayShell::~Win32TrayShell() {
@@ -110,7 +117,8 @@ Win32TrayShell::~Win32TrayShell() {
 }
 
 int Win32TrayShell::CurrentDpi() const {
-    UINT dpi = window_ ? ::GetDpiForWindow(window_.get()) : 0;
+    // Before the window exists, the primary monitor's, where the taskbar is.
+    UINT dpi = window_ ? ::GetDpiForWindow(window_.get()) : ::GetDpiForSystem();
     return dpi > 0 ? static_cast<int>(dpi) : 96;
 }
 
@@ -144,13 +152,13 @@ void Win32TrayShell::RefreshIcon(int dpi) {
 }
 
 bool Win32TrayShell::Notify(std::uint32_t operation, const TrayIconRecord& record) {
-    NOTIFYICONDATAA data = ToNotifyIconData(window_.get(), record);
+    NOTIFYICONDATAA data = ToNotifyIconData(Window(), record);
     return ::Shell_NotifyIconA(operation, &data) != FALSE;
 }
 
 void Win32TrayShell::HookWindow(cSysTray& instance) {
     instance_ = &instance;
-    if (!window_ || previous_) {
+    if (!Window() || previous_) {
         return;
     }
     ::SetWindowLongPtrW(window_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
@@ -170,7 +178,7 @@ void Win32TrayShell::UnhookWindow() {
 }
 
 void Win32TrayShell::StartRetryTimer(std::int64_t periodMs) {
-    if (window_) {
+    if (Window()) {
         const UINT period =
             periodMs < USER_TIMER_MINIMUM ? USER_TIMER_MINIMUM : static_cast<UINT>(periodMs);
         timerRunning_ = ::SetTimer(window_.get(), kRetryTimerId, period, nullptr) != 0;

@@ -11,9 +11,9 @@
 namespace sv::win32 {
 
 // The tray component's Windows side. It owns a hidden top-level window of its own (never
-// shown) that receives the icon's callback message, Explorer's "TaskbarCreated" broadcast and
-// the DPI changes of the primary monitor, where the taskbar is; so the host hands in nothing
-// and keeps its own window's user data free.
+// shown, made when first needed) that receives the icon's callback message, Explorer's
+// "TaskbarCreated" broadcast and the DPI changes of the primary monitor, where the taskbar is; so
+// the host hands in nothing and keeps its own window's user data free.
 //
 //   Win32TrayShell shell;
 //   shell.UseIconResource(instance, IDI_APP);  // the tray picture, at the taskbar's DPI
@@ -30,7 +30,8 @@ class Win32TrayShell : public TrayShell {
     Win32TrayShell(const Win32TrayShell&) = delete;
     Win32TrayShell& operator=(const Win32TrayShell&) = delete;
 
-    HWND Window() const { return window_.get(); }
+    // The hidden window, made at the first call.
+    HWND Window();
 
     // From now on the instance in the tray shows this icon resource, loaded for the taskbar's
     // DPI: it is put on the instance as its TrayIcon when it enters the tray, and loaded

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "resource.h"
@@ -210,6 +211,37 @@ TEST(TrayOnWineLifetime, DestroyRemovesIconAndRestoresProcedure) {
     EXPECT_EQ(shell.calls.back().operation, nim::kDelete);
     EXPECT_TRUE(shell.calls.back().ok);
     EXPECT_EQ(::GetWindowLongPtrW(shell.Window(), GWLP_WNDPROC), original);
+}
+
+int TrayWindowsOfThisThread() {
+    int count = 0;
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND window, LPARAM data) {
+            wchar_t name[64] = {};
+            ::GetClassNameW(window, name, 64);
+            if (std::wstring_view(name) == L"StenvaultTrayWindow") {
+                ++*reinterpret_cast<int*>(data);
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
+// The program shows its window before the icon enters the tray; the tray's window waits.
+TEST(TrayOnWineLifetime, MakesItsWindowWhenTheIconFirstEntersTheTray) {
+    const int before = TrayWindowsOfThisThread();
+    RecordingShell shell;
+    shell.UseIconResource(::GetModuleHandleW(nullptr), IDI_STENVAULT);
+    cSysTray tray(shell);
+    EXPECT_EQ(TrayWindowsOfThisThread(), before);
+    tray.SetInTray(true);
+    EXPECT_EQ(TrayWindowsOfThisThread(), before + 1);
+    ASSERT_FALSE(shell.calls.empty());
+    EXPECT_EQ(shell.calls.back().operation, nim::kAdd);
+    EXPECT_TRUE(shell.calls.back().ok);
+    tray.SetInTray(false);
 }
 
 // Pumps until done() or about timeoutMs have passed.
