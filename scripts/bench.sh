@@ -5,8 +5,9 @@
 #
 #   bash scripts/bench.sh
 #
-# BENCH_SECONDS (default 60): length of each idle sample; BENCH_STARTS (default 5): start-ups
-# timed per program. CPU time is read from /proc/<pid>/task/*/schedstat (nanoseconds on CPU).
+# BENCH_SECONDS (default 60): length of each idle sample; BENCH_ROUNDS (default 3): idle samples
+# per state, of which the median is printed; BENCH_STARTS (default 9): start-ups timed per
+# program. CPU time is read from /proc/<pid>/task/*/schedstat (nanoseconds on CPU).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -16,7 +17,7 @@ if [ "${1:-}" != --inside ]; then
     export CMAKE_BUILD_PARALLEL_LEVEL=2
     [ -f "$build/CMakeCache.txt" ] || cmake --preset windows >/dev/null
     cmake --build --preset windows --target stenvault backup_bench visio-standin ref_window \
-        launch_timer >/dev/null
+        ref_form launch_timer >/dev/null
     . scripts/wine-env.sh "$build/benchprefix"
     export LC_ALL=C.UTF-8
     wineserver -k 2>/dev/null || true
@@ -27,9 +28,11 @@ if [ "${1:-}" != --inside ]; then
 fi
 
 sample=${BENCH_SECONDS:-60}
-starts=${BENCH_STARTS:-5}
+rounds=${BENCH_ROUNDS:-3}
+starts=${BENCH_STARTS:-9}
 stenvault=$build/stenvault.exe
 reference=$build/ref_window.exe
+form=$build/ref_form.exe
 key='HKCU\Software\VB and VBA Program Settings\Veltrane\Stenvault'
 
 wineserver -p
@@ -83,25 +86,34 @@ idle_pair() {
         'BEGIN { printf "%.3f %.3f\n", a / 1e9 * 60 / t, b / 1e9 * 60 / t }'
 }
 
-echo "Idle samples of ${sample} s (about $((2 * sample + 40)) s)..." >&2
+median() { printf '%s\n' "$@" | awk NF | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+range() { printf '%s\n' "$@" | awk NF | sort -g | awk 'NR == 1 { lo = $1 } { hi = $1 } END { print lo "-" hi }'; }
+
+echo "Idle: ${rounds} rounds of two ${sample}-s samples (about $((rounds * (2 * sample + 40))) s)..." >&2
 # The pointer rests in a corner that neither window covers (see ref_window's pointer mode).
 wine "$reference" pointer 0 999 >/dev/null 2>&1 </dev/null || true
-start "$stenvault"
-app=$last
-start "$reference" shown 1100 60
-ref=$last
-sleep 12
-read -r shown_app shown_ref < <(idle_pair "$app" "$ref")
-stop_started
+shown_app=() shown_ref=() hidden_app=() hidden_ref=()
+for _ in $(seq "$rounds"); do
+    setting Minimized Off
+    start "$stenvault"
+    app=$last
+    start "$reference" shown 1100 60
+    ref=$last
+    sleep 12
+    read -r a r < <(idle_pair "$app" "$ref")
+    shown_app+=("$a") shown_ref+=("$r")
+    stop_started
 
-setting Minimized On
-start "$stenvault"
-app=$last
-start "$reference" hidden
-ref=$last
-sleep 15 # start-up, the 5-s balloon wait, and the window gone into the tray
-read -r hidden_app hidden_ref < <(idle_pair "$app" "$ref")
-stop_started
+    setting Minimized On
+    start "$stenvault"
+    app=$last
+    start "$reference" hidden
+    ref=$last
+    sleep 15 # start-up, the 5-s balloon wait, and the window gone into the tray
+    read -r a r < <(idle_pair "$app" "$ref")
+    hidden_app+=("$a") hidden_ref+=("$r")
+    stop_started
+done
 setting Minimized Off
 
 echo "Start-up, ${starts} times each..." >&2
@@ -110,38 +122,50 @@ launch() {
     wine "$build/launch_timer.exe" "$(winepath -w "$1")" "${@:2}" 2>/dev/null </dev/null |
         tr -d '\r' || true
 }
-launch "$stenvault" >/dev/null || true # warm the caches for both
+launch "$stenvault" >/dev/null || true # warm the caches for all three
+launch "$form" >/dev/null || true
 launch "$reference" startup >/dev/null || true
 app_starts=()
+form_starts=()
 ref_starts=()
 for _ in $(seq "$starts"); do
     app_starts+=("$(launch "$stenvault")")
+    form_starts+=("$(launch "$form")")
     ref_starts+=("$(launch "$reference" startup)")
 done
-median() { printf '%s\n' "$@" | awk NF | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-range() { printf '%s\n' "$@" | awk NF | sort -g | awk 'NR == 1 { lo = $1 } { hi = $1 } END { print lo "-" hi }'; }
 
 echo "Backup cost against the stand-in..." >&2
 bench_out=$(wine "$build/backup_bench.exe" 2>&1 </dev/null | tr -d '\r' || true)
 
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.1fx", a / b; else print "-" }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2fx", a / b; else print "-" }'; }
+each_ratio() { # per-round ratios of two arrays given by name
+    local -n xs=$1 ys=$2
+    local i out=()
+    for i in "${!xs[@]}"; do out+=("$(ratio "${xs[$i]}" "${ys[$i]}")"); done
+    echo "${out[*]}"
+}
 app_median=$(median "${app_starts[@]}")
+form_median=$(median "${form_starts[@]}")
 ref_median=$(median "${ref_starts[@]}")
+sa=$(median "${shown_app[@]}") sr=$(median "${shown_ref[@]}")
+ha=$(median "${hidden_app[@]}") hr=$(median "${hidden_ref[@]}")
 
 echo
 echo "Stenvault benchmark, $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, $(wine --version)"
 echo
-echo "Idle CPU, seconds per minute (${sample}-s samples, side by side)"
-printf '  %-28s %10s %10s %8s\n' "" stenvault reference ratio
-printf '  %-28s %10s %10s %8s\n' "shown, counting down" "$shown_app" "$shown_ref" \
-    "$(ratio "$shown_app" "$shown_ref")"
-printf '  %-28s %10s %10s %8s\n' "hidden in the tray" "$hidden_app" "$hidden_ref" \
-    "$(ratio "$hidden_app" "$hidden_ref")"
+echo "Idle CPU, seconds per minute (median of ${rounds} ${sample}-s samples, side by side)"
+printf '  %-22s %10s %10s %8s   %s\n' "" stenvault reference ratio "each round"
+printf '  %-22s %10s %10s %8s   %s\n' "shown, counting down" "$sa" "$sr" "$(ratio "$sa" "$sr")" \
+    "$(each_ratio shown_app shown_ref)"
+printf '  %-22s %10s %10s %8s   %s\n' "hidden in the tray" "$ha" "$hr" "$(ratio "$ha" "$hr")" \
+    "$(each_ratio hidden_app hidden_ref)"
 echo
 echo "Process start to window shown, ms (median of ${starts}, range)"
-printf '  stenvault  %8s  (%s)\n' "$app_median" "$(range "${app_starts[@]}")"
-printf '  reference  %8s  (%s)\n' "$ref_median" "$(range "${ref_starts[@]}")"
-printf '  ratio      %8s\n' "$(ratio "$app_median" "$ref_median")"
+printf '  stenvault                 %8s  (%s)\n' "$app_median" "$(range "${app_starts[@]}")"
+printf '  same window, nothing else %8s  (%s)  ratio %s\n' "$form_median" \
+    "$(range "${form_starts[@]}")" "$(ratio "$app_median" "$form_median")"
+printf '  empty window              %8s  (%s)  ratio %s\n' "$ref_median" \
+    "$(range "${ref_starts[@]}")" "$(ratio "$app_median" "$ref_median")"
 echo
 echo "Executable: stenvault.exe $(stat -c %s "$stenvault") bytes"
 echo
