@@ -48,7 +48,7 @@ constexpr Child kChildren[] = {
 };
 
 constexpr const wchar_t* kRows[] = {
-    L"Save every 30 seconds", L"Save every 1 minute",  L"Save every 5 minutes",
+    L"Save every 30 seconds", L"Save every 1 minute",   L"Save every 5 minutes",
     L"Save every 15 minutes", L"Save every 30 minutes", L"Save every hour",
     L"Save every 2 hours",    L"Save every 4 hours",    L"Save every 8 hours",
     L"Save every 24 hours",
@@ -99,10 +99,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     HFONT font = ::CreateFontIndirectW(&metrics.lfMessageFont);
     HWND list = nullptr;
     for (const Child& child : kChildren) {
-        HWND control = ::CreateWindowExW(child.exStyle, child.className, child.text,
-                                         WS_CHILD | WS_VISIBLE | child.style, child.left,
-                                         child.top, child.width, child.height, window, nullptr,
-                                         instance, nullptr);
+        HWND control = ::CreateWindowExW(
+            child.exStyle, child.className, child.text, WS_CHILD | WS_VISIBLE | child.style,
+            child.left, child.top, child.width, child.height, window, nullptr, instance, nullptr);
         ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         if (std::wstring_view(child.className) == WC_LISTVIEWW) {
             list = control;
