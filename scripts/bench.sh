@@ -22,7 +22,9 @@ if [ "${1:-}" != --inside ]; then
     export LC_ALL=C.UTF-8
     wineserver -k 2>/dev/null || true
     rc=0
-    xvfb-run -a -s "-screen 0 1600x1000x24" bash "$0" --inside || rc=$?
+    # Without -noreset the X server starts afresh, pointer centred, whenever Wine's last
+    # process has ended between two samples.
+    xvfb-run -a -s "-screen 0 1600x1000x24 -noreset" bash "$0" --inside || rc=$?
     wineserver -k 2>/dev/null || true
     exit $rc
 fi
@@ -90,8 +92,8 @@ median() { printf '%s\n' "$@" | awk NF | sort -g | awk '{ v[NR] = $1 } END { pri
 range() { printf '%s\n' "$@" | awk NF | sort -g | awk 'NR == 1 { lo = $1 } { hi = $1 } END { print lo "-" hi }'; }
 
 echo "Idle: ${rounds} rounds of two ${sample}-s samples (about $((rounds * (2 * sample + 40))) s)..." >&2
-# The pointer rests in a corner that neither window covers (see ref_window's pointer mode).
-wine "$reference" pointer 0 999 >/dev/null 2>&1 </dev/null || true
+# The pointer rests in a corner that no window covers (see ref_window's pointer mode).
+park_pointer() { wine "$reference" pointer 0 999 >/dev/null 2>&1 </dev/null || true; }
 shown_app=() shown_ref=() hidden_app=() hidden_ref=()
 for _ in $(seq "$rounds"); do
     setting Minimized Off
@@ -99,6 +101,7 @@ for _ in $(seq "$rounds"); do
     app=$last
     start "$reference" shown 1100 60
     ref=$last
+    park_pointer
     sleep 12
     read -r a r < <(idle_pair "$app" "$ref")
     shown_app+=("$a") shown_ref+=("$r")
