@@ -93,6 +93,7 @@ void cSysTray::SetInTray(bool show) {
         iconAdded_ = true;
     } else if (!show && iconAdded_) {
         StopRetrying();
+        pendingBalloon_.reset();
         RemoveIcon();
         shell_.UnhookWindow();
         iconAdded_ = false;
@@ -169,8 +170,14 @@ void cSysTray::RetryAdd() {
     }
     if (AddIcon(trayTip_, trayIcon_)) {
         StopRetrying();
+        // The user learns where the program went when its icon first appears.
+        if (pendingBalloon_) {
+            shell_.Notify(nim::kModify, *pendingBalloon_);
+            pendingBalloon_.reset();
+        }
     } else if (shell_.MonotonicMilliseconds() - retryStart_ >= kAddRetryLimitMs) {
         StopRetrying();
+        pendingBalloon_.reset();
     }
 }
 
@@ -200,7 +207,11 @@ void cSysTray::ShowBalloon(const std::string& tip, const std::string& sTitle,
     record.infoTitle = CutToChars(sTitle, kTrayInfoTitleChars);
     record.info = CutToChars(tip, kTrayInfoChars);
     record.timeout = static_cast<std::uint32_t>(timeoutMs);
-    shell_.Notify(nim::kModify, record);
+    if (shell_.Notify(nim::kModify, record)) {
+        pendingBalloon_.reset();
+    } else if (addPending_) {
+        pendingBalloon_ = record;
+    }
     balloonShowing_ = true;
     if (showOnce) {
         ++onceShownCount_;

@@ -205,6 +205,8 @@ class cSysTray {
     std::int32_t onceShownCount_ = 0;
     bool addPending_ = false;
     std::int64_t retryStart_ = 0;
+    // A balloon asked for while the icon was not yet in the tray: shown when it gets there.
+    std::optional<TrayIconRecord> pendingBalloon_;
     // Cleared on destruction so a balloon wait that outlives the instance stops touching it.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

@@ -479,6 +479,34 @@ INSTANTIATE_TEST_SUITE_P(Tray, AddRetry,
                                            RetryCase{60, true, 61}, RetryCase{61, false, 61},
                                            RetryCase{1000, false, 61}));
 
+// Started hidden at logon: the balloon that says where the program went is shown once the icon
+// is there to carry it.
+TEST_F(AddRetry, BalloonAskedForBeforeTheIconArrivesComesWithIt) {
+    shell.refuseAdds = 2;
+    shell.modifyFindsIcon = false;
+    tray->SetTrayIcon(kIcon);
+    tray->SetInTray(true);
+    tray->ShowBalloon("Still running here", "Stenvault", 0, false);
+    EXPECT_EQ(shell.calls.back().operation, nim::kModify);
+
+    RunTimer();
+    EXPECT_EQ(Adds(), 3);
+    ASSERT_GE(shell.calls.size(), 2u);
+    EXPECT_EQ(shell.calls[shell.calls.size() - 2].operation, nim::kAdd);
+    const Call& balloon = shell.calls.back();
+    EXPECT_EQ(balloon.operation, nim::kModify);
+    EXPECT_EQ(balloon.record.uFlags, nif::kInfo);
+    EXPECT_EQ(balloon.record.info, "Still running here");
+    EXPECT_EQ(balloon.record.infoTitle, "Stenvault");
+
+    // Shown once: a later restart of the taskbar adds the icon without it.
+    shell.calls.clear();
+    tray->ShellRestarted();
+    for (const Call& c : shell.calls) {
+        EXPECT_EQ(c.record.uFlags & nif::kInfo, 0u);
+    }
+}
+
 TEST_F(AddRetry, TaskbarThatComesAfterTheRetriesGetsTheIcon) {
     shell.refuseAdds = 1000;
     shell.modifyFindsIcon = false;
