@@ -38,7 +38,18 @@ void CountdownDisplay::SetStatus(const std::wstring& text) {
         return;
     }
     status_ = text;
-    ::SetWindowTextW(frame_, text.c_str());
+    // Straight to the text, as the frame's own handling below does: once a second, the
+    // message need not travel the subclass chain.
+    ::DefWindowProcW(frame_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(status_.c_str()));
+    InvalidateCaption();
+}
+
+void CountdownDisplay::InvalidateCaption() {
+    // Hidden, there is nothing to draw.
+    if (::IsWindowVisible(frame_)) {
+        RECT strip = CaptionStrip();
+        ::InvalidateRect(frame_, &strip, TRUE);
+    }
 }
 
 void CountdownDisplay::SetMaximum(int maximum) {
@@ -96,12 +107,9 @@ LRESULT CALLBACK CountdownDisplay::FrameProcedure(HWND window, UINT message, WPA
     auto* self = reinterpret_cast<CountdownDisplay*>(data);
     switch (message) {
         case WM_SETTEXT: {
-            // Keeps the text without the control's own repaint; hidden, nothing to draw.
+            // Keeps the text without the control's own repaint of the whole box.
             LRESULT result = ::DefWindowProcW(window, message, wParam, lParam);
-            if (::IsWindowVisible(window)) {
-                RECT strip = self->CaptionStrip();
-                ::InvalidateRect(window, &strip, TRUE);
-            }
+            self->InvalidateCaption();
             return result;
         }
         case WM_SETFONT:

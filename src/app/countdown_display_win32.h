@@ -28,6 +28,7 @@ class CountdownDisplay {
     static LRESULT CALLBACK FrameProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                            UINT_PTR id, DWORD_PTR data);
     RECT CaptionStrip();
+    void InvalidateCaption();
 
     HWND frame_ = nullptr;
     HWND bar_ = nullptr;
