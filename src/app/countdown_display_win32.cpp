@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "app/window_layout.h"
 #include "common/text_win32.h"
 
@@ -79,7 +81,8 @@ void CountdownDisplay::SetPosition(int position) {
     if (quiet) {
         ::SendMessageW(bar_, WM_SETREDRAW, TRUE, 0);
     }
-    position_ = static_cast<int>(::SendMessageW(bar_, PBM_GETPOS, 0, 0));
+    // The bar keeps a position inside its range, 0 to maximum_ since SetMaximum.
+    position_ = std::clamp(position, 0, std::max(maximum_, 0));
 }
 
 RECT CountdownDisplay::CaptionStrip() {

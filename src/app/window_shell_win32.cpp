@@ -247,7 +247,9 @@ bool WindowShell::Dispatch(MSG& message) {
     if (message.message == WM_QUIT) {
         return false;
     }
-    if (!window_ || !::IsDialogMessageW(window_.get(), &message)) {
+    // The dialog manager acts on keys alone (Tab, arrows, Enter, Esc, mnemonics).
+    const bool key = message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST;
+    if (!key || !window_ || !::IsDialogMessageW(window_.get(), &message)) {
         ::TranslateMessage(&message);
         ::DispatchMessageW(&message);
     }
