@@ -85,7 +85,7 @@ idle_pair() {
     a1=$(cpu_ns "$a")
     b1=$(cpu_ns "$b")
     awk -v a=$((a1 - a0)) -v b=$((b1 - b0)) -v t="$sample" \
-        'BEGIN { printf "%.3f %.3f\n", a / 1e9 * 60 / t, b / 1e9 * 60 / t }'
+        'BEGIN { printf "%.4f %.4f\n", a / 1e9 * 60 / t, b / 1e9 * 60 / t }'
 }
 
 median() { printf '%s\n' "$@" | awk NF | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
