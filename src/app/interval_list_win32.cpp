@@ -11,6 +11,19 @@ void IntervalList::SetWindow(HWND list) {
     ListView_SetExtendedListViewStyle(list_, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
 }
 
+void IntervalList::SetRedraw(bool redraw) {
+    if (!list_) {
+        return;
+    }
+    ::SendMessageW(list_, WM_SETREDRAW, redraw ? TRUE : FALSE, 0);
+    // Rows selected meanwhile could not be scrolled to while the list kept its old layout.
+    if (redraw) {
+        if (std::optional<int> selected = SelectedIndex()) {
+            ListView_EnsureVisible(list_, *selected, FALSE);
+        }
+    }
+}
+
 void IntervalList::AddColumn(const std::string& heading, int widthTwips, int dpi) {
     std::wstring text = Widen(heading);
     LVCOLUMNW column{};

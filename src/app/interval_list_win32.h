@@ -14,6 +14,9 @@ class IntervalList {
   public:
     void SetWindow(HWND list);
     HWND Window() const { return list_; }
+    // Off while the list is filled unseen; on again, it lays itself out and brings the
+    // selected row into view.
+    void SetRedraw(bool redraw);
 
     // Widths in twips, placed for the DPI.
     void AddColumn(const std::string& heading, int widthTwips, int dpi);

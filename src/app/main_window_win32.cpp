@@ -36,6 +36,7 @@ MainWindow::MainWindow(HINSTANCE instance) : shell_(instance) {
     copyBuffer_.emplace(shell_.Window());
     shell_.Adopt(sv::Control::RichTextBox1, copyBuffer_->window());
     list_.SetWindow(Control(sv::Control::ListView1));
+    list_.SetRedraw(false);
     countdown_.Attach(Control(sv::Control::Frame2), Control(sv::Control::ProgressBar1),
                       &BackgroundOf, &shell_);
     shell_.SetEvents(this);
@@ -341,6 +342,10 @@ void MainWindow::Show() {
     HWND window = shell_.Window();
     if (!window) {
         return;
+    }
+    if (listRedrawPending_) {
+        listRedrawPending_ = false;
+        list_.SetRedraw(true);
     }
     if (restorePending_) {
         restorePending_ = false;

@@ -133,6 +133,9 @@ class MainWindow final : public FormView, public SkinHost, private WindowEvents 
     bool settingFolderText_ = false;
     // A hidden window that was minimised and has been set back to normal: restored when shown.
     bool restorePending_ = false;
+    // Start-up fills the interval list row by row before the window is first shown; the list
+    // lays itself out once, when it is, rather than after every row.
+    bool listRedrawPending_ = true;
 };
 
 }  // namespace sv::win32

@@ -734,6 +734,22 @@ TEST_F(InProcessWindow, ATickRedrawsOnlyTheCaptionStripAndTheBar) {
     EXPECT_FALSE(::GetUpdateRect(bar, nullptr, FALSE));
 }
 
+// The stored interval is the last row, below the list's fold: shown, the list has it in view.
+class InProcessWindowLastRow : public InProcessWindow {
+  protected:
+    void SetUp() override {
+        SaveSetting(settings_, kSettingsApp, kSettingsSection, kOftenIndexKey, "10");
+        InProcessWindow::SetUp();
+    }
+};
+
+TEST_F(InProcessWindowLastRow, ShowsTheSelectedRowWhenTheWindowIsShown) {
+    HWND list = ::GetDlgItem(window_.Window(), ControlId(Control::ListView1));
+    ASSERT_EQ(ListView_GetNextItem(list, -1, LVNI_SELECTED), 9);
+    EXPECT_TRUE(ListView_IsItemVisible(list, 9));
+    EXPECT_GT(ListView_GetTopIndex(list), 0);
+}
+
 TEST_F(InProcessWindow, ASecondThatFillsNoNewPixelKeepsTheBarAsItIs) {
     HWND window = window_.Window();
     window_.SetTimerInterval(0);
