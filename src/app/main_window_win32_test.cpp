@@ -20,6 +20,7 @@
 #include "app/testing/program_win32.h"
 #include "app/window_layout.h"
 #include "common/handles_win32.h"
+#include "common/testing/icon_width_win32.h"
 #include "common/system_win32.h"
 #include "common/text_win32.h"
 #include "settings/memory_settings_store.h"
@@ -853,18 +854,8 @@ TEST_F(InProcessWindow, DarkSystemColoursReplaceTheWhiteBackgroundAndBack) {
 }
 
 int IconWidth(HWND window, WPARAM which) {
-    auto icon = reinterpret_cast<HICON>(::SendMessageW(window, WM_GETICON, which, 0));
-    ICONINFO info{};
-    if (!icon || !::GetIconInfo(icon, &info)) {
-        return 0;
-    }
-    BITMAP bitmap{};
-    ::GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
-    if (info.hbmColor) {
-        ::DeleteObject(info.hbmColor);
-    }
-    ::DeleteObject(info.hbmMask);
-    return bitmap.bmWidth;
+    return sv::win32::testing::IconPixelWidth(
+        reinterpret_cast<HICON>(::SendMessageW(window, WM_GETICON, which, 0)));
 }
 
 struct IconSizes {

@@ -8,24 +8,13 @@
 #include <string_view>
 #include <vector>
 
+#include "common/testing/icon_width_win32.h"
 #include "resource.h"
 
 namespace sv::win32 {
 namespace {
 
-int IconWidth(HICON icon) {
-    ICONINFO info{};
-    if (!icon || !::GetIconInfo(icon, &info)) {
-        return 0;
-    }
-    BITMAP bitmap{};
-    ::GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
-    if (info.hbmColor) {
-        ::DeleteObject(info.hbmColor);
-    }
-    ::DeleteObject(info.hbmMask);
-    return bitmap.bmWidth;
-}
+using sv::win32::testing::IconPixelWidth;
 
 // The real shell, with each call, the record as handed to Windows and its result noted.
 // refuseAdds adds are refused before they reach Windows, as by a taskbar not there yet.
@@ -49,7 +38,7 @@ struct RecordingShell : Win32TrayShell {
         }
         const NOTIFYICONDATAA sent = ToNotifyIconData(Window(), record);
         calls.push_back({operation, record.uFlags, ok, sent.cbSize,
-                         (record.uFlags & nif::kIcon) ? IconWidth(sent.hIcon) : 0});
+                         (record.uFlags & nif::kIcon) ? IconPixelWidth(sent.hIcon) : 0});
         return ok;
     }
     std::int64_t MonotonicMilliseconds() override {
@@ -321,7 +310,7 @@ class TrayIconAtDpi : public ::testing::TestWithParam<DpiCase> {};
 
 TEST_P(TrayIconAtDpi, LoadsTheImageOfItsSize) {
     UniqueIcon icon = LoadTrayIcon(::GetModuleHandleW(nullptr), IDI_STENVAULT, GetParam().dpi);
-    EXPECT_EQ(IconWidth(icon.get()), GetParam().width);
+    EXPECT_EQ(IconPixelWidth(icon.get()), GetParam().width);
 }
 
 INSTANTIATE_TEST_SUITE_P(Tray, TrayIconAtDpi,
