@@ -71,8 +71,7 @@ void CountdownDisplay::SetPosition(int position) {
     // The bar repaints all of itself for any new position; over a long interval most seconds
     // fill no new pixel, and then the value changes without a repaint.
     RECT client{};
-    ::GetClientRect(bar_, &client);
-    const bool quiet = ::IsWindowVisible(bar_) &&
+    const bool quiet = ::IsWindowVisible(bar_) && ::GetClientRect(bar_, &client) &&
                        !BarFillMoves(position_, position, maximum_, client.right - client.left);
     if (quiet) {
         ::SendMessageW(bar_, WM_SETREDRAW, FALSE, 0);
