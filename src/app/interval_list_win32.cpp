@@ -44,8 +44,15 @@ void IntervalList::AddRow(const std::string& text) {
     item.mask = LVIF_TEXT;
     item.iItem = ListView_GetItemCount(list_);
     item.pszText = wide.data();
-    if (::SendMessageW(list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)) < 0) {
+    const auto index = ::SendMessageW(list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    if (index < 0) {
         throw Failure("The list could not take another row");
+    }
+    // Rows put in by anyone else leave the texts to be read from the list.
+    if (rowsKnown_ && static_cast<std::size_t>(index) == rows_.size()) {
+        rows_.push_back(text);
+    } else {
+        rowsKnown_ = false;
     }
 }
 
@@ -77,6 +84,9 @@ std::optional<std::string> IntervalList::SelectedText() const {
     std::optional<int> index = SelectedIndex();
     if (!index) {
         return std::nullopt;
+    }
+    if (rowsKnown_ && static_cast<std::size_t>(*index) < rows_.size()) {
+        return rows_[static_cast<std::size_t>(*index)];
     }
     std::wstring text(260, L'\0');
     LVITEMW item{};

@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace sv::win32 {
 
@@ -34,6 +35,9 @@ class IntervalList {
     LRESULT DrawItem(NMLVCUSTOMDRAW& draw) const;
 
     HWND list_ = nullptr;
+    // The rows' texts as added (the list has no label editing): read once a second.
+    std::vector<std::string> rows_;
+    bool rowsKnown_ = true;
     int columnTwips_ = 0;
     int lastSelected_ = -1;
     // The program is choosing a row: not a click.
