@@ -254,9 +254,13 @@ class Standin : public testing::Test {
         started_.push_back(OpenProcessOf(application));
         return application;
     }
-    // A copy started as the user starts it, once it is found as the running application.
-    Obj StartByHand() {
+    // A copy started as the user starts it (with a drawing to open, if given), once it is
+    // found as the running application. Its process is started_.back().
+    Obj StartByHand(const std::string& drawing = {}) {
         std::wstring command = L"\"" + BesideTest(L"visio-standin.exe") + L"\"";
+        if (!drawing.empty()) {
+            command += L" \"" + Widen(drawing) + L"\"";
+        }
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION info{};
@@ -903,42 +907,21 @@ TEST_F(Standin, HandStartedCopyIsFoundAsTheRunningApplication) {
         document.Get("SaveAs", fileName);
         writer.Get("Quit");
     }
-    std::wstring command =
-        L"\"" + BesideTest(L"visio-standin.exe") + L"\" \"" + Widen(fileName) + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    ASSERT_TRUE(::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                 nullptr, &startup, &info));
-    ::CloseHandle(info.hThread);
-    started_.emplace_back(info.hProcess);
+    Obj application = StartByHand(fileName);
+    ASSERT_TRUE(application) << "the hand-started copy never registered";
     UniqueHandle& process = started_.back();
-
-    ComPtr<IUnknown> running;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!running && std::chrono::steady_clock::now() < deadline) {
-        HRESULT hr = ::GetActiveObject(kStandinClsid, nullptr, running.put());
-        if (FAILED(hr) || !running) {
-            running.reset();
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-    }
-    ASSERT_TRUE(running) << "the hand-started copy never registered";
-    ComPtr<IDispatch> dispatch;
-    ASSERT_TRUE(SUCCEEDED(running->QueryInterface(IID_IDispatch, dispatch.put_void())));
-    Obj application(std::move(dispatch));
-    EXPECT_EQ(application.Number("ProcessID"), info.dwProcessId);
+    const DWORD pid = ::GetProcessId(process.get());
+    EXPECT_EQ(application.Number("ProcessID"), pid);
     EXPECT_EQ(application.Object("ActiveDocument").Text("Name"), "Site \xE6\x97\xA5.vsd");
     EXPECT_EQ(application.Object("ActiveWindow").Object("Page").Text("Name"), "Page-1");
     EXPECT_TRUE(application.Get("Visible").get()->boolVal);
     application.reset();
-    running.reset();
 
     // Closing its window ends the user's copy and takes it out of the running object table.
     struct Search {
         DWORD pid;
         HWND found;
-    } search{info.dwProcessId, nullptr};
+    } search{pid, nullptr};
     ::EnumWindows(
         [](HWND hwnd, LPARAM data) -> BOOL {
             auto* s = reinterpret_cast<Search*>(data);
@@ -954,6 +937,7 @@ TEST_F(Standin, HandStartedCopyIsFoundAsTheRunningApplication) {
     ASSERT_NE(search.found, nullptr);
     ::PostMessageW(search.found, WM_CLOSE, 0, 0);
     EXPECT_TRUE(Ends(process));
+    ComPtr<IUnknown> running;
     HRESULT hr = ::GetActiveObject(kStandinClsid, nullptr, running.put());
     EXPECT_TRUE(FAILED(hr) || !running);
 }
