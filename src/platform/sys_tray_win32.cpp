@@ -127,7 +127,11 @@ void Win32TrayShell::UseIconResource(HINSTANCE module, int resourceId) {
     iconResource_ = resourceId;
     icon_.reset();
     iconDpi_ = 0;
-    RefreshIcon(CurrentDpi());
+    // Out of the tray it is loaded when the instance enters it (HookWindow), after start-up
+    // has shown the window.
+    if (instance_) {
+        RefreshIcon(CurrentDpi());
+    }
 }
 
 void Win32TrayShell::RefreshIcon(int dpi) {
