@@ -34,6 +34,8 @@ std::string Value::Text() const {
             return buffer;
         }
         std::string operator()(const std::string& s) const { return s; }
+        std::string operator()(const IntegerArray&) const { throw Failure("Type mismatch"); }
+        std::string operator()(const VariantArray&) const { throw Failure("Type mismatch"); }
     };
     return std::visit(Visitor{}, scalar_);
 }
@@ -66,37 +68,37 @@ std::string AutomationObject::GetText(std::string_view member) {
 }
 
 bool CheckVisioInstalled(DrawingLink& link, Dialogs& dialogs, const std::string& appTitle) {
-    Object instance;
+    StartedInstance instance;
     try {
         instance = link.StartVisio();
     } catch (...) {
     }
-    if (!instance) {
+    if (!instance.app) {
         dialogs.ShowMessage(std::string(kVisioMissingMessage), appTitle, mb::kOk);
         return false;
     }
-    // Hidden, never asking, and its process ended even when Quit does not end it.
-    // The process first: an instance that stays busy is given up at its first refused call.
-    std::uint32_t processId = 0;
+    // Hidden, never asking, and its process ended even when Quit does not end it. An instance
+    // busy from its start is given up at its first refused call and ended without a wait.
+    bool quitAsked = false;
     try {
-        processId = static_cast<std::uint32_t>(instance->Get("ProcessID").Integer());
+        instance.app->Put("Visible", false);
     } catch (...) {
     }
     try {
-        instance->Put("Visible", false);
+        instance.app->Put("AlertResponse", std::int32_t{7});
     } catch (...) {
     }
     try {
-        instance->Put("AlertResponse", std::int32_t{7});
+        if (!instance.app->Lost()) {
+            instance.app->Call("Quit");
+            quitAsked = true;
+        }
     } catch (...) {
+        quitAsked = instance.app->Lost();
     }
-    try {
-        instance->Call("Quit");
-    } catch (...) {
-    }
-    instance.reset();
-    if (processId != 0) {
-        link.EndProcess(processId, std::chrono::seconds(10));
+    instance.app.reset();
+    if (instance.process) {
+        instance.process->End(quitAsked ? std::chrono::seconds(10) : std::chrono::seconds(0));
     }
     return true;
 }

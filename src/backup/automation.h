@@ -17,8 +17,24 @@ class AutomationObject;
 // A reference to an object of the drawing application; empty means "nothing".
 using Object = std::unique_ptr<AutomationObject>;
 
-// A value passed to a member: empty, bool, integer, double or text.
-using Arg = std::variant<std::monostate, bool, std::int32_t, double, std::string>;
+// A plain value: empty, bool, integer, double or text.
+using Scalar = std::variant<std::monostate, bool, std::int32_t, double, std::string>;
+
+// Array arguments, passed by reference as a late-bound caller passes an array variable: the
+// member may write them back. "() As Integer" is an array of 16-bit integers, "() As Variant"
+// one of plain values.
+struct IntegerArray {
+    std::vector<std::int16_t> items;
+    bool operator==(const IntegerArray&) const = default;
+};
+struct VariantArray {
+    std::vector<Scalar> items;
+    bool operator==(const VariantArray&) const = default;
+};
+
+// A value passed to a member.
+using Arg = std::variant<std::monostate, bool, std::int32_t, double, std::string, IntegerArray,
+                         VariantArray>;
 using Args = std::vector<Arg>;
 
 struct NamedArg {
@@ -65,6 +81,9 @@ class AutomationObject {
     // Method call with positional and named arguments.
     virtual Value Call(std::string_view member, const Args& args = {},
                        const NamedArgs& named = {}) = 0;
+    // Method call whose array arguments go by reference: what the member writes into them is
+    // in `args` when it returns (GetResults' results).
+    virtual Value CallWithArrays(std::string_view member, Args& args) = 0;
     // The default member (a cell's value).
     virtual Value GetDefault() = 0;
     virtual void PutDefault(const Arg& value) = 0;
@@ -76,6 +95,22 @@ class AutomationObject {
     std::string GetText(std::string_view member);
 };
 
+// The process of an instance we started, identified as it started without asking the
+// instance anything, and held from then on: a number reused later never matters.
+class InstanceProcess {
+  public:
+    virtual ~InstanceProcess() = default;
+    // Waits up to `grace` for the process to end (the caller's window keeps answering
+    // meanwhile), then ends it. Never throws.
+    virtual void End(std::chrono::milliseconds grace) = 0;
+};
+
+struct StartedInstance {
+    Object app;
+    // Null when the process could not be told apart from others: then it is never ended.
+    std::unique_ptr<InstanceProcess> process;
+};
+
 // How the program reaches the drawing application.
 class DrawingLink {
   public:
@@ -83,10 +118,7 @@ class DrawingLink {
     // The running instance, or nothing. Never throws and never shows anything.
     virtual Object AttachToVisio() = 0;
     // A new instance of its own, separate from the user's. Throws Failure.
-    virtual Object StartVisio() = 0;
-    // For an instance of our own, known by its ProcessID: waits up to `grace` for its process
-    // to end (the caller's window keeps answering meanwhile), then ends it. Never throws.
-    virtual void EndProcess(std::uint32_t processId, std::chrono::milliseconds grace) = 0;
+    virtual StartedInstance StartVisio() = 0;
 };
 
 inline constexpr std::string_view kVisioMissingMessage =

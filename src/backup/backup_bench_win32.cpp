@@ -68,7 +68,7 @@ void Probe() {
     testing::UserInstance user;
     win32::DispatchLink link;
     Object userApp = link.AttachToVisio();
-    Object tempApp = link.StartVisio();
+    Object tempApp = link.StartVisio().app;
     for (Object* app : {&userApp, &tempApp}) {
         (*app)->GetObj("Documents")->Call("Add", {std::string()});
         Object sheet = (*app)

@@ -10,6 +10,7 @@
 
 #include "common/failure.h"
 #include "common/handles_win32.h"
+#include "common/message_wait_win32.h"
 #include "common/text_win32.h"
 
 namespace sv::backup::win32 {
@@ -59,36 +60,6 @@ std::string BusyDescription(std::chrono::milliseconds patience) {
            (seconds == 1 ? " second." : " seconds.");
 }
 
-// Handles paint, timer and sent messages of the calling thread until `handle` (when given) is
-// signalled or the time is up; true when it was signalled. Input and other posted messages
-// stay queued: no click or key can start other work in the middle of a call.
-bool WaitWithMessages(HANDLE handle, std::chrono::milliseconds wait) {
-    const auto end = std::chrono::steady_clock::now() + wait;
-    for (;;) {
-        MSG msg;
-        // PeekMessage also delivers the messages other threads send to our windows.
-        while (::PeekMessageW(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE) ||
-               ::PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) {
-            ::DispatchMessageW(&msg);
-        }
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            end - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            return handle && ::WaitForSingleObject(handle, 0) == WAIT_OBJECT_0;
-        }
-        DWORD count = handle ? 1 : 0;
-        DWORD woken = ::MsgWaitForMultipleObjectsEx(count, handle ? &handle : nullptr,
-                                                    static_cast<DWORD>(left.count()),
-                                                    QS_PAINT | QS_TIMER | QS_SENDMESSAGE, 0);
-        if (handle && woken == WAIT_OBJECT_0) {
-            return true;
-        }
-        if (woken == WAIT_FAILED) {
-            ::Sleep(static_cast<DWORD>(std::min<long long>(left.count(), 50)));
-        }
-    }
-}
-
 // One connection to one application instance: its DISPID cache and whether it is gone.
 struct Connection {
     Connection(std::shared_ptr<CallStats> stats, std::chrono::milliseconds busyPatience,
@@ -120,22 +91,22 @@ struct Connection {
             if (left.count() <= 0) {
                 return hr;
             }
-            WaitWithMessages(nullptr, std::min(left, busyRetryInterval));
+            sv::win32::WaitHandlingMessages(nullptr, std::min(left, busyRetryInterval));
         }
     }
 };
 
 // VARIANTs for DISPPARAMS, cleared on destruction.
-class VariantArray {
+class VariantList {
   public:
-    explicit VariantArray(std::size_t n) : v_(n) {
+    explicit VariantList(std::size_t n) : v_(n) {
         for (VARIANT& v : v_) {
             ::VariantInit(&v);
         }
     }
-    VariantArray(const VariantArray&) = delete;
-    VariantArray& operator=(const VariantArray&) = delete;
-    ~VariantArray() {
+    VariantList(const VariantList&) = delete;
+    VariantList& operator=(const VariantList&) = delete;
+    ~VariantList() {
         for (VARIANT& v : v_) {
             ::VariantClear(&v);
         }
@@ -168,6 +139,8 @@ void ToVariant(const Arg& arg, VARIANT& out) {
             v.vt = VT_BSTR;
             v.bstrVal = Bstr(s).release();
         }
+        void operator()(const IntegerArray&) const { throw Failure("Type mismatch"); }
+        void operator()(const VariantArray&) const { throw Failure("Type mismatch"); }
     };
     std::visit(Visitor{out}, arg);
 }
@@ -216,6 +189,9 @@ class DispatchObject : public AutomationObject {
             namedValues.emplace_back(ids[i + 1], &named[i].value);
         }
         return Invoke(ids.front(), DISPATCH_METHOD, args, namedValues, ChildKind(member));
+    }
+    Value CallWithArrays(std::string_view member, Args&) override {
+        throw Failure("Arrays are not passed yet (" + std::string(member) + ")");
     }
     Value GetDefault() override {
         return Invoke(DISPID_VALUE, DISPATCH_PROPERTYGET, {}, {}, kind_ + ".Value");
@@ -287,7 +263,7 @@ class DispatchObject : public AutomationObject {
     // False, when allowed, for a server that takes no put with these arguments.
     bool PutById(DISPID id, const Arg& value, const Args& args, bool mayRefuse = false) {
         // The new value goes first in rgvarg, marked as the DISPID_PROPERTYPUT argument.
-        VariantArray variants(args.size() + 1);
+        VariantList variants(args.size() + 1);
         ToVariant(value, variants[0]);
         for (std::size_t i = 0; i < args.size(); ++i) {
             ToVariant(args[args.size() - 1 - i], variants[i + 1]);
@@ -300,7 +276,7 @@ class DispatchObject : public AutomationObject {
     Value Invoke(DISPID id, WORD flags, const Args& args,
                  const std::vector<std::pair<DISPID, const Arg*>>& named, std::string childKind) {
         // rgvarg: the named arguments first, then the positional ones in reverse order.
-        VariantArray variants(named.size() + args.size());
+        VariantList variants(named.size() + args.size());
         std::vector<DISPID> namedIds;
         for (std::size_t i = 0; i < named.size(); ++i) {
             ToVariant(*named[i].second, variants[i]);
@@ -422,7 +398,7 @@ Object DispatchLink::Wrap(ComPtr<IDispatch> dispatch, std::string kind) {
 }
 
 void DispatchLink::WaitHandlingMessages(std::chrono::milliseconds wait) {
-    WaitWithMessages(nullptr, wait);
+    sv::win32::WaitHandlingMessages(nullptr, wait);
 }
 
 Object DispatchLink::AttachToVisio() {
@@ -446,7 +422,7 @@ Object DispatchLink::AttachToVisio() {
     }
 }
 
-Object DispatchLink::StartVisio() {
+StartedInstance DispatchLink::StartVisio() {
     CLSID clsid{};
     HRESULT hr = ::CLSIDFromProgID(progId_.c_str(), &clsid);
     if (FAILED(hr)) {
@@ -459,19 +435,7 @@ Object DispatchLink::StartVisio() {
         throw Failure("ActiveX component can't create object (" +
                       HresultText(FAILED(hr) ? hr : E_NOINTERFACE) + ")");
     }
-    return Wrap(std::move(dispatch));
-}
-
-void DispatchLink::EndProcess(std::uint32_t processId, std::chrono::milliseconds grace) {
-    sv::win32::UniqueHandle process(
-        ::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, static_cast<DWORD>(processId)));
-    if (!process) {
-        return;
-    }
-    // Waits on the window's thread: its messages keep being handled meanwhile.
-    if (!WaitWithMessages(process.get(), grace) && ::TerminateProcess(process.get(), 1)) {
-        WaitWithMessages(process.get(), std::chrono::seconds(2));
-    }
+    return {Wrap(std::move(dispatch)), nullptr};
 }
 
 bool CheckVisioInstalled(Dialogs& dialogs, const std::string& appTitle) {

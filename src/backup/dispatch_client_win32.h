@@ -44,8 +44,7 @@ class DispatchLink : public DrawingLink {
                           std::chrono::milliseconds busyRetryInterval = kBusyRetryInterval);
 
     Object AttachToVisio() override;
-    Object StartVisio() override;
-    void EndProcess(std::uint32_t processId, std::chrono::milliseconds grace) override;
+    StartedInstance StartVisio() override;
 
     // An object of its own connection, for an IDispatch obtained elsewhere.
     Object Wrap(sv::win32::ComPtr<IDispatch> dispatch, std::string kind = "Application");

@@ -52,7 +52,7 @@ TEST_F(DispatchClientTest, InstalledCheckLeavesNoInstanceBehind) {
 }
 
 TEST_F(DispatchClientTest, MembersAreLookedUpOncePerKindAndValuesRoundTrip) {
-    Object app = link.StartVisio();
+    Object app = link.StartVisio().app;
     app->GetObj("Documents")->Call("Add", {std::string()});
     Object document = app->GetObj("ActiveDocument");
     Object pages = document->GetObj("Pages");
@@ -82,7 +82,7 @@ TEST_F(DispatchClientTest, MembersAreLookedUpOncePerKindAndValuesRoundTrip) {
 TEST_F(DispatchClientTest, ApplicationErrorsCarryTheirDescription) {
     PlantedFaults faults(L"Embedding");
     faults.Set("Cells:PlowCode", "Cell PlowCode is guarded.");
-    Object app = link.StartVisio();
+    Object app = link.StartVisio().app;
     app->GetObj("Documents")->Call("Add", {std::string()});
     Object sheet =
         app->GetObj("ActiveDocument")->GetObj("Pages")->GetObj("Item", {1})->GetObj("PageSheet");
@@ -100,7 +100,7 @@ TEST_F(DispatchClientTest, ApplicationErrorsCarryTheirDescription) {
 TEST_F(DispatchClientTest, AnInstanceThatDiesIsReportedAsLost) {
     PlantedFaults faults(L"Embedding");
     faults.Set("Quit", "exit");
-    Object app = link.StartVisio();
+    Object app = link.StartVisio().app;
     Object documents = app->GetObj("Documents");
     EXPECT_THROW(app->Call("Quit"), Failure);
     EXPECT_TRUE(app->Lost());
@@ -136,7 +136,7 @@ TEST_P(BusyApplication, RefusedCallsAreMadeAgainUntilThePatienceRunsOut) {
     {
         PlantedFaults faults(L"Embedding");
         faults.Set("Documents", c.data);
-        app = patient.StartVisio();
+        app = patient.StartVisio().app;
     }
     Object documents = app->GetObj("Documents");  // the refusals start after this call
     patient.ResetStats();
@@ -221,7 +221,7 @@ TEST_F(DispatchClientTest, WhileRefusedTheThreadAnswersSentMessagesAndKeepsInput
     {
         PlantedFaults faults(L"Embedding");
         faults.Set("Documents", "busy 2");
-        app = slow.StartVisio();
+        app = slow.StartVisio().app;
     }
     Object documents = app->GetObj("Documents");
     CountingWindow window;
@@ -248,7 +248,7 @@ TEST_F(DispatchClientTest, WhileRefusedTheThreadAnswersSentMessagesAndKeepsInput
 }
 
 TEST_F(DispatchClientTest, CellsAreWrittenThroughTheCellOnceTheOneCallPutIsRefused) {
-    Object app = link.StartVisio();
+    Object app = link.StartVisio().app;
     app->GetObj("Documents")->Call("Add", {std::string()});
     Object pages = app->GetObj("ActiveDocument")->GetObj("Pages");
     pages->Call("Add");
@@ -276,11 +276,13 @@ TEST_F(DispatchClientTest, CellsAreWrittenThroughTheCellOnceTheOneCallPutIsRefus
 }
 
 TEST_F(DispatchClientTest, EndProcessEndsAnInstanceStillRunningAfterTheGrace) {
-    Object app = link.StartVisio();
-    const auto pid = static_cast<std::uint32_t>(app->Get("ProcessID").Integer());
-    sv::win32::UniqueHandle process(::OpenProcess(SYNCHRONIZE, FALSE, pid));
+    StartedInstance started = link.StartVisio();
+    ASSERT_NE(started.process, nullptr);
+    std::vector<DWORD> ours = testing::OurStandins();
+    ASSERT_EQ(ours.size(), 1u);
+    sv::win32::UniqueHandle process(::OpenProcess(SYNCHRONIZE, FALSE, ours[0]));
     ASSERT_TRUE(process);
-    link.EndProcess(pid, std::chrono::milliseconds(200));
+    started.process->End(std::chrono::milliseconds(200));
     EXPECT_EQ(::WaitForSingleObject(process.get(), 0), WAIT_OBJECT_0);
 }
 

@@ -30,7 +30,7 @@ class PageCopyTest : public ::testing::Test {
         source->shapes = {{"box"}, {"circle"}};
         sourceApp = user.Application();
         sourcePage = sourceApp->GetObj("ActiveDocument")->GetObj("Pages")->GetObj("Item", {1});
-        backupApp = visio.StartVisio();
+        backupApp = visio.StartVisio().app;
         temp().AddDrawing("Drawing1", "", 1);
         target = temp().active->pages[0];
         target->shapes.clear();

@@ -22,11 +22,10 @@ class TemporaryInstance {
     ~TemporaryInstance() { Release(); }
 
     void Start() {
-        app_ = link_.StartVisio();
-        // A refusal costs at most a visible window or an unended process: not worth a report.
-        // The process first: an instance busy from its start is given up at the first call
-        // it refuses, and must still be ended.
-        Quietly([&] { processId_ = static_cast<std::uint32_t>(app_->Get("ProcessID").Integer()); });
+        StartedInstance started = link_.StartVisio();
+        app_ = std::move(started.app);
+        process_ = std::move(started.process);
+        // A refusal costs at most a visible window: not worth a report.
         Quietly([&] { app_->Put("Visible", false); });
     }
     bool Started() const { return app_ != nullptr; }
@@ -57,10 +56,10 @@ class TemporaryInstance {
     // Line 174: lets go of the instance, and ends its process if Quit did not.
     void Release() {
         app_.reset();
-        if (processId_ != 0) {
+        if (process_) {
             // Not asked to quit (it died, or stayed busy): nothing is worth waiting for.
-            link_.EndProcess(std::exchange(processId_, 0),
-                             quitAsked_ ? kQuitGrace : std::chrono::milliseconds(0));
+            std::exchange(process_, nullptr)
+                ->End(quitAsked_ ? kQuitGrace : std::chrono::milliseconds(0));
         }
     }
 
@@ -75,7 +74,7 @@ class TemporaryInstance {
 
     DrawingLink& link_;
     Object app_;
-    std::uint32_t processId_ = 0;
+    std::unique_ptr<InstanceProcess> process_;
     bool quitAsked_ = false;
 };
 
@@ -189,7 +188,7 @@ void BackupEngine::Run() {
         backup = temporary.App()->GetObj("ActiveDocument");
     });
     // Only a copy of the drawing is saved (and so may replace an earlier backup) and logged.
-    if (CopyDrawing(run, *source, backup.get()) && !source->Lost()) {
+    if (CopyDrawing(run, *source, backup.get()) && !source->Lost() && !abandoned_) {
         SaveAndLog(run, *backup, name);
     }
     temporary.Quit(proc, std::move(backup));
@@ -258,7 +257,8 @@ bool BackupEngine::CopyDrawing(RunState& run, AutomationObject& source, Automati
     }
     int reached = 0;
     Object targetPages;
-    for (int index = 1; index <= pageCount && !source.Lost() && !backup->Lost(); ++index) {
+    for (int index = 1; index <= pageCount && !source.Lost() && !backup->Lost() && !abandoned_;
+         ++index) {
         Object sourcePage;
         DoNeeding(proc, index == 1 ? 146 : 160, {sourcePages.get()},
                   [&] { sourcePage = sourcePages->GetObj("Item", {index}); });

@@ -57,6 +57,9 @@ class BackupEngine {
     // (from inside one of its dialogs) returns at once.
     void SaveAll();
     bool Running() const { return running_; }
+    // The session is ending: the run in progress starts no new page and saves nothing; it
+    // ends its temporary instance and puts the clipboard back as it returns.
+    void Abandon() { abandoned_ = true; }
 
   private:
     struct RunState;
@@ -78,6 +81,7 @@ class BackupEngine {
     LiveText historyLogPath_;
     LiveText extension_;
     bool running_ = false;
+    bool abandoned_ = false;
 };
 
 }  // namespace sv::backup

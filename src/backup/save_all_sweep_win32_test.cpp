@@ -65,7 +65,7 @@ std::string ReadBytes(const std::string& path) {
 
 // A new instance to read a backup with. Right after a server was ended by force, Wine's COM can
 // still hand out that server's stale registration for a moment: such a start is tried again.
-Object StartReader(win32::DispatchLink& link) {
+StartedInstance StartReader(win32::DispatchLink& link) {
     for (int attempt = 1;; ++attempt) {
         try {
             return link.StartVisio();
@@ -78,18 +78,16 @@ Object StartReader(win32::DispatchLink& link) {
     }
 }
 
-// An instance of our own, ended by its process id whatever state it is in.
-void EndOwnInstance(win32::DispatchLink& link, Object app) {
-    std::uint32_t id = 0;
+// An instance of our own, ended by its process whatever state it is in.
+void EndOwnInstance(StartedInstance instance) {
     try {
-        id = static_cast<std::uint32_t>(app->Get("ProcessID").Integer());
-        app->Put("AlertResponse", std::int32_t{7});
+        instance.app->Put("AlertResponse", std::int32_t{7});
     } catch (...) {
     }
-    QuitQuietly(*app);
-    app.reset();
-    if (id != 0) {
-        link.EndProcess(id, std::chrono::seconds(5));
+    QuitQuietly(*instance.app);
+    instance.app.reset();
+    if (instance.process) {
+        instance.process->End(std::chrono::seconds(5));
     }
 }
 
@@ -261,12 +259,11 @@ TEST_P(SaveAllSweepTest, RunEndsCleanAndLogsOnlyWholeBackups) {
     }
     auto user = std::make_unique<UserInstance>();
     ASSERT_TRUE(user->ready());
-    DWORD userId = 0;
+    const DWORD userId = user->processId();
     {
         Object app = link.AttachToVisio();
         ASSERT_NE(app, nullptr);
         app->GetObj("Documents")->Call("Open", {drawing});
-        userId = static_cast<DWORD>(app->Get("ProcessID").Integer());
     }
     sv::win32::UniqueHandle userProcess(::OpenProcess(SYNCHRONIZE, FALSE, userId));
 
@@ -294,11 +291,11 @@ TEST_P(SaveAllSweepTest, RunEndsCleanAndLogsOnlyWholeBackups) {
     const bool logged = !files.files.empty() && !files.files[kLog].empty();
     EXPECT_EQ(logged, FileExistsUtf8(target)) << "a history line without a backup, or the reverse";
     if (logged && FileExistsUtf8(target)) {
-        Object reader = StartReader(link);
-        Object backup = reader->GetObj("Documents")->Call("Open", {target}).TakeObject();
+        StartedInstance reader = StartReader(link);
+        Object backup = reader.app->GetObj("Documents")->Call("Open", {target}).TakeObject();
         EXPECT_EQ(backup->GetObj("Pages")->Get("Count").Integer(), kPages);
         backup.reset();
-        EndOwnInstance(link, std::move(reader));
+        EndOwnInstance(std::move(reader));
     }
 
     // The planted fault was met: a failure is reported unless the run deliberately lets it

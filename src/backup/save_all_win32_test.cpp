@@ -154,7 +154,7 @@ TEST_F(SaveAllWineTest, BacksUpTheActiveDrawingEndToEnd) {
     }
 
     // The backup opens with the same pages, cells and shapes.
-    Object reader = link.StartVisio();
+    Object reader = link.StartVisio().app;
     Object backup = reader->GetObj("Documents")->Call("Open", {target}).TakeObject();
     std::vector<PageContent> copied = ReadDrawing(*backup);
     ASSERT_EQ(copied.size(), 3u);
@@ -233,7 +233,7 @@ TEST_F(SaveAllWineTest, ABlankMiddlePageIsCopiedWithItsCellsAndNoReport) {
     EXPECT_NE(Log(), "");
 
     const std::string target = folder.path() + "\\" + document->GetText("Name") + kStamp;
-    Object reader = link.StartVisio();
+    Object reader = link.StartVisio().app;
     Object backup = reader->GetObj("Documents")->Call("Open", {target}).TakeObject();
     std::vector<PageContent> copied = ReadDrawing(*backup);
     ASSERT_EQ(copied.size(), 3u);

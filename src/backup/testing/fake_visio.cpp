@@ -153,6 +153,10 @@ class FakeObject : public AutomationObject {
         }
         return Read(member, args);
     }
+    Value CallWithArrays(std::string_view member, Args& args) override {
+        instance_->Enter(member, args);
+        Unknown(member);
+    }
     Value GetDefault() override {
         instance_->Enter("Value", {});
         if (kind_ != Kind::Cell) {
@@ -234,7 +238,8 @@ class FakeObject : public AutomationObject {
                     return Value(Arg(instance_->alertResponse));
                 }
                 if (Is(member, "ProcessID")) {
-                    return Value(Arg(static_cast<std::int32_t>(instance_->processId)));
+                    // Not the Windows process: the real application's is no such number.
+                    return Value(Arg(static_cast<std::int32_t>(instance_->processId + 7)));
                 }
                 break;
             case Kind::Documents:
@@ -421,7 +426,24 @@ Object FakeVisio::AttachToVisio() {
     return running->Application();
 }
 
-Object FakeVisio::StartVisio() {
+namespace {
+
+class FakeProcess : public InstanceProcess {
+  public:
+    FakeProcess(FakeVisio& visio, std::uint32_t id) : visio_(visio), id_(id) {}
+    void End(std::chrono::milliseconds grace) override {
+        visio_.endedProcesses.push_back(id_);
+        visio_.endGraces.push_back(grace);
+    }
+
+  private:
+    FakeVisio& visio_;
+    std::uint32_t id_;
+};
+
+}  // namespace
+
+StartedInstance FakeVisio::StartVisio() {
     if (startFails) {
         throw Failure("ActiveX component can't create object");
     }
@@ -431,12 +453,11 @@ Object FakeVisio::StartVisio() {
         instance->SetFault(key, value);
     }
     started.push_back(instance);
-    return instance->Application();
-}
-
-void FakeVisio::EndProcess(std::uint32_t processId, std::chrono::milliseconds grace) {
-    endedProcesses.push_back(processId);
-    endGraces.push_back(grace);
+    StartedInstance result{instance->Application(), nullptr};
+    if (!processUnknown) {
+        result.process = std::make_unique<FakeProcess>(*this, instance->processId);
+    }
+    return result;
 }
 
 FakeInstance& FakeVisio::User() {

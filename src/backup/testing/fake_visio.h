@@ -70,7 +70,7 @@ class FakeInstance : public std::enable_shared_from_this<FakeInstance> {
     // "Save changes?" boxes Quit raised for an unsaved drawing: each one would have waited on
     // a user who never sees the instance.
     int savePrompts = 0;
-    std::uint32_t processId = 0;
+    std::uint32_t processId = 0;  // its Windows process; ProcessID answers something else
     std::map<std::string, std::string> faults;  // lower-case key -> description or "exit"
     std::vector<std::string> calls;
     std::function<void(const std::string& entry)> onCall;
@@ -80,8 +80,8 @@ class FakeInstance : public std::enable_shared_from_this<FakeInstance> {
 class FakeVisio : public DrawingLink {
   public:
     Object AttachToVisio() override;
-    Object StartVisio() override;
-    void EndProcess(std::uint32_t processId, std::chrono::milliseconds grace) override;
+    // Each started instance's process is known as it starts, unless processUnknown.
+    StartedInstance StartVisio() override;
 
     // The user's running instance, created on first use.
     FakeInstance& User();
@@ -90,8 +90,9 @@ class FakeVisio : public DrawingLink {
     std::shared_ptr<FakeInstance> running;
     std::vector<std::shared_ptr<FakeInstance>> started;
     bool startFails = false;
+    bool processUnknown = false;
     std::map<std::string, std::string> startedFaults;  // faults of every started instance
-    std::vector<std::uint32_t> endedProcesses;         // EndProcess calls, in order
+    std::vector<std::uint32_t> endedProcesses;         // processes ended, in order
     std::vector<std::chrono::milliseconds> endGraces;  // and the grace each one gave
 };
 
