@@ -36,10 +36,10 @@ void CopyPage(RunContext& run, AutomationObject& sourceApp, AutomationObject& so
     Object targetSheet;
     DoNeeding(proc, 106, {&targetPage}, [&] { targetSheet = targetPage.GetObj("PageSheet"); });
     int label = 108;
-    for (std::string_view cell : kPageCells) {
+    for (const PageCell& cell : kPageCells) {
         label += 2;
         DoNeeding(proc, label, {sourceSheet.get(), targetSheet.get()}, [&] {
-            const Args name{std::string(cell)};
+            const Args name{std::string(cell.name)};
             Value value = sourceSheet->GetObj("Cells", name)->GetDefault();
             targetSheet->Put("Cells", value.AsArg(), name);
         });

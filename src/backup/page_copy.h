@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <initializer_list>
 #include <set>
 #include <string>
@@ -15,19 +16,71 @@ namespace sv::backup {
 
 inline constexpr std::string_view kCopyPageLocation = "in Quorvel2021/08/31.SaveVisio.CopyPage ";
 
+// Indices of the application's type library (VisSectionIndices, VisRowIndices, VisCellIndices).
+inline constexpr std::int16_t kSectionObject = 1;   // visSectionObject
+inline constexpr std::int16_t kRowPage = 10;        // visRowPage
+inline constexpr std::int16_t kRowRulerGrid = 18;   // visRowRulerGrid
+inline constexpr std::int16_t kRowPageLayout = 24;  // visRowPageLayout
+
+// Both for Copy and for Paste: the only way the shapes keep their places on the page.
+inline constexpr std::int32_t kCopyPasteNoTranslate = 1;  // visCopyPasteNoTranslate
+// Every shape of a page, whatever any window has selected.
+inline constexpr std::int32_t kSelTypeAll = 1;  // visSelTypeAll
+
+struct PageCell {
+    std::string_view name;  // universal name
+    std::int16_t section;
+    std::int16_t row;
+    std::int16_t cell;
+};
+
 // The page-sheet cells a backup page receives, in copy order; the k-th (from 1) is copied at
 // line 108 + 2k.
-inline constexpr std::array<std::string_view, 43> kPageCells = {
-    "PageWidth",       "PageScale",       "ShdwOffsetX",      "PageHeight",       "DrawingScale",
-    "ShdwOffsetY",     "DrawingSizeType", "DrawingScaleType", "InhibitSnap",      "PlaceStyle",
-    "PlaceDepth",      "PlowCode",        "ResizePage",       "DynamicsOff",      "EnableGrid",
-    "CtrlAsInput",     "LineAdjustFrom",  "BlockSizeX",       "BlockSizeY",       "AvenueSizeX",
-    "AvenueSizeY",     "RouteStyle",      "PageLineJumpDirX", "PageLineJumpDirY", "LineAdjustTo",
-    "LineToNodeX",     "LineToNodeY",     "LineToLineX",      "LineToLineY",      "LineJumpFactorX",
-    "LineJumpFactorY", "LineJumpCode",    "LineJumpStyle",    "XRulerOrigin",     "YRulerOrigin",
-    "XRulerDensity",   "YRulerDensity",   "XGridOrigin",      "YGridOrigin",      "XGridDensity",
-    "YGridDensity",    "XGridSpacing",    "YGridSpacing",
-};
+inline constexpr std::array<PageCell, 43> kPageCells = {{
+    {"PageWidth", kSectionObject, kRowPage, 0},
+    {"PageScale", kSectionObject, kRowPage, 4},
+    {"ShdwOffsetX", kSectionObject, kRowPage, 2},
+    {"PageHeight", kSectionObject, kRowPage, 1},
+    {"DrawingScale", kSectionObject, kRowPage, 5},
+    {"ShdwOffsetY", kSectionObject, kRowPage, 3},
+    {"DrawingSizeType", kSectionObject, kRowPage, 6},
+    {"DrawingScaleType", kSectionObject, kRowPage, 7},
+    {"InhibitSnap", kSectionObject, kRowPage, 26},
+    {"PlaceStyle", kSectionObject, kRowPageLayout, 8},
+    {"PlaceDepth", kSectionObject, kRowPageLayout, 10},
+    {"PlowCode", kSectionObject, kRowPageLayout, 11},
+    {"ResizePage", kSectionObject, kRowPageLayout, 0},
+    {"DynamicsOff", kSectionObject, kRowPageLayout, 2},
+    {"EnableGrid", kSectionObject, kRowPageLayout, 1},
+    {"CtrlAsInput", kSectionObject, kRowPageLayout, 3},
+    {"LineAdjustFrom", kSectionObject, kRowPageLayout, 26},
+    {"BlockSizeX", kSectionObject, kRowPageLayout, 18},
+    {"BlockSizeY", kSectionObject, kRowPageLayout, 19},
+    {"AvenueSizeX", kSectionObject, kRowPageLayout, 20},
+    {"AvenueSizeY", kSectionObject, kRowPageLayout, 21},
+    {"RouteStyle", kSectionObject, kRowPageLayout, 9},
+    {"PageLineJumpDirX", kSectionObject, kRowPageLayout, 14},
+    {"PageLineJumpDirY", kSectionObject, kRowPageLayout, 15},
+    {"LineAdjustTo", kSectionObject, kRowPageLayout, 27},
+    {"LineToNodeX", kSectionObject, kRowPageLayout, 16},
+    {"LineToNodeY", kSectionObject, kRowPageLayout, 17},
+    {"LineToLineX", kSectionObject, kRowPageLayout, 22},
+    {"LineToLineY", kSectionObject, kRowPageLayout, 23},
+    {"LineJumpFactorX", kSectionObject, kRowPageLayout, 24},
+    {"LineJumpFactorY", kSectionObject, kRowPageLayout, 25},
+    {"LineJumpCode", kSectionObject, kRowPageLayout, 12},
+    {"LineJumpStyle", kSectionObject, kRowPageLayout, 13},
+    {"XRulerOrigin", kSectionObject, kRowRulerGrid, 4},
+    {"YRulerOrigin", kSectionObject, kRowRulerGrid, 5},
+    {"XRulerDensity", kSectionObject, kRowRulerGrid, 0},
+    {"YRulerDensity", kSectionObject, kRowRulerGrid, 1},
+    {"XGridOrigin", kSectionObject, kRowRulerGrid, 10},
+    {"YGridOrigin", kSectionObject, kRowRulerGrid, 11},
+    {"XGridDensity", kSectionObject, kRowRulerGrid, 6},
+    {"YGridDensity", kSectionObject, kRowRulerGrid, 7},
+    {"XGridSpacing", kSectionObject, kRowRulerGrid, 8},
+    {"YGridSpacing", kSectionObject, kRowRulerGrid, 9},
+}};
 
 // One report per cause within a run: a description already shown in the run, whatever its
 // line, is not shown again.

@@ -44,8 +44,8 @@ struct PageContent {
 PageContent ReadPage(AutomationObject& page) {
     PageContent content;
     Object sheet = page.GetObj("PageSheet");
-    for (std::string_view cell : kPageCells) {
-        content.cells.push_back(sheet->GetObj("Cells", {std::string(cell)})->GetDefault().AsArg());
+    for (const PageCell& cell : kPageCells) {
+        content.cells.push_back(sheet->GetObj("Cells", {std::string(cell.name)})->GetDefault().AsArg());
     }
     Object shapes = page.GetObj("Shapes");
     for (int i = 1, n = shapes->Get("Count").Integer(); i <= n; ++i) {

@@ -367,8 +367,8 @@ std::shared_ptr<FakeDocument> FakeInstance::AddDrawing(const std::string& name,
 std::shared_ptr<FakePage> FakeInstance::AddPage(FakeDocument& document) {
     auto page = std::make_shared<FakePage>();
     page->name = "Page-" + std::to_string(document.pages.size() + 1);
-    for (std::string_view cell : kPageCells) {
-        page->cells[std::string(cell)] = Arg(0.0);
+    for (const PageCell& cell : kPageCells) {
+        page->cells[std::string(cell.name)] = Arg(0.0);
     }
     page->cells["PageWidth"] = Arg(8.5);
     page->cells["PageHeight"] = Arg(11.0);
