@@ -45,7 +45,8 @@ PageContent ReadPage(AutomationObject& page) {
     PageContent content;
     Object sheet = page.GetObj("PageSheet");
     for (const PageCell& cell : kPageCells) {
-        content.cells.push_back(sheet->GetObj("Cells", {std::string(cell.name)})->GetDefault().AsArg());
+        content.cells.push_back(
+            sheet->GetObj("Cells", {std::string(cell.name)})->GetDefault().AsArg());
     }
     Object shapes = page.GetObj("Shapes");
     for (int i = 1, n = shapes->Get("Count").Integer(); i <= n; ++i) {
