@@ -4,6 +4,14 @@
 
 namespace sv::backup {
 
+IntegerArray PageCellStream() {
+    IntegerArray stream;
+    for (const PageCell& cell : kPageCells) {
+        stream.items.insert(stream.items.end(), {cell.section, cell.row, cell.cell});
+    }
+    return stream;
+}
+
 void CopyPage(RunContext& run, AutomationObject& sourceApp, AutomationObject& sourcePage,
               AutomationObject& targetPage, bool pageShown) {
     Procedure proc(run.dialogs, kCopyPageLocation, &run.reports);

@@ -82,6 +82,9 @@ inline constexpr std::array<PageCell, 43> kPageCells = {{
     {"YGridSpacing", kSectionObject, kRowRulerGrid, 9},
 }};
 
+// The 43 cells as the (section, row, cell) stream GetResults and SetResults take, in copy order.
+IntegerArray PageCellStream();
+
 // One report per cause within a run: a description already shown in the run, whatever its
 // line, is not shown again.
 class RunReports : public ReportFilter {
