@@ -341,6 +341,19 @@ TEST_F(SaveAllTest, AWindowTakenToAnotherDrawingIsNeitherCopiedFromNorTurned) {
     ExpectCleanEnd();
 }
 
+// The drawing whose name was read is the one copied, whatever the user activates meanwhile.
+TEST_F(SaveAllTest, ADrawingActivatedDuringThePromptIsNotCopied) {
+    choices.where = Where::SameFolder;
+    auto plan = visio.User().AddDrawing("Drawing1", "", 2);
+    dialogs.answers = {"E:\\Chosen"};
+    dialogs.onDialog = [&] { visio.running->AddDrawing("Other.vsd", "C:\\Plans\\", 2); };
+    engine.SaveAll();
+    ASSERT_EQ(visio.world.savedFiles.size(), 1u);
+    const auto& saved = visio.world.savedFiles.begin()->second;
+    ASSERT_EQ(saved.pages.size(), 2u);
+    EXPECT_EQ(saved.pages[1]->shapes, plan->pages[1]->shapes);
+}
+
 // Someone else keeps writing the clipboard between a page's copy and its paste: the page
 // cannot reach the backup, which is then neither saved nor logged.
 TEST_F(SaveAllTest, AClipboardTakenTwiceLeavesThePageUnreached) {
