@@ -128,6 +128,9 @@ class UserWindow {
 
 // What a run lends each of its page copies.
 struct RunContext {
+    RunContext(Dialogs& dialogs, RunReports& reports, ClipboardKeeper& clipboard)
+        : dialogs(dialogs), reports(reports), clipboard(clipboard) {}
+
     Dialogs& dialogs;
     RunReports& reports;
     ClipboardKeeper& clipboard;
