@@ -147,9 +147,12 @@ void BackupEngine::SaveAll() {
     }
     running_ = true;
     struct Reset {
-        bool& flag;
-        ~Reset() { flag = false; }
-    } reset{running_};
+        BackupEngine& engine;
+        ~Reset() {
+            engine.running_ = false;
+            engine.documentName_.clear();
+        }
+    } reset{*this};
     Run();
 }
 
@@ -167,6 +170,7 @@ void BackupEngine::Run() {
     if (name.empty()) {
         return;  // 108, 110
     }
+    documentName_ = name;
 
     KeptClipboard kept(clipboard_);
     std::optional<std::string> folder = ChooseFolder(proc, *source, name);

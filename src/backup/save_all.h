@@ -57,6 +57,8 @@ class BackupEngine {
     // (from inside one of its dialogs) returns at once.
     void SaveAll();
     bool Running() const { return running_; }
+    // The drawing the run in progress backs up, once it is known; empty otherwise.
+    std::string DocumentName() const { return documentName_; }
     // The session is ending: the run in progress starts no new page and saves nothing; it
     // ends its temporary instance and puts the clipboard back as it returns.
     void Abandon() { abandoned_ = true; }
@@ -81,6 +83,7 @@ class BackupEngine {
     LiveText historyLogPath_;
     LiveText extension_;
     bool running_ = false;
+    std::string documentName_;
     bool abandoned_ = false;
 };
 

@@ -170,12 +170,16 @@ TEST_F(SaveAllTest, ARequestWhileADialogIsOpenStartsNoSecondRun) {
     visio.User().AddDrawing("Plan.vsd", "C:\\Plans\\", 2);
     visio.startedFaults["Cells:PlowCode"] = "Guarded";
     bool sawRunning = false;
+    std::string nameSeen;
     dialogs.onDialog = [&] {
         sawRunning = engine.Running();
+        nameSeen = engine.DocumentName();
         engine.SaveAll();
     };
     engine.SaveAll();
     EXPECT_TRUE(sawRunning);
+    EXPECT_EQ(nameSeen, "Plan.vsd");
+    EXPECT_EQ(engine.DocumentName(), "");
     EXPECT_EQ(visio.started.size(), 1u);
     EXPECT_EQ(Reports(dialogs), Labels{"CopyPage:132"});
     ExpectCleanEnd();
