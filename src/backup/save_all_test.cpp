@@ -11,6 +11,7 @@
 #include "backup/testing/fakes.h"
 #include "backup/testing/reports.h"
 #include "common/error_report.h"
+#include "common/failure.h"
 
 namespace sv::backup {
 namespace {
@@ -28,6 +29,33 @@ using testing::Where;
 
 constexpr char kLog[] = "C:\\Temp\\Stenvault.txt";
 using Labels = std::vector<std::string>;
+
+// The history log in memory; the drawings where the fake application saved them.
+class WorldFiles : public MemoryFiles {
+  public:
+    explicit WorldFiles(testing::FakeWorld& world) : world_(world) {}
+    bool Exists(const std::string& path) override {
+        return world_.savedFiles.count(path) > 0 || MemoryFiles::Exists(path);
+    }
+    bool DeletePlain(const std::string& path) override {
+        return world_.savedFiles.erase(path) > 0 || MemoryFiles::DeletePlain(path);
+    }
+    void MoveOver(const std::string& from, const std::string& to) override {
+        if (moveFails) {
+            throw Failure("Access is denied.");
+        }
+        auto node = world_.savedFiles.extract(from);
+        if (node.empty()) {
+            throw Failure("The system cannot find the file specified.");
+        }
+        world_.savedFiles.erase(to);
+        node.key() = to;
+        world_.savedFiles.insert(std::move(node));
+    }
+
+  private:
+    testing::FakeWorld& world_;
+};
 
 class SaveAllTest : public ::testing::Test {
   public:
@@ -71,7 +99,7 @@ class SaveAllTest : public ::testing::Test {
     FakeChoices choices;
     FakeClock clock;
     EnglishLocale locale;
-    MemoryFiles files;
+    WorldFiles files{visio.world};
     RecordingClipboard clipboard;
     BackupEngine engine{visio, dialogs, choices, clock, locale, files, clipboard, kLog, ".vsd"};
 };
