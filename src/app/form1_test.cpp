@@ -217,6 +217,7 @@ class FakeFiles : public FileSystem {
     std::string ReadText(const std::string&) override { return {}; }
     bool DeletePlain(const std::string&) override { return false; }
     bool DeleteForced(const std::string&) override { return false; }
+    void MoveOver(const std::string&, const std::string&) override {}
     std::string ProgramFolder() override {
         MaybeFail(faults, "ProgramFolder");
         return kProgramFolder;

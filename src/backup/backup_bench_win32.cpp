@@ -51,7 +51,7 @@ Sample Measure(int pageCount, const std::string& folder) {
     choices.mode = NamingMode::Overwrite;
     testing::FakeClock clock;
     testing::EnglishLocale locale;
-    testing::MemoryFiles files;
+    testing::DrawingsOnDisk files;
     BackupEngine engine(link, dialogs, choices, clock, locale, files, "C:\\log.txt", ".vsd");
     link.ResetStats();
     double start = Now();

@@ -15,10 +15,10 @@ namespace sv::backup {
 namespace {
 
 using testing::Block;
+using testing::DrawingsOnDisk;
 using testing::EndStrayStandins;
 using testing::FakeChoices;
 using testing::FakeClock;
-using testing::MemoryFiles;
 using testing::PatternBlock;
 using testing::PutBlocks;
 using testing::ReadBlock;
@@ -107,7 +107,7 @@ class ClipboardRunTest : public ::testing::Test {
     FakeChoices choices;
     FakeClock clock;
     testing::EnglishLocale locale;
-    MemoryFiles files;
+    DrawingsOnDisk files;
     win32::Win32ClipboardKeeper keeper;
     BackupEngine engine{link, dialogs, choices, clock, locale, files, keeper, kLog, ".vsd"};
     std::unique_ptr<UserInstance> user;

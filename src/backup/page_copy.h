@@ -86,16 +86,19 @@ inline constexpr std::array<PageCell, 43> kPageCells = {{
 // The 43 cells as the (section, row, cell) stream GetResults and SetResults take, in copy order.
 IntegerArray PageCellStream();
 
-// One report per cause within a run: a description already shown in the run, whatever its
-// line, is not shown again.
+// One report per cause within a run's copy: a description already shown in the run,
+// whatever its line, is not shown again. Every failure passes here, shown or not.
 class RunReports : public ReportFilter {
   public:
     bool Admit(const std::string& description) override {
+        ++failures_;
         return shown_.insert(description).second;
     }
+    int Failures() const { return failures_; }
 
   private:
     std::set<std::string> shown_;
+    int failures_ = 0;
 };
 
 // The user's window, for an application that cannot select a page's shapes without one: the

@@ -113,13 +113,23 @@ bool InstanceGone(AutomationObject& app) {
 // What one run carries from step to step.
 struct BackupEngine::RunState {
     RunState(Dialogs& dialogs, ClipboardKeeper& clipboard)
-        : proc(dialogs, kSaveAllLocation, &reports), pages{dialogs, reports, clipboard} {}
+        : proc(dialogs, kSaveAllLocation, &reports),
+          shown(dialogs, kSaveAllLocation),
+          pages{dialogs, reports, clipboard} {}
 
     RunReports reports;
     Procedure proc;
+    // A failed save or history line is always shown: it is the news that no backup was made.
+    Procedure shown;
     RunContext pages;
     std::string target;
+    NamingMode mode = NamingMode::None;
     int counter = 0;
+    // Whether every statement of the copy succeeded.
+    bool complete = false;
+    // The new file, under a name of its own until it takes the target's place.
+    std::string aside;
+    bool saved = false;
 };
 
 BackupEngine::BackupEngine(DrawingLink& link, Dialogs& dialogs, BackupChoices& choices,
@@ -148,9 +158,12 @@ void BackupEngine::SaveAll() {
     }
     running_ = true;
     struct Reset {
-        bool& flag;
-        ~Reset() { flag = false; }
-    } reset{running_};
+        BackupEngine& engine;
+        ~Reset() {
+            engine.running_ = false;
+            engine.documentName_.clear();
+        }
+    } reset{*this};
     Run();
 }
 
@@ -174,13 +187,14 @@ void BackupEngine::Run() {
     if (name.empty()) {
         return;  // 108, 110
     }
+    documentName_ = name;
 
     KeptClipboard kept(clipboard_);
     std::optional<std::string> folder = ChooseFolder(proc, *source, *document, name);
     if (!folder) {
         return;
     }
-    run.target = TargetPath(proc, *folder, name);
+    run.target = TargetPath(run, *folder, name);
     proc.Do(140, [&] { run.counter = 1; });
 
     TemporaryInstance temporary(link_);
@@ -195,12 +209,21 @@ void BackupEngine::Run() {
         backup = temporary.App()->GetObj("ActiveDocument");
     });
     // Only a copy of the drawing is saved (and so may replace an earlier backup) and logged.
-    if (CopyDrawing(run, *source, *document, backup.get()) && !source->Lost() && !abandoned_) {
-        SaveAndLog(run, *backup, name);
+    const int failuresBefore = run.reports.Failures();
+    const bool everyPage = CopyDrawing(run, *source, *document, backup.get());
+    run.complete = run.reports.Failures() == failuresBefore;
+    if (everyPage && !source->Lost() && !abandoned_) {
+        SaveAside(run, *backup);
     }
-    temporary.Quit(proc, std::move(backup));
+    // A session that is ending leaves no time for the quit's grace.
+    if (abandoned_) {
+        backup.reset();
+    } else {
+        temporary.Quit(proc, std::move(backup));
+    }
 
     proc.Do(174, [&] { temporary.Release(); });
+    PutInPlace(run, name);
     proc.Do(176, [&] {
         document.reset();
         source.reset();
@@ -240,14 +263,17 @@ std::optional<std::string> BackupEngine::ChooseFolder(Procedure& proc, Automatio
     return folder;
 }
 
-std::string BackupEngine::TargetPath(Procedure& proc, const std::string& folder,
+std::string BackupEngine::TargetPath(RunState& run, const std::string& folder,
                                      const std::string& name) {
+    Procedure& proc = run.proc;
     std::string target;
     proc.Do(132, [&] { target = folder + "\\" + name; });
     proc.Do(134, [&] { target = FixBackslashes(target); });
     proc.Do(136, [&] { target = FixBackslashes(target); });
-    proc.Do(138,
-            [&] { target = StampName(target, choices_.Naming(), clock_, locale_, extension_()); });
+    proc.Do(138, [&] {
+        run.mode = choices_.Naming();
+        target = StampName(target, run.mode, clock_, locale_, extension_());
+    });
     return target;
 }
 
@@ -319,20 +345,55 @@ bool BackupEngine::CopyDrawing(RunState& run, AutomationObject& source, Automati
     return reached == pageCount;
 }
 
-// Lines 162 and 164: the history names only a backup that was written.
-void BackupEngine::SaveAndLog(RunState& run, AutomationObject& backup, const std::string& name) {
-    bool saved = false;
-    DoNeeding(run.proc, 162, {&backup}, [&] {
-        backup.Call("SaveAs", {}, {{"fileName", run.target}});
-        saved = true;
-    });
-    if (saved) {
-        run.proc.Do(164, [&] {
-            AppendHistoryLine(files_, historyLogPath_(),
-                              name + " was backup saved as " + run.target + " at " +
-                                  GeneralDate(locale_, clock_.Now()));
-        });
+// Line 162. The backup goes beside its target under a name of its own, with the extension
+// the application picks the format from: a save that fails half-way then costs nothing.
+void BackupEngine::SaveAside(RunState& run, AutomationObject& backup) {
+    const std::size_t slash = run.target.rfind('\\');
+    if (slash == std::string::npos) {
+        run.aside = run.target;  // no folder: nothing to stand aside from, and the save fails
+    } else {
+        const std::string folder = run.target.substr(0, slash + 1);
+        std::int64_t number = clock_.MonotonicMilliseconds();
+        do {
+            run.aside = folder + "~Stenvault unfinished " + std::to_string(number++) + extension_();
+        } while (files_.Exists(run.aside));
     }
+    DoNeeding(run.shown, 162, {&backup}, [&] {
+        backup.Call("SaveAs", {}, {{"fileName", run.aside}});
+        run.saved = true;
+    });
+}
+
+// Once the temporary instance has let go of the new file: it replaces the target in one step
+// (line 162), and only then is the history line written (164). An incomplete copy never
+// replaces the day's backup; a file that is not put in place is removed.
+void BackupEngine::PutInPlace(RunState& run, const std::string& name) {
+    if (run.aside.empty() || run.aside == run.target) {
+        return;
+    }
+    bool placed = false;
+    if (run.saved && !abandoned_) {
+        if (!run.complete && run.mode == NamingMode::Overwrite && files_.Exists(run.target)) {
+            ShowErrorReport(dialogs_, kSaveAllLocation,
+                            "Part of the drawing could not be copied: the earlier backup " +
+                                run.target + " was kept.",
+                            162);
+        } else {
+            run.shown.Do(162, [&] {
+                files_.MoveOver(run.aside, run.target);
+                placed = true;
+            });
+        }
+    }
+    if (!placed) {
+        files_.DeletePlain(run.aside);
+        return;
+    }
+    run.shown.Do(164, [&] {
+        AppendHistoryLine(files_, historyLogPath_(),
+                          name + " was backup saved as " + run.target + " at " +
+                              GeneralDate(locale_, clock_.Now()));
+    });
 }
 
 }  // namespace sv::backup

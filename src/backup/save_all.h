@@ -57,19 +57,22 @@ class BackupEngine {
     // (from inside one of its dialogs) returns at once.
     void SaveAll();
     bool Running() const { return running_; }
-    // The session is ending: the run in progress starts no new page and saves nothing; it
-    // ends its temporary instance and puts the clipboard back as it returns.
-    void Abandon() { abandoned_ = true; }
+    // The drawing the run in progress backs up, once it is known; empty otherwise.
+    std::string DocumentName() const { return documentName_; }
+    // The session is ending: the run in progress starts no new page, saves and replaces
+    // nothing, ends its temporary instance at once and puts the clipboard back as it returns.
+    void Abandon() { abandoned_ = running_; }
 
   private:
     struct RunState;
     void Run();
     std::optional<std::string> ChooseFolder(Procedure& proc, AutomationObject& source,
                                             AutomationObject& document, const std::string& name);
-    std::string TargetPath(Procedure& proc, const std::string& folder, const std::string& name);
+    std::string TargetPath(RunState& run, const std::string& folder, const std::string& name);
     bool CopyDrawing(RunState& run, AutomationObject& source, AutomationObject& document,
                      AutomationObject* backup);
-    void SaveAndLog(RunState& run, AutomationObject& backup, const std::string& name);
+    void SaveAside(RunState& run, AutomationObject& backup);
+    void PutInPlace(RunState& run, const std::string& name);
 
     DrawingLink& link_;
     Dialogs& dialogs_;
@@ -82,6 +85,7 @@ class BackupEngine {
     LiveText historyLogPath_;
     LiveText extension_;
     bool running_ = false;
+    std::string documentName_;
     bool abandoned_ = false;
 };
 

@@ -26,12 +26,12 @@
 namespace sv::backup {
 namespace {
 
+using testing::DrawingsOnDisk;
 using testing::EndStrayStandins;
 using testing::EnglishLocale;
 using testing::FakeChoices;
 using testing::FakeClock;
 using testing::FileExistsUtf8;
-using testing::MemoryFiles;
 using testing::OurStandins;
 using testing::PlantedFaults;
 using testing::QuitQuietly;
@@ -238,7 +238,7 @@ class SaveAllSweepTest : public ::testing::TestWithParam<SweepRow> {
     FakeChoices choices;
     FakeClock clock;
     EnglishLocale locale;
-    MemoryFiles files;
+    DrawingsOnDisk files;
     BackupEngine engine{link, dialogs, choices, clock, locale, files, kLog, ".vsd"};
 };
 

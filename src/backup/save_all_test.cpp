@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
 
 #include "backup/page_copy.h"
 #include "backup/testing/choices.h"
@@ -11,6 +12,7 @@
 #include "backup/testing/fakes.h"
 #include "backup/testing/reports.h"
 #include "common/error_report.h"
+#include "common/failure.h"
 
 namespace sv::backup {
 namespace {
@@ -18,6 +20,7 @@ namespace {
 using testing::EnglishLocale;
 using testing::FakeChoices;
 using testing::FakeClock;
+using testing::FakeDocument;
 using testing::FakeInstance;
 using testing::FakeVisio;
 using testing::MemoryFiles;
@@ -28,6 +31,33 @@ using testing::Where;
 
 constexpr char kLog[] = "C:\\Temp\\Stenvault.txt";
 using Labels = std::vector<std::string>;
+
+// The history log in memory; the drawings where the fake application saved them.
+class WorldFiles : public MemoryFiles {
+  public:
+    explicit WorldFiles(testing::FakeWorld& world) : world_(world) {}
+    bool Exists(const std::string& path) override {
+        return world_.savedFiles.count(path) > 0 || MemoryFiles::Exists(path);
+    }
+    bool DeletePlain(const std::string& path) override {
+        return world_.savedFiles.erase(path) > 0 || MemoryFiles::DeletePlain(path);
+    }
+    void MoveOver(const std::string& from, const std::string& to) override {
+        if (moveFails) {
+            throw Failure("Access is denied.");
+        }
+        auto node = world_.savedFiles.extract(from);
+        if (node.empty()) {
+            throw Failure("The system cannot find the file specified.");
+        }
+        world_.savedFiles.erase(to);
+        node.key() = to;
+        world_.savedFiles.insert(std::move(node));
+    }
+
+  private:
+    testing::FakeWorld& world_;
+};
 
 class SaveAllTest : public ::testing::Test {
   public:
@@ -71,7 +101,7 @@ class SaveAllTest : public ::testing::Test {
     FakeChoices choices;
     FakeClock clock;
     EnglishLocale locale;
-    MemoryFiles files;
+    WorldFiles files{visio.world};
     RecordingClipboard clipboard;
     BackupEngine engine{visio, dialogs, choices, clock, locale, files, clipboard, kLog, ".vsd"};
 };
@@ -177,12 +207,16 @@ TEST_F(SaveAllTest, ARequestWhileADialogIsOpenStartsNoSecondRun) {
     visio.User().AddDrawing("Plan.vsd", "C:\\Plans\\", 2);
     visio.startedFaults["Cells:PlowCode"] = "Guarded";
     bool sawRunning = false;
+    std::string nameSeen;
     dialogs.onDialog = [&] {
         sawRunning = engine.Running();
+        nameSeen = engine.DocumentName();
         engine.SaveAll();
     };
     engine.SaveAll();
     EXPECT_TRUE(sawRunning);
+    EXPECT_EQ(nameSeen, "Plan.vsd");
+    EXPECT_EQ(engine.DocumentName(), "");
     EXPECT_EQ(visio.started.size(), 1u);
     EXPECT_EQ(Reports(dialogs), Labels{"CopyPage:132"});
     ExpectCleanEnd();
@@ -463,6 +497,176 @@ INSTANTIATE_TEST_SUITE_P(Ways, SaveAllLostUserTest,
                                            LostUser{"KilledOnLastPage", "3", "killed"},
                                            LostUser{"PagesUnreadable", "Count", "Bad count"}),
                          [](const auto& info) { return info.param.name; });
+
+// The end of a run with an earlier backup at the target: it is replaced only by a complete
+// copy, written whole; a failed save or history line is shown whatever was shown before.
+struct RunEnd {
+    std::string name;
+    NamingMode mode;
+    std::function<void(SaveAllTest&)> arrange;
+    Labels reports;
+    bool replaced;
+    bool logged;
+};
+
+class SaveAllEndTest : public SaveAllTest, public ::testing::WithParamInterface<RunEnd> {};
+
+TEST_P(SaveAllEndTest, TheEarlierBackupGoesOnlyForAWholeCopy) {
+    const RunEnd& e = GetParam();
+    choices.mode = e.mode;
+    const std::string target = e.mode == NamingMode::Overwrite
+                                   ? "D:\\Backups\\Plan.vsd Dec 7 2021.vsd"
+                                   : "D:\\Backups\\Plan.vsd Date Dec 7 2021 Time 01 05 09 PM.vsd";
+    visio.world.savedFiles[target].name = "earlier";
+    visio.User().AddDrawing("Plan.vsd", "C:\\Plans\\", 3);
+    e.arrange(*this);
+    engine.SaveAll();
+    EXPECT_EQ(Reports(dialogs), e.reports);
+    // No other file is left behind, half-written or whole.
+    ASSERT_EQ(visio.world.savedFiles.size(), 1u);
+    ASSERT_EQ(visio.world.savedFiles.count(target), 1u);
+    const FakeDocument& there = visio.world.savedFiles[target];
+    EXPECT_EQ(there.name != "earlier", e.replaced);
+    if (e.replaced) {
+        EXPECT_EQ(there.pages.size(), 3u);
+    }
+    EXPECT_EQ(Log().empty(), !e.logged);
+    if (e.logged) {
+        EXPECT_NE(Log().find(" was backup saved as " + target + " at "), std::string::npos);
+    }
+    ExpectTemporaryHiddenAndEnded();
+    ExpectCleanEnd();
+}
+
+void Faults(SaveAllTest& t, std::map<std::string, std::string> faults) {
+    t.visio.startedFaults = std::move(faults);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SaveAllEndTest,
+    ::testing::Values(
+        RunEnd{"Whole", NamingMode::Overwrite, [](SaveAllTest&) {}, {}, true, true},
+        RunEnd{"DiskFullHalfWay",
+               NamingMode::Overwrite,
+               [](SaveAllTest& t) { t.visio.world.roomForPages = 1; },
+               {"SaveAll:162"},
+               false,
+               false},
+        RunEnd{"ReplaceRefused",
+               NamingMode::Overwrite,
+               [](SaveAllTest& t) { t.files.moveFails = true; },
+               {"SaveAll:162"},
+               false,
+               false},
+        RunEnd{"SaveAsWithACellsCause",
+               NamingMode::NewFile,
+               [](SaveAllTest& t) {
+                   Faults(t, {{"Cells:PlowCode", "Unspecified error"},
+                              {"SaveAs", "Unspecified error"}});
+               },
+               {"CopyPage:132", "SaveAll:162"},
+               false,
+               false},
+        RunEnd{"HistoryWithACellsCause",
+               NamingMode::NewFile,
+               [](SaveAllTest& t) {
+                   Faults(t, {{"Cells:PlowCode", "Permission denied"}});
+                   t.files.appendFails = true;
+               },
+               {"CopyPage:132", "SaveAll:164"},
+               true,
+               false},
+        RunEnd{"UsersCopy",
+               NamingMode::Overwrite,
+               [](SaveAllTest& t) { t.visio.running->SetFault("Copy", "Failed here"); },
+               {"CopyPage:104", "SaveAll:162"},
+               false,
+               false},
+        RunEnd{"TemporaryPaste",
+               NamingMode::Overwrite,
+               [](SaveAllTest& t) {
+                   Faults(t, {{"Paste", "Failed here"}});
+               },
+               {"CopyPage:196", "SaveAll:162"},
+               false,
+               false},
+        RunEnd{"OneCell",
+               NamingMode::Overwrite,
+               [](SaveAllTest& t) {
+                   Faults(t, {{"Cells:PlowCode", "Failed here"}});
+               },
+               {"CopyPage:132", "SaveAll:162"},
+               false,
+               false},
+        // A new file each time: the backup may lack only what failed.
+        RunEnd{"UsersCopyNewFile",
+               NamingMode::NewFile,
+               [](SaveAllTest& t) { t.visio.running->SetFault("Copy", "Failed here"); },
+               {"CopyPage:104"},
+               true,
+               true}),
+    [](const auto& info) { return info.param.name; });
+
+TEST_F(SaveAllTest, AnIncompleteCopyIsTheDaysFirstBackup) {
+    choices.mode = NamingMode::Overwrite;
+    visio.User().AddDrawing("Plan.vsd", "C:\\Plans\\", 2);
+    visio.running->SetFault("Copy", "Failed here");
+    engine.SaveAll();
+    EXPECT_EQ(Reports(dialogs), Labels{"CopyPage:104"});
+    EXPECT_EQ(visio.world.savedFiles.count("D:\\Backups\\Plan.vsd Dec 7 2021.vsd"), 1u);
+    EXPECT_EQ(visio.world.savedFiles.size(), 1u);
+    EXPECT_NE(Log(), "");
+}
+
+// The session ends while a report of the run is open.
+struct Abandoned {
+    std::string name;
+    std::string fault;  // on the temporary instance
+    int pages;          // copied
+    int saves;
+};
+
+class SaveAllAbandonTest : public SaveAllTest, public ::testing::WithParamInterface<Abandoned> {};
+
+TEST_P(SaveAllAbandonTest, NothingMoreIsCopiedSavedOrReplaced) {
+    choices.mode = NamingMode::Overwrite;
+    const std::string target = "D:\\Backups\\Plan.vsd Dec 7 2021.vsd";
+    visio.world.savedFiles[target].name = "earlier";
+    visio.User().AddDrawing("Plan.vsd", "C:\\Plans\\", 3);
+    visio.startedFaults[GetParam().fault] = "Failed here";
+    dialogs.onDialog = [&] { engine.Abandon(); };
+    engine.SaveAll();
+    EXPECT_EQ(visio.running->CallsTo("Copy"), GetParam().pages);
+    EXPECT_EQ(temp().CallsTo("SaveAs"), GetParam().saves);
+    ASSERT_EQ(visio.world.savedFiles.size(), 1u);
+    EXPECT_EQ(visio.world.savedFiles[target].name, "earlier");
+    EXPECT_EQ(Log(), "");
+    EXPECT_EQ(visio.endedProcesses, std::vector<std::uint32_t>{temp().processId});
+    EXPECT_EQ(clipboard.events.back(), "Restore");
+    ExpectCleanEnd();
+
+    // Only the run in progress was abandoned.
+    visio.running->calls.clear();
+    visio.startedFaults.clear();
+    engine.Abandon();
+    engine.SaveAll();
+    EXPECT_EQ(visio.world.savedFiles[target].pages.size(), 3u);
+    EXPECT_NE(Log(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Moments, SaveAllAbandonTest,
+                         ::testing::Values(Abandoned{"DuringTheCopy", "Cells:PlowCode", 1, 0},
+                                           Abandoned{"DuringTheQuit", "Quit", 3, 1}),
+                         [](const auto& info) { return info.param.name; });
+
+TEST_F(SaveAllTest, AnAbandonedRunEndsItsInstanceWithoutAskingItToQuit) {
+    visio.User().AddDrawing("Plan.vsd", "C:\\Plans\\", 2);
+    visio.startedFaults["Cells:PlowCode"] = "Failed here";
+    dialogs.onDialog = [&] { engine.Abandon(); };
+    engine.SaveAll();
+    EXPECT_EQ(temp().CallsTo("Quit"), 0);
+    EXPECT_EQ(visio.endGraces, std::vector<std::chrono::milliseconds>{std::chrono::seconds(0)});
+}
 
 TEST_F(SaveAllTest, NeitherFolderChoiceGivesAFailedSaveAndNoPrompt) {
     choices.where = Where::Neither;

@@ -17,12 +17,12 @@
 namespace sv::backup {
 namespace {
 
+using testing::DrawingsOnDisk;
 using testing::EndStrayStandins;
 using testing::EnglishLocale;
 using testing::FakeChoices;
 using testing::FakeClock;
 using testing::FileExistsUtf8;
-using testing::MemoryFiles;
 using testing::PlantedFaults;
 using testing::QuitQuietly;
 using testing::RecordingDialogs;
@@ -114,7 +114,7 @@ class SaveAllWineTest : public ::testing::Test {
     FakeChoices choices;
     FakeClock clock;
     EnglishLocale locale;
-    MemoryFiles files;
+    DrawingsOnDisk files;
     BackupEngine engine{link, dialogs, choices, clock, locale, files, kLog, ".vsd"};
     std::unique_ptr<UserInstance> user;
     Object userApp;

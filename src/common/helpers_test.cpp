@@ -93,6 +93,7 @@ struct FakeFiles : FileSystem {
     std::string ReadText(const std::string&) override { return {}; }
     bool DeletePlain(const std::string&) override { return false; }
     bool DeleteForced(const std::string&) override { return false; }
+    void MoveOver(const std::string&, const std::string&) override {}
     std::string ProgramFolder() override { return "C:\\Program Files\\Stenvault"; }
 };
 

@@ -50,6 +50,9 @@ class FileSystem {
     virtual bool DeletePlain(const std::string& path) = 0;
     // Delete that also removes a read-only file; false when it failed.
     virtual bool DeleteForced(const std::string& path) = 0;
+    // Puts the file `from` in the place of `to` in one step, over a file of that name, and
+    // returns once that is on disk. Throws Failure, and then both are as they were.
+    virtual void MoveOver(const std::string& from, const std::string& to) = 0;
     // Folder of the running program's executable, without a trailing backslash.
     virtual std::string ProgramFolder() = 0;
 };

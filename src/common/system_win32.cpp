@@ -171,6 +171,14 @@ bool Win32FileSystem::DeleteForced(const std::string& path) {
     return false;
 }
 
+void Win32FileSystem::MoveOver(const std::string& from, const std::string& to) {
+    // No copy allowed: a move within one volume is a rename, whole or not at all.
+    if (!::MoveFileExW(Widen(from).c_str(), Widen(to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        ThrowLastError();
+    }
+}
+
 std::string Win32FileSystem::ProgramFolder() {
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {

@@ -32,6 +32,7 @@ class Win32FileSystem : public FileSystem {
     std::string ReadText(const std::string& path) override;
     bool DeletePlain(const std::string& path) override;
     bool DeleteForced(const std::string& path) override;
+    void MoveOver(const std::string& from, const std::string& to) override;
     std::string ProgramFolder() override;
 };
 

@@ -89,6 +89,17 @@ TEST_F(Win32FileSystemTest, ForcedDeleteRemovesAReadOnlyFileThePlainOneLeaves) {
     EXPECT_TRUE(files_.Exists(folder_));
 }
 
+TEST_F(Win32FileSystemTest, MoveOverReplacesTheFileOrLeavesBothAsTheyWere) {
+    const std::string fresh = folder_ + "\\fresh.vsd";
+    files_.AppendText(file_, "old");
+    EXPECT_THROW(files_.MoveOver(fresh, file_), Failure);
+    EXPECT_EQ(RawBytes(), "old");
+    files_.AppendText(fresh, "new");
+    files_.MoveOver(fresh, file_);
+    EXPECT_EQ(RawBytes(), "new");
+    EXPECT_FALSE(files_.Exists(fresh));
+}
+
 TEST_F(Win32FileSystemTest, AppendToAFolderFails) {
     EXPECT_THROW(files_.AppendText(folder_, "x"), Failure);
     EXPECT_THROW(files_.ReadText(file_), Failure);

@@ -43,6 +43,7 @@ struct FakeFiles : FileSystem {
         readOnly.erase(path);
         return files.erase(path) > 0;
     }
+    void MoveOver(const std::string&, const std::string&) override {}
     std::string ProgramFolder() override { return "C:\\Program"; }
 };
 

@@ -502,6 +502,10 @@ class FakeObject : public AutomationObject {
         FakeDocument copy;
         copy.name = document_->name;
         for (const auto& page : document_->pages) {
+            if (copy.pages.size() == instance_->world.roomForPages) {
+                instance_->world.savedFiles[*path] = std::move(copy);
+                throw Failure("There is not enough space on the disk.");
+            }
             copy.pages.push_back(std::make_shared<FakePage>(*page));
         }
         instance_->world.savedFiles[*path] = std::move(copy);

@@ -3,6 +3,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -40,6 +41,8 @@ struct FakeWorld {
     bool clipboardNoTranslate = false;
     std::set<std::string> folders;                   // folders SaveAs can write into
     std::map<std::string, FakeDocument> savedFiles;  // path -> copy of the drawing saved
+    // Pages the disk has room for: SaveAs writes that many of a longer drawing, then fails.
+    std::optional<std::size_t> roomForPages;
 };
 
 class FakeInstance : public std::enable_shared_from_this<FakeInstance> {

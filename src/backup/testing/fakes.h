@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "backup/clipboard_keeper.h"
@@ -117,7 +118,7 @@ class EnglishLocale : public Locale {
     }
 };
 
-// Files held in memory; appends can be made to fail.
+// Files held in memory; appends and moves can be made to fail.
 class MemoryFiles : public FileSystem {
   public:
     bool Exists(const std::string& path) override { return files.count(path) > 0; }
@@ -131,10 +132,23 @@ class MemoryFiles : public FileSystem {
     std::string ReadText(const std::string& path) override { return files.at(path); }
     bool DeletePlain(const std::string& path) override { return files.erase(path) > 0; }
     bool DeleteForced(const std::string& path) override { return DeletePlain(path); }
+    void MoveOver(const std::string& from, const std::string& to) override {
+        if (moveFails) {
+            throw Failure("Access is denied.");
+        }
+        auto node = files.extract(from);
+        if (node.empty()) {
+            throw Failure("The system cannot find the file specified.");
+        }
+        files.erase(to);
+        node.key() = to;
+        files.insert(std::move(node));
+    }
     std::string ProgramFolder() override { return "C:\\Program Files\\Stenvault"; }
 
     std::map<std::string, std::string> files;
     bool appendFails = false;
+    bool moveFails = false;
 };
 
 }  // namespace sv::backup::testing

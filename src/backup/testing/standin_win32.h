@@ -7,7 +7,9 @@
 
 #include "backup/automation.h"
 #include "backup/dispatch_client_win32.h"
+#include "backup/testing/fakes.h"
 #include "common/handles_win32.h"
+#include "common/system_win32.h"
 
 // Driving the stand-in drawing application from tests under Wine.
 namespace sv::backup::testing {
@@ -94,6 +96,23 @@ class ScratchFolder {
 };
 
 bool FileExistsUtf8(const std::string& path);
+
+// The history log in memory; the drawings on disk, where the stand-in saves them.
+class DrawingsOnDisk : public MemoryFiles {
+  public:
+    bool Exists(const std::string& path) override {
+        return MemoryFiles::Exists(path) || disk_.Exists(path);
+    }
+    bool DeletePlain(const std::string& path) override {
+        return MemoryFiles::DeletePlain(path) || disk_.DeletePlain(path);
+    }
+    void MoveOver(const std::string& from, const std::string& to) override {
+        disk_.MoveOver(from, to);
+    }
+
+  private:
+    sv::win32::Win32FileSystem disk_;
+};
 
 // A new drawing in that instance with one shape holding the text, drawn on the page its window
 // shows (without Pages, where a planted fault may sit).
