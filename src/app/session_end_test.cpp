@@ -69,6 +69,7 @@ INSTANTIATE_TEST_SUITE_P(
                                      EXPECT_FALSE(e.QueryEndSession());
                                      // Asked from inside the run: it is still below.
                                      e.RunReturned();
+                                     EXPECT_EQ(run.log.size(), 3u) << "ended inside the run";
                                  },
                                  {kReason, "abandon", "silence", "allow", "close"}},
                       EndingCase{"ACancelledEndKeepsTheProgram",
