@@ -75,6 +75,19 @@ int Run(HINSTANCE instance) {
                                 backup::LiveText([&] { return form->HistoryLogPath(); }),
                                 backup::LiveText([&] { return form->BackupExtension(); }));
 
+    // What the window's ending needs of the run in progress.
+    class EngineRun : public RunInProgress {
+      public:
+        explicit EngineRun(backup::BackupEngine& engine) : engine_(engine) {}
+        bool Running() override { return engine_.Running(); }
+        std::string DocumentName() override { return engine_.DocumentName(); }
+        void Abandon() override { engine_.Abandon(); }
+
+      private:
+        backup::BackupEngine& engine_;
+    } run(engine);
+    window.WatchRun(run);
+
     Form1Services services{
         settings,
         window.Dialogs(),
@@ -84,7 +97,10 @@ int Run(HINSTANCE instance) {
         environment,
         shellFolders,
         trayShell,
-        [&] { engine.SaveAll(); },
+        [&] {
+            engine.SaveAll();
+            window.RunReturned();
+        },
         [&](const std::string& appTitle) {
             return backup::CheckVisioInstalled(link, window.Dialogs(), appTitle);
         },
@@ -101,6 +117,10 @@ int Run(HINSTANCE instance) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    // Libraries loaded from here on come from the system folder only: a per-user install's
+    // folder is writable by the user, and a library dropped there must never stand in for a
+    // system one.
+    ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     try {
         return Run(instance);
     } catch (const std::exception& e) {

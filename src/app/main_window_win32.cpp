@@ -68,8 +68,13 @@ MainWindow::Attachment::~Attachment() {
 }
 
 void MainWindow::EndProgram() {
-    // Nothing more reaches the logic: the window goes without further events.
+    // Nothing more reaches the logic: the window goes without further events. A run still in
+    // progress below ends soon, with nobody left to read its reports.
     form_ = nullptr;
+    if (ending_) {
+        ending_->Closing();
+    }
+    dialogs_.Silence(true);
     if (shell_.Window()) {
         ::KillTimer(shell_.Window(), kTimer1);
         timerInterval_ = 0;
@@ -117,7 +122,12 @@ std::optional<LRESULT> MainWindow::OnEvent(UINT message, WPARAM wParam, LPARAM l
         case WM_CLOSE:
             OnClose();
             return 0;
+        case WM_QUERYENDSESSION:
+            return !ending_ || ending_->QueryEndSession();
         case WM_ENDSESSION:
+            if (ending_) {
+                ending_->EndSession(wParam != 0);
+            }
             // Windows is going down: take the icon away as a close would.
             if (wParam && form_) {
                 form_->Form_QueryUnload();
@@ -138,6 +148,24 @@ void MainWindow::OnClose() {
     }
     if (shell_.Window()) {
         EndProgram();
+    }
+}
+
+void MainWindow::BlockShutdown(const std::string& reason) {
+    if (shell_.Window()) {
+        ::ShutdownBlockReasonCreate(shell_.Window(), Widen(reason).c_str());
+    }
+}
+
+void MainWindow::AllowShutdown() {
+    if (shell_.Window()) {
+        ::ShutdownBlockReasonDestroy(shell_.Window());
+    }
+}
+
+void MainWindow::Close() {
+    if (shell_.Window()) {
+        ::PostMessageW(shell_.Window(), WM_CLOSE, 0, 0);
     }
 }
 

@@ -12,6 +12,7 @@
 #include "app/instance_guard_win32.h"
 #include "app/interval_list_win32.h"
 #include "app/pointer_win32.h"
+#include "app/session_end.h"
 #include "app/window_shell_win32.h"
 #include "common/helpers.h"
 #include "history/copy_buffer_win32.h"
@@ -33,7 +34,10 @@ namespace sv::win32 {
 //   MainWindow::Attachment attached(window, form);
 //   form.Form_Load();
 //   return window.RunMessageLoop();
-class MainWindow final : public FormView, public SkinHost, private WindowEvents {
+class MainWindow final : public FormView,
+                         public SkinHost,
+                         private WindowEvents,
+                         private EndingWindow {
   public:
     explicit MainWindow(HINSTANCE instance);
     ~MainWindow();
@@ -57,6 +61,14 @@ class MainWindow final : public FormView, public SkinHost, private WindowEvents 
     Win32Dialogs& Dialogs() { return dialogs_; }
     // Runs until the program ends; the exit code.
     int RunMessageLoop() { return shell_.RunMessageLoop(); }
+
+    // The backup run the window's ending must wait for, and the word that one has returned.
+    void WatchRun(RunInProgress& run) { ending_.emplace(run, static_cast<EndingWindow&>(*this)); }
+    void RunReturned() {
+        if (ending_) {
+            ending_->RunReturned();
+        }
+    }
 
     // SchedulerView
     std::string ToggleCaption() override;
@@ -118,6 +130,12 @@ class MainWindow final : public FormView, public SkinHost, private WindowEvents 
     HWND CheckWindow(CheckBox box) const;
     HWND Control(sv::Control control) const { return shell_.Control(control); }
 
+    // EndingWindow
+    void BlockShutdown(const std::string& reason) override;
+    void AllowShutdown() override;
+    void SilenceDialogs(bool silent) override { dialogs_.Silence(silent); }
+    void Close() override;
+
     InstanceGuard instance_;
     WindowShell shell_;
     Win32Dialogs dialogs_;
@@ -127,6 +145,7 @@ class MainWindow final : public FormView, public SkinHost, private WindowEvents 
     // RichTextBox1: the hidden edit that carries the log to the clipboard.
     std::optional<EditCopyBuffer> copyBuffer_;
     Form1* form_ = nullptr;
+    std::optional<SessionEnd> ending_;
 
     int timerInterval_ = 0;
     std::int32_t skinOptions_ = 0;

@@ -20,6 +20,7 @@
 #include "app/testing/program_win32.h"
 #include "backup/page_copy.h"
 #include "backup/dispatch_client_win32.h"
+#include "backup/testing/clipboard_win32.h"
 #include "backup/testing/standin_win32.h"
 #include "common/com_win32.h"
 #include "common/text_win32.h"
@@ -453,6 +454,41 @@ INSTANTIATE_TEST_SUITE_P(
         // window is turned, and put back on its page with its selection.
         PageRun{"NoPageSelections", {{"CreateSelection", "Not implemented."}}, {}, false, false}),
     [](const auto& info) { return info.param.name; });
+
+// End task, taskkill, an installer: the window is closed while the run asks where a drawing
+// never saved should go. The prompt must not come back for ever to a window that is gone.
+TEST_F(RealApplicationTest, TheWindowClosedDuringTheFolderPromptEndsTheProgram) {
+    StoreSetting(L"WhereOption", L"2");
+    StartUserDrawing();
+    PressTestButton();
+    ASSERT_TRUE(WaitFor([&] { return program->FolderPrompt() != nullptr; }, 60s));
+    ::PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(program->Exited(10s)) << "the program is still running";
+    EXPECT_FALSE(TemporaryInstanceRunning(*program));
+}
+
+// Logoff during a run: the answer holds the session up while the run puts things back, and
+// the program then ends on its own, leaving no instance, no backup and the user's clipboard.
+TEST_F(RealApplicationTest, TheSessionEndingDuringARunIsHeldUpUntilTheRunHasPutThingsBack) {
+    PlantedFaults faults(L"Embedding");
+    faults.Set("Paste", "busy 8");
+    StartUserDrawing();
+    backup::testing::TestWindow owner;
+    const std::wstring text = L"the user's own copy";
+    ASSERT_TRUE(backup::testing::PutText(owner.get(), text));
+    PressTestButton();
+    // The run's own copy has replaced the user's: a page is under way.
+    ASSERT_TRUE(WaitFor([&] { return backup::testing::ReadText() != text; }, 60s));
+    DWORD_PTR answer = 1;
+    ASSERT_TRUE(::SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL,
+                                      5000, &answer));
+    EXPECT_EQ(answer, 0u);
+    EXPECT_TRUE(program->Exited(40s)) << "the program is still running";
+    EXPECT_FALSE(TemporaryInstanceRunning(*program));
+    EXPECT_EQ(backup::testing::ReadText(), text);
+    EXPECT_EQ(ReadAll(HistoryLog()), "");
+    EXPECT_TRUE(program->Dialogs().empty()) << Narrow(program->Dialogs()[0].text);
+}
 
 }  // namespace
 }  // namespace sv::win32

@@ -260,6 +260,10 @@ int WindowShell::RunMessageLoop() {
     MSG message{};
     while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
         Dispatch(message);
+        // Gone inside a run whose modal loops may have taken the quit message for their own.
+        if (!window_) {
+            return 0;
+        }
     }
     return static_cast<int>(message.wParam);
 }

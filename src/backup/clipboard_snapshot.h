@@ -75,6 +75,10 @@ class Clipboard {
     virtual bool SetObject(ClipboardFormat format, std::unique_ptr<ClipboardObject>& object) = 0;
 };
 
+// How many of the listed formats, from the first, the clipboard's owner placed; the rest the
+// system made from those on closing.
+std::size_t PlacedFormatCount(const std::vector<ClipboardFormat>& formats);
+
 inline constexpr std::size_t kClipboardSnapshotLimit = std::size_t{256} << 20;
 // How long a clipboard held by another program is waited for, in all, per opening.
 inline constexpr int kClipboardBusyWaitMs = 1000;
@@ -103,6 +107,7 @@ class ClipboardSnapshotKeeper : public ClipboardKeeper {
     };
     using Snapshot = std::vector<Entry>;
 
+    void TakeNewer();
     bool OpenPatiently();
     std::optional<Snapshot> Read();
     void Write(Snapshot& snapshot);

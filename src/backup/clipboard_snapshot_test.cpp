@@ -102,6 +102,53 @@ TEST_F(ClipboardKeeperTest, APasteIsRefusedOnlyWhenSomeoneWroteAfterTheRunsCopy)
     EXPECT_FALSE(keeper.HoldsOwnCopy());
 }
 
+// Without a snapshot the guard still knows whose content the clipboard holds.
+struct NoSnapshotCase {
+    const char* name;
+    Items before;
+    bool busy;
+};
+void PrintTo(const NoSnapshotCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class PasteGuardWithoutSnapshot : public ClipboardKeeperTest,
+                                  public ::testing::WithParamInterface<NoSnapshotCase> {};
+
+TEST_P(PasteGuardWithoutSnapshot, RefusesWhatSomeoneElseCopied) {
+    clipboard.items = GetParam().before;
+    clipboard.busyForever = GetParam().busy;
+    keeper.Take();
+    clipboard.busyForever = false;
+    keeper.BeforeOwnCopy();
+    clipboard.WriteAll(kShapes);
+    keeper.NoteOwnChange();
+    EXPECT_TRUE(keeper.HoldsOwnCopy());
+    clipboard.WriteAll({MemoryItem(clip::kUnicodeText, "theirs")});
+    EXPECT_FALSE(keeper.HoldsOwnCopy());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Snapshot, PasteGuardWithoutSnapshot,
+    ::testing::Values(
+        NoSnapshotCase{"HeldByAnotherProgram", {MemoryItem(clip::kUnicodeText, "before")}, true},
+        NoSnapshotCase{"OverTheLimit", {MemoryItem(kPrivate, std::string(1001, 'a'))}, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The user copies something too large to keep before a page copy: the older snapshot still
+// comes back rather than the run's shapes.
+TEST_F(ClipboardKeeperTest, AFailedRetakeKeepsTheOlderSnapshot) {
+    const Items before = {MemoryItem(clip::kUnicodeText, "before")};
+    clipboard.items = before;
+    keeper.Take();
+    clipboard.WriteAll({MemoryItem(kPrivate, std::string(1001, 'a'))});
+    keeper.BeforeOwnCopy();
+    clipboard.WriteAll(kShapes);
+    keeper.NoteOwnChange();
+    keeper.Restore();
+    EXPECT_EQ(clipboard.items, before);
+}
+
 // A run that ends before its first copy leaves the clipboard to its owner.
 TEST_F(ClipboardKeeperTest, ARunThatNeverCopiedDoesNotTouchTheClipboard) {
     clipboard.items = {MemoryItem(clip::kUnicodeText, "before")};
@@ -150,6 +197,7 @@ TEST_P(LeftOutFormats, AreNotPutBack) {
 }
 
 const FakeItem kText = MemoryItem(clip::kUnicodeText, "keep");
+const FakeItem kLocale = MemoryItem(clip::kLocale, "\x09\x04");
 
 INSTANTIATE_TEST_SUITE_P(
     Snapshot, LeftOutFormats,
@@ -164,21 +212,25 @@ INSTANTIATE_TEST_SUITE_P(
                     {ObjectItem(clip::kBitmap, "b", 4), kText},
                     {clip::kBitmap},
                     {kText}},
-        LeftOutCase{"TextMadeFromUnicode",
-                    {kText, MemoryItem(clip::kText, "keep"), MemoryItem(clip::kOemText, "keep")},
-                    {},
-                    {kText}},
+        // As the system lists what it made: after all that was placed, the locale first.
+        LeftOutCase{
+            "TextMadeFromUnicode",
+            {kText, kLocale, MemoryItem(clip::kText, "keep"), MemoryItem(clip::kOemText, "keep")},
+            {},
+            {kText, kLocale}},
         LeftOutCase{"UnicodeMadeFromText",
-                    {MemoryItem(clip::kText, "a"), MemoryItem(clip::kUnicodeText, "a\0")},
+                    {MemoryItem(clip::kText, "a"), kLocale, MemoryItem(clip::kOemText, "a"),
+                     MemoryItem(clip::kUnicodeText, "a\0")},
                     {},
-                    {MemoryItem(clip::kText, "a")}},
+                    {MemoryItem(clip::kText, "a"), kLocale}},
         LeftOutCase{"DibsMadeFromBitmap",
                     {ObjectItem(clip::kBitmap, "b", 4), MemoryItem(clip::kDib, "d"),
                      MemoryItem(clip::kDibV5, "d5")},
                     {},
                     {ObjectItem(clip::kBitmap, "b", 4)}},
         LeftOutCase{"BitmapMadeFromDib",
-                    {MemoryItem(clip::kDib, "d"), ObjectItem(clip::kBitmap, "b", 4)},
+                    {MemoryItem(clip::kDib, "d"), ObjectItem(clip::kBitmap, "b", 4),
+                     MemoryItem(clip::kDibV5, "d5")},
                     {},
                     {MemoryItem(clip::kDib, "d")}},
         LeftOutCase{
@@ -186,11 +238,59 @@ INSTANTIATE_TEST_SUITE_P(
             {ObjectItem(clip::kEnhMetafile, "e", 4), ObjectItem(clip::kMetafilePict, "m", 4)},
             {},
             {ObjectItem(clip::kEnhMetafile, "e", 4)}},
+        LeftOutCase{"TwoGroupsMadeInterleaved",
+                    {MemoryItem(clip::kDib, "d"), kText, kLocale, ObjectItem(clip::kBitmap, "b", 4),
+                     MemoryItem(clip::kText, "keep"), MemoryItem(clip::kOemText, "keep"),
+                     MemoryItem(clip::kDibV5, "d5")},
+                    {},
+                    {MemoryItem(clip::kDib, "d"), kText, kLocale}},
         // The first of a group that cannot be had does not hide the next.
         LeftOutCase{"NextOfAGroupWhenTheFirstIsUnreadable",
-                    {MemoryItem(clip::kDib, "d"), MemoryItem(clip::kDibV5, "d5")},
+                    {MemoryItem(clip::kDib, "d"), ObjectItem(clip::kBitmap, "b", 4),
+                     MemoryItem(clip::kDibV5, "d5")},
                     {clip::kDib},
-                    {MemoryItem(clip::kDibV5, "d5")}}),
+                    {ObjectItem(clip::kBitmap, "b", 4)}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// What the owner placed comes back whole, however related: its own ANSI text beside its
+// Unicode text, a bitmap with alpha beside the one without.
+class PlacedFormats : public ClipboardKeeperTest,
+                      public ::testing::WithParamInterface<LeftOutCase> {};
+
+TEST_P(PlacedFormats, AllComeBack) {
+    clipboard.items = GetParam().before;
+    Run();
+    EXPECT_EQ(clipboard.items, GetParam().after);
+}
+
+const FakeItem kAnsi = MemoryItem(clip::kText, "Plan A?");
+const FakeItem kWide = MemoryItem(clip::kUnicodeText, "Plan A\xac\x20");
+
+INSTANTIATE_TEST_SUITE_P(
+    Snapshot, PlacedFormats,
+    ::testing::Values(LeftOutCase{"UnicodeThenText",
+                                  {kWide, kAnsi, kLocale, MemoryItem(clip::kOemText, "Plan A?")},
+                                  {},
+                                  {kWide, kAnsi, kLocale}},
+                      LeftOutCase{"TextThenUnicode",
+                                  {kAnsi, kWide, kLocale, MemoryItem(clip::kOemText, "Plan A?")},
+                                  {},
+                                  {kAnsi, kWide, kLocale}},
+                      LeftOutCase{"AllThreeTexts",
+                                  {kWide, kAnsi, MemoryItem(clip::kOemText, "Plan A?"), kLocale},
+                                  {},
+                                  {kWide, kAnsi, MemoryItem(clip::kOemText, "Plan A?"), kLocale}},
+                      LeftOutCase{"DibThenDibV5",
+                                  {MemoryItem(clip::kDib, "d"), MemoryItem(clip::kDibV5, "alpha"),
+                                   ObjectItem(clip::kBitmap, "b", 4)},
+                                  {},
+                                  {MemoryItem(clip::kDib, "d"), MemoryItem(clip::kDibV5, "alpha")}},
+                      LeftOutCase{"TextBeforeAPrivateFormat",
+                                  {kWide, kAnsi, MemoryItem(kPrivate, "x"), kLocale,
+                                   MemoryItem(clip::kOemText, "Plan A?")},
+                                  {},
+                                  {kWide, kAnsi, MemoryItem(kPrivate, "x"), kLocale}},
+                      LeftOutCase{"NotAsTheSystemListsThem", {kWide, kAnsi}, {}, {kWide, kAnsi}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Over the limit nothing is taken and nothing is put back; at the limit all is.

@@ -1,9 +1,11 @@
 #include "backup/clipboard_win32.h"
 
 #include <chrono>
-#include <optional>
 #include <cstring>
+#include <optional>
 #include <utility>
+
+#include "common/message_wait_win32.h"
 
 namespace sv::backup::win32 {
 namespace {
@@ -262,25 +264,8 @@ void Win32Clipboard::Close() {
 }
 
 void Win32Clipboard::Pause(int milliseconds) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    for (;;) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            end - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            return;
-        }
-        ::MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(left.count()), QS_ALLINPUT,
-                                      MWMO_INPUTAVAILABLE);
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                ::PostQuitMessage(static_cast<int>(msg.wParam));
-                return;
-            }
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-    }
+    // A run is waiting: paint, timers and sent messages only, as while it waits on a call.
+    sv::win32::WaitHandlingMessages(nullptr, std::chrono::milliseconds(milliseconds));
 }
 
 std::uint32_t Win32Clipboard::SequenceNumber() {

@@ -50,6 +50,33 @@ Block DibBlock() {
     return block;
 }
 
+// 32-bit pixels with an alpha channel, which CF_DIB cannot carry.
+Block DibV5Block() {
+    BITMAPV5HEADER header{};
+    header.bV5Size = sizeof header;
+    header.bV5Width = 4;
+    header.bV5Height = 4;
+    header.bV5Planes = 1;
+    header.bV5BitCount = 32;
+    header.bV5Compression = BI_BITFIELDS;
+    header.bV5RedMask = 0x00ff0000;
+    header.bV5GreenMask = 0x0000ff00;
+    header.bV5BlueMask = 0x000000ff;
+    header.bV5AlphaMask = 0xff000000;
+    header.bV5CSType = LCS_sRGB;
+    Block block(sizeof header + 4 * 4 * 4);
+    std::memcpy(block.data(), &header, sizeof header);
+    Block pixels = PatternBlock(4 * 4 * 4, 9);
+    std::copy(pixels.begin(), pixels.end(), block.begin() + sizeof header);
+    return block;
+}
+
+Block AnsiBlock(const std::string& text) {
+    Block block(text.size() + 1);
+    std::memcpy(block.data(), text.c_str(), block.size());
+    return block;
+}
+
 Block DropBlock() {
     const wchar_t files[] = L"C:\\Plans\\a.vsd\0C:\\Plans\\b \xE4.vsd\0";
     DROPFILES drop{};
@@ -127,6 +154,16 @@ INSTANTIATE_TEST_SUITE_P(
                           {Registered(L"Stenvault test private"),
                            Block{std::byte{0}, std::byte{0xff}, std::byte{0}, std::byte{7}}},
                           {CF_DIB, DibBlock()}};
+                  }},
+        // Each placed by the owner, not made by the system from the other.
+        RoundTrip{"UnicodeTextAndItsOwnAnsiText",
+                  [] {
+                      return Blocks{{CF_UNICODETEXT, UnicodeBlock(L"Grundriss \x00e4 \x20ac")},
+                                    {CF_TEXT, AnsiBlock("Grundriss ae EUR")}};
+                  }},
+        RoundTrip{"DibAndDibV5WithAlpha",
+                  [] {
+                      return Blocks{{CF_DIB, DibBlock()}, {CF_DIBV5, DibV5Block()}};
                   }},
         RoundTrip{"DroppedFiles",
                   [] {
@@ -247,8 +284,8 @@ TEST_F(ClipboardWineTest, AnotherProgramsCopyDuringTheRunIsKept) {
 // Another thread of ours holds the clipboard open until it is told to let go.
 class Holder {
   public:
-    // The holder lets go when a message reaches `wake`'s window, so only a wait that pumps
-    // messages frees it; with no window it holds on until the end.
+    // The holder lets go when the message it sends reaches `wake`'s window, so only a wait
+    // that handles sent messages frees it; with no window it holds on until the end.
     explicit Holder(bool letGoWhenPumped) {
         if (letGoWhenPumped) {
             wake_ = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
@@ -262,7 +299,7 @@ class Holder {
             ok_ = ::OpenClipboard(nullptr) != FALSE;
             ::SetEvent(opened);
             if (wake_) {
-                ::PostMessageW(wake_, WM_APP, 0, 0);
+                ::SendNotifyMessageW(wake_, WM_APP, 0, 0);
             }
             while (!letGo_) {
                 ::Sleep(5);
@@ -300,16 +337,20 @@ class Holder {
     std::thread thread_;
 };
 
-TEST_F(ClipboardWineTest, ClipboardHeldUntilMessagesRunIsRestoredOnceFree) {
+// The wait for the clipboard lets no queued click in: it would run in the middle of the run.
+TEST_F(ClipboardWineTest, ClipboardHeldUntilMessagesRunIsRestoredOnceFreeAndInputWaits) {
     ASSERT_TRUE(testing::PutText(user.get(), L"before"));
     keeper.Take();
     RunCopies();
+    ::PostMessageW(user.get(), WM_LBUTTONUP, 0, 0);
     {
         Holder holder(true);
         ASSERT_TRUE(holder.ok());
         keeper.Restore();
     }
     EXPECT_EQ(ReadText(), std::wstring(L"before"));
+    MSG queued;
+    EXPECT_TRUE(::PeekMessageW(&queued, user.get(), WM_LBUTTONUP, WM_LBUTTONUP, PM_REMOVE));
 }
 
 TEST_F(ClipboardWineTest, ClipboardHeldThroughoutIsLeftAsItIs) {

@@ -4,13 +4,20 @@
 #include <shlobj.h>
 
 #include "common/com_win32.h"
+#include "common/failure.h"
 #include "common/text_win32.h"
 
 namespace sv::win32 {
 
 int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM param, LPARAM data) {
-    if (message == BFFM_INITIALIZED && data != 0) {
-        ::SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, data);
+    if (message != BFFM_INITIALIZED || data == 0) {
+        return 0;
+    }
+    auto& state = *reinterpret_cast<BrowseState*>(data);
+    state.shown = true;
+    if (state.startFolder && *state.startFolder) {
+        ::SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE,
+                       reinterpret_cast<LPARAM>(state.startFolder));
     }
     return 0;
 }
@@ -21,6 +28,7 @@ std::string BrowseForFolder(HWND owner, const std::string& title, const std::str
     const std::string ansiTitle = ToAnsi(title);
     // Handed to the callback through its data, so no process-wide copy is kept.
     const std::string ansiStart = ToAnsi(startFolder);
+    BrowseState state{ansiStart.c_str(), false};
 
     BROWSEINFOA info{};
     info.hwndOwner = owner;
@@ -29,11 +37,16 @@ std::string BrowseForFolder(HWND owner, const std::string& title, const std::str
     info.lpszTitle = ansiTitle.c_str();
     info.ulFlags = BIF_RETURNONLYFSDIRS;
     info.lpfn = &BrowseCallback;
-    info.lParam = ansiStart.empty() ? 0 : reinterpret_cast<LPARAM>(ansiStart.c_str());
+    info.lParam = reinterpret_cast<LPARAM>(&state);
     info.iImage = 0;
 
     PIDLIST_ABSOLUTE item = ::SHBrowseForFolderA(&info);
     if (!item) {
+        // Nothing chosen from a chooser that never came up (its owner gone, the program
+        // ending) is no answer: asking again would only fail again, at once.
+        if (!state.shown) {
+            throw Failure("The folder chooser could not be shown.");
+        }
         return {};
     }
     char buffer[MAX_PATH] = {};

@@ -128,16 +128,22 @@ void DialogAnswerer::Watch() {
                 continue;
             }
             std::wstring text;
+            bool folderPrompt = false;
             for (HWND child = ::GetWindow(box, GW_CHILD); child;
                  child = ::GetWindow(child, GW_HWNDNEXT)) {
                 if (ClassOf(child) == L"Static" && !TextOf(child).empty()) {
                     text = TextOf(child);
                 }
+                folderPrompt = folderPrompt || ClassOf(child) == L"SysTreeView32";
             }
             {
                 std::lock_guard lock(mutex_);
                 seen_.push_back({TextOf(box), text});
                 answered_.push_back(box);
+            }
+            // A folder prompt is left to the test.
+            if (folderPrompt) {
+                continue;
             }
             // Yes where there is a question, OK otherwise.
             HWND button = ::GetDlgItem(box, IDYES);
@@ -231,6 +237,17 @@ HWND Program::MainWindow() const {
 
 HWND Program::Control(sv::Control control) const {
     return ::GetDlgItem(MainWindow(), ControlId(control));
+}
+
+HWND Program::FolderPrompt() const {
+    HWND box = nullptr;
+    while ((box = ::FindWindowExW(nullptr, box, L"#32770", nullptr))) {
+        if (ProcessOf(box) == id_ && ::IsWindowVisible(box) &&
+            ::FindWindowExW(box, nullptr, L"SysTreeView32", nullptr)) {
+            return box;
+        }
+    }
+    return nullptr;
 }
 
 HWND Program::TrayWindow() const {

@@ -65,7 +65,8 @@ std::vector<DWORD> ChildProcesses(DWORD parent, const wchar_t* exeName);
 bool Checked(HWND button);
 int SelectedRow(HWND list);
 
-// Answers the program's message boxes from a thread of its own and remembers them.
+// Answers the program's message boxes from a thread of its own and remembers them; a folder
+// prompt is remembered and left open.
 class DialogAnswerer {
   public:
     struct Seen {
@@ -111,6 +112,8 @@ class Program {
     HWND MainWindow() const;
     HWND Control(sv::Control control) const;
     HWND TrayWindow() const;
+    // The folder browser the program shows, once it is up.
+    HWND FolderPrompt() const;
 
     bool Exited(std::chrono::milliseconds timeout);
     DWORD ExitCode();
