@@ -31,7 +31,8 @@ std::string Number(double value) {
 std::string Quoted(const std::vector<std::string>& texts) {
     std::string out;
     for (const std::string& t : texts) {
-        out += (out.empty() ? "\"" : ", \"") + t + "\"";
+        out += out.empty() ? "\"" : ", \"";
+        out += t + "\"";
     }
     return out;
 }
@@ -87,13 +88,18 @@ Point PinOf(AutomationObject& shape) {
 }
 
 std::string Shown(const Point& p) {
-    return "(" + Number(p.x) + ", " + Number(p.y) + ")";
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "(%.6g, %.6g)", p.x, p.y);
+    return buffer;
 }
 
 std::string Shown(std::vector<Point> points) {
     std::string out;
     for (const Point& p : points) {
-        out += (out.empty() ? "" : " ") + Shown(p);
+        if (!out.empty()) {
+            out += ' ';
+        }
+        out += Shown(p);
     }
     return out;
 }
@@ -364,11 +370,7 @@ class Checks {
             }
         }
         if (!problems.empty()) {
-            std::string text;
-            for (const std::string& p : problems) {
-                text += (text.empty() ? "" : "; ") + p;
-            }
-            Fail("Shape.CellsU", text);
+            Fail("Shape.CellsU", Joined(problems));
             return false;
         }
         Pass("Shape.CellsU", "reads and writes all " + std::to_string(kCellCount) +
@@ -448,7 +450,7 @@ class Checks {
     static std::string Joined(const std::vector<std::string>& parts) {
         std::string text;
         for (const std::string& p : parts) {
-            text += (text.empty() ? "" : "; ") + p;
+            text += text.empty() ? p : "; " + p;
         }
         return text;
     }
