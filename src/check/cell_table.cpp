@@ -1,5 +1,6 @@
 #include "check/cell_table.h"
 
+#include <algorithm>
 #include <exception>
 
 namespace sv::check {
@@ -25,6 +26,17 @@ std::vector<CheckLine> CheckCellIndices(std::span<const backup::PageCell> table,
             lines.push_back({Outcome::Fail, "Shape.CellsSRC",
                              CellWithIndices(cell) + ": no cell there (" + e.what() + ")"});
         }
+    }
+    // A member the application lacks fails alike for every cell: one line says it.
+    if (lines.size() == table.size() && lines.size() > 1 &&
+        std::all_of(lines.begin(), lines.end(), [&](const CheckLine& line) {
+            return line.member == "Shape.CellsSRC" &&
+                   line.reason.substr(line.reason.find(':')) ==
+                       lines[0].reason.substr(lines[0].reason.find(':'));
+        })) {
+        lines.resize(1);
+        lines[0].reason = "every one of the " + std::to_string(table.size()) + " page cells" +
+                          lines[0].reason.substr(lines[0].reason.find(':'));
     }
     if (lines.empty()) {
         lines.push_back({Outcome::Pass, "Shape.CellsSRC",

@@ -59,5 +59,12 @@ TEST(CheckCellIndicesTest, IndicesWithNoCellNameTheCellAndWhy) {
     EXPECT_EQ(lines[0].reason, "PlowCode (1, 24, 99): no cell there (Unexpected end of file.)");
 }
 
+TEST(CheckCellIndicesTest, AMemberMissingForEveryCellIsOneLine) {
+    auto lines = CheckCellIndices(
+        backup::kPageCells, [](const PageCell&) -> std::string { throw Failure("Unknown name."); });
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].reason, "every one of the 43 page cells: no cell there (Unknown name.)");
+}
+
 }  // namespace
 }  // namespace sv::check
