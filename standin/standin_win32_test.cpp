@@ -209,9 +209,28 @@ Obj CreateServer() {
     return Obj(std::move(p));
 }
 
+// ProcessID is not the process's id: the main window tells whose it is.
+DWORD ProcessIdOf(const Obj& application) {
+    auto window = reinterpret_cast<HWND>(
+        static_cast<LONG_PTR>(application.Get("WindowHandle32").get()->lVal));
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(window, &pid);
+    return pid;
+}
+
 UniqueHandle OpenProcessOf(const Obj& application) {
-    DWORD pid = static_cast<DWORD>(application.Number("ProcessID"));
-    return UniqueHandle(::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid));
+    return UniqueHandle(
+        ::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, ProcessIdOf(application)));
+}
+
+// The stand-in's main windows now open, by their class.
+std::vector<HWND> StandinWindows() {
+    std::vector<HWND> windows;
+    for (HWND w = ::FindWindowExW(nullptr, nullptr, L"VeltraneVisioStandinView", nullptr); w;
+         w = ::FindWindowExW(nullptr, w, L"VeltraneVisioStandinView", nullptr)) {
+        windows.push_back(w);
+    }
+    return windows;
 }
 
 bool Ends(const UniqueHandle& process, DWORD ms = 10000) {
@@ -249,9 +268,17 @@ class Standin : public testing::Test {
         std::error_code ignored;
         std::filesystem::remove_all(folder_, ignored);
     }
+    // Its process is found without calling it, which a busy copy would refuse.
     Obj Start() {
+        const std::vector<HWND> before = StandinWindows();
         Obj application = CreateServer();
-        started_.push_back(OpenProcessOf(application));
+        for (HWND w : StandinWindows()) {
+            if (std::find(before.begin(), before.end(), w) == before.end()) {
+                DWORD pid = 0;
+                ::GetWindowThreadProcessId(w, &pid);
+                started_.emplace_back(::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid));
+            }
+        }
         return application;
     }
     // A copy started as the user starts it (with a drawing to open, if given), once it is
@@ -294,8 +321,8 @@ class Standin : public testing::Test {
 TEST_F(Standin, EachCreationStartsItsOwnProcessAndQuitEndsIt) {
     Obj first = Start();
     Obj second = Start();
-    double a = first.Number("ProcessID");
-    double b = second.Number("ProcessID");
+    DWORD a = ProcessIdOf(first);
+    DWORD b = ProcessIdOf(second);
     EXPECT_NE(a, b);
     EXPECT_NE(a, ::GetCurrentProcessId());
     UniqueHandle process = OpenProcessOf(first);
@@ -303,7 +330,7 @@ TEST_F(Standin, EachCreationStartsItsOwnProcessAndQuitEndsIt) {
     EXPECT_EQ(quit.hr, S_OK);
     EXPECT_TRUE(Ends(process));
     // The other instance is untouched.
-    EXPECT_EQ(second.Number("ProcessID"), b);
+    EXPECT_EQ(ProcessIdOf(second), b);
 }
 
 TEST_F(Standin, ReleasingEveryReferenceLeavesTheServerRunning) {
@@ -546,7 +573,7 @@ TEST(StandinChild, DISABLED_HoldAnInstance) {
     wchar_t file[MAX_PATH] = {};
     ASSERT_TRUE(::GetEnvironmentVariableW(kChildPidVariable, file, MAX_PATH));
     Obj application = CreateServer();
-    std::string pid = std::to_string(static_cast<long>(application.Number("ProcessID")));
+    std::string pid = std::to_string(ProcessIdOf(application));
     std::filesystem::path ready(file);
     std::filesystem::path partial = ready;
     partial += L".part";
@@ -705,7 +732,7 @@ HWND VisibleWindowOf(DWORD pid) {
 TEST_F(Standin, AStartedCopyShowsItsWindowUntilMadeInvisible) {
     Obj application = Start();
     EXPECT_TRUE(application.Get("Visible").get()->boolVal);
-    const auto pid = static_cast<DWORD>(application.Number("ProcessID"));
+    const DWORD pid = ProcessIdOf(application);
     HWND window = nullptr;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     while (!(window = VisibleWindowOf(pid)) && std::chrono::steady_clock::now() < deadline) {
@@ -843,7 +870,7 @@ TEST_P(QuitWithUnsavedChanges, AsksOrFollowsAlertResponse) {
     Obj application = c.byHand ? StartByHand() : Start();
     ASSERT_TRUE(application);
     UniqueHandle process = OpenProcessOf(application);
-    const auto pid = static_cast<DWORD>(application.Number("ProcessID"));
+    const DWORD pid = ProcessIdOf(application);
     Obj document = application.Object("Documents").Object("Add", "");
     const std::string fileName = InFolder(L"quit.vsd");
     if (c.hasPath) {
@@ -911,7 +938,7 @@ TEST_F(Standin, HandStartedCopyIsFoundAsTheRunningApplication) {
     ASSERT_TRUE(application) << "the hand-started copy never registered";
     UniqueHandle& process = started_.back();
     const DWORD pid = ::GetProcessId(process.get());
-    EXPECT_EQ(application.Number("ProcessID"), pid);
+    EXPECT_EQ(ProcessIdOf(application), pid);
     EXPECT_EQ(application.Object("ActiveDocument").Text("Name"), "Site \xE6\x97\xA5.vsd");
     EXPECT_EQ(application.Object("ActiveWindow").Object("Page").Text("Name"), "Page-1");
     EXPECT_TRUE(application.Get("Visible").get()->boolVal);
