@@ -171,7 +171,7 @@ INSTANTIATE_TEST_SUITE_P(
         PlantedCase{"CreateSelection", "Requested operation is presently disabled.",
                     "Page.CreateSelection", "presently disabled"},
         PlantedCase{"Quit", "Quit was cancelled.", "Application.Quit", "still running"},
-        PlantedCase{"CellsU:PlowCode", "Unexpected end of file.", "Shape.CellsU", "PlowCode"}));
+        PlantedCase{"Cells:PlowCode", "Unexpected end of file.", "Shape.Cells", "PlowCode"}));
 
 }  // namespace
 }  // namespace sv::check
