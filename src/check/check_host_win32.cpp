@@ -2,6 +2,9 @@
 
 #include <tlhelp32.h>
 
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <utility>
 
 #include "common/failure.h"
@@ -43,7 +46,17 @@ void RemoveTree(const std::wstring& folder) {
 class Win32ProcessView : public ProcessView {
   public:
     Win32ProcessView(std::uint32_t id, UniqueHandle process)
-        : id_(id), process_(std::move(process)) {}
+        : id_(id), process_(std::move(process)), watch_([this] { Watch(); }) {}
+    Win32ProcessView(const Win32ProcessView&) = delete;
+    Win32ProcessView& operator=(const Win32ProcessView&) = delete;
+    ~Win32ProcessView() override {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        changed_.notify_all();
+        watch_.join();
+    }
 
     std::vector<std::string> VisibleWindows() override {
         struct Search {
@@ -69,9 +82,55 @@ class Win32ProcessView : public ProcessView {
         return sv::win32::WaitHandlingMessages(process_.get(), wait);
     }
 
+    void Arm(std::chrono::milliseconds patience) override {
+        {
+            std::lock_guard lock(mutex_);
+            deadline_ = std::chrono::steady_clock::now() + patience;
+        }
+        changed_.notify_all();
+    }
+    void Disarm() override {
+        std::lock_guard lock(mutex_);
+        deadline_.reset();
+    }
+    std::optional<std::vector<std::string>> EndedShowing() override {
+        std::lock_guard lock(mutex_);
+        return endedShowing_;
+    }
+
   private:
+    // The watch's own thread: the checks' thread is inside the call that hangs.
+    void Watch() {
+        std::unique_lock lock(mutex_);
+        while (!stop_) {
+            if (!deadline_) {
+                changed_.wait(lock);
+                continue;
+            }
+            auto deadline = *deadline_;
+            if (changed_.wait_until(lock, deadline) != std::cv_status::timeout ||
+                deadline_ != deadline) {
+                continue;
+            }
+            deadline_.reset();
+            if (::WaitForSingleObject(process_.get(), 0) != WAIT_TIMEOUT) {
+                continue;
+            }
+            std::vector<std::string> windows = VisibleWindows();
+            ::TerminateProcess(process_.get(), 1);
+            ::WaitForSingleObject(process_.get(), 5000);
+            endedShowing_ = std::move(windows);
+        }
+    }
+
     DWORD id_;
     UniqueHandle process_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::optional<std::chrono::steady_clock::time_point> deadline_;
+    std::optional<std::vector<std::string>> endedShowing_;
+    bool stop_ = false;
+    std::thread watch_;  // last: it starts on construction and uses everything above
 };
 
 }  // namespace
@@ -98,7 +157,8 @@ std::set<std::uint32_t> Win32CheckHost::ProcessIds() {
 }
 
 std::unique_ptr<ProcessView> Win32CheckHost::OpenProcess(std::uint32_t id) {
-    UniqueHandle process(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
+    UniqueHandle process(::OpenProcess(
+        SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, id));
     if (!process) {
         return nullptr;
     }

@@ -130,6 +130,7 @@ struct Instance {
     std::uint32_t processId = 0;
     std::unique_ptr<ProcessView> process;
     Object drawing;
+    bool hangTold = false;
 
     ~Instance() { End(); }
     void End() {
@@ -180,8 +181,41 @@ class Checks {
             step();
             return true;
         } catch (const std::exception& e) {
-            Fail(member, doing + " failed: " + e.what());
+            Fail(member, doing + " failed: " + Why(e));
             return false;
+        }
+    }
+
+    // A failure's description, and once per instance, that it had stopped answering and was
+    // ended: the cause of this failure and of every later one in that instance.
+    std::string Why(const std::exception& e) {
+        std::string why = e.what();
+        for (Instance* instance : {&first_, &second_}) {
+            if (instance->process && !instance->hangTold) {
+                if (auto windows = instance->process->EndedShowing()) {
+                    instance->hangTold = true;
+                    why += "; Visio stopped answering and its instance was ended" +
+                           (windows->empty() ? std::string()
+                                             : std::string(", showing ") + Quoted(*windows));
+                }
+            }
+        }
+        return why;
+    }
+
+    // Runs one check with the instances watched, so that a hanging call cannot hold it.
+    template <class Check>
+    void Watched(Check&& check) {
+        for (Instance* instance : {&first_, &second_}) {
+            if (instance->process) {
+                instance->process->Arm(kCheckPatience);
+            }
+        }
+        check();
+        for (Instance* instance : {&first_, &second_}) {
+            if (instance->process) {
+                instance->process->Disarm();
+            }
         }
     }
 
@@ -190,17 +224,22 @@ class Checks {
             return;
         }
         report_.started = true;
-        ReadVersion();
-        if (!AddDrawing(first_, true)) {
+        Watched([&] { ReadVersion(); });
+        bool drawing = false;
+        Watched([&] { drawing = AddDrawing(first_, true); });
+        if (!drawing) {
             return;
         }
-        CheckPages();
-        CheckCells();
-        if (Start(second_, "a second") && AddDrawing(second_, false)) {
-            CheckCopyAndPaste();
-            CheckSaveAs();
+        Watched([&] { CheckPages(); });
+        Watched([&] { CheckCells(); });
+        if (Start(second_, "a second")) {
+            Watched([&] { drawing = AddDrawing(second_, false); });
+            if (drawing) {
+                Watched([&] { CheckCopyAndPaste(); });
+                Watched([&] { CheckSaveAs(); });
+            }
         }
-        CheckEmptyCopy();
+        Watched([&] { CheckEmptyCopy(); });
         Quit(first_, "the first");
         if (second_.started.app) {
             Quit(second_, "the second");
@@ -336,7 +375,11 @@ class Checks {
         for (CheckLine& line : CheckCellIndices(backup::kPageCells, [&](const PageCell& cell) {
                  Args at{std::int32_t{cell.section}, std::int32_t{cell.row},
                          std::int32_t{cell.cell}};
-                 return source->GetObj("CellsSRC", at)->GetText("Name");
+                 try {
+                     return source->GetObj("CellsSRC", at)->GetText("Name");
+                 } catch (const std::exception& e) {
+                     throw Failure(Why(e));
+                 }
              })) {
             report_.lines.push_back(std::move(line));
         }
@@ -366,7 +409,7 @@ class Checks {
                 }
                 values.push_back(back);
             } catch (const std::exception& e) {
-                problems.push_back(std::string(cell.name) + ": " + e.what());
+                problems.push_back(std::string(cell.name) + ": " + Why(e));
                 values.emplace_back();
             }
         }
@@ -432,7 +475,7 @@ class Checks {
                                      " instead of " + Shown(expected[i]));
                 }
             } catch (const std::exception& e) {
-                differ.push_back(std::string(backup::kPageCells[i].name) + ": " + e.what());
+                differ.push_back(std::string(backup::kPageCells[i].name) + ": " + Why(e));
             }
         }
         if (!differ.empty()) {
@@ -619,6 +662,10 @@ class Checks {
     // 7: a drawing marked saved, questions answered No, and Quit ends the process.
     void Quit(Instance& instance, const std::string& which) {
         AutomationObject& app = *instance.started.app;
+        if (instance.process && instance.process->EndedShowing()) {
+            Unknown("Application.Quit", which + " instance had stopped answering before");
+            return;
+        }
         if (instance.drawing) {
             Try("Document.Saved", "setting it to True",
                 [&] { instance.drawing->Put("Saved", true); });
@@ -626,6 +673,9 @@ class Checks {
         }
         Try("Application.AlertResponse", "setting it to 7",
             [&] { app.Put("AlertResponse", std::int32_t{7}); });
+        if (instance.process) {
+            instance.process->Arm(kQuitWait);
+        }
         std::string failure;
         try {
             app.Call("Quit");
@@ -641,11 +691,14 @@ class Checks {
             }
             return;
         }
-        if (instance.process->WaitForExit(kQuitWait)) {
+        bool ended = instance.process->WaitForExit(kQuitWait);
+        instance.process->Disarm();
+        std::optional<std::vector<std::string>> hung = instance.process->EndedShowing();
+        if (ended && !hung) {
             Pass("Application.Quit", which + " instance's process ended without a question");
             return;
         }
-        std::vector<std::string> windows = instance.process->VisibleWindows();
+        std::vector<std::string> windows = hung ? *hung : instance.process->VisibleWindows();
         Fail("Application.Quit",
              (failure.empty() ? std::string() : "failed (" + failure + "), and ") + which +
                  " instance's process was still running after " +

@@ -22,6 +22,13 @@ class ProcessView {
     virtual std::vector<std::string> VisibleWindows() = 0;
     // True once it has ended, waiting up to `wait` for that.
     virtual bool WaitForExit(std::chrono::milliseconds wait) = 0;
+    // From now until Disarm(): a process still running after `patience` is ended, its visible
+    // windows noted first. A call that waits on a question nobody sees then fails instead of
+    // holding the checks for ever.
+    virtual void Arm(std::chrono::milliseconds patience) = 0;
+    virtual void Disarm() = 0;
+    // The windows it showed when the watch ended it; nothing while the watch has not.
+    virtual std::optional<std::vector<std::string>> EndedShowing() = 0;
 };
 
 // What the checks need from the system around the application.
@@ -42,6 +49,9 @@ class CheckHost {
 
 // How long a quitting instance may take to end.
 inline constexpr std::chrono::milliseconds kQuitWait{10000};
+// How long one check may take before its instances are taken to hang: well past the link's
+// patience with a busy application.
+inline constexpr std::chrono::milliseconds kCheckPatience{60000};
 
 // Starts two temporary instances and checks, in drawings of their own, each belief the
 // backup run holds about the application. Both instances are ended before it returns,
