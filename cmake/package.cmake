@@ -1,17 +1,17 @@
 # Builds the Windows Installer package (and, when ZIP is given, the zip) with wixl.
-#   cmake -DVERSION=1.0.0 -DPROGRAM_EXE=... -DSETUP_EXE=... -DICON=... -DWXS=... -DMSI=...
-#         [-DZIP=... -DREADME=...] [-DWIXL=...] -P package.cmake
+#   cmake -DVERSION=1.0.0 -DPROGRAM_EXE=... -DCHECK_EXE=... -DSETUP_EXE=... -DICON=... -DWXS=...
+#         -DMSI=... [-DZIP=... -DREADME=...] [-DWIXL=...] -P package.cmake
 cmake_minimum_required(VERSION 3.25)
 
 # Every version shares it, so a newer package replaces an older one.
 set(UPGRADE_CODE 1DE8A113-03DB-4820-84AA-248DD5299970)
 
-foreach(var VERSION PROGRAM_EXE SETUP_EXE ICON WXS MSI)
+foreach(var VERSION PROGRAM_EXE CHECK_EXE SETUP_EXE ICON WXS MSI)
     if(NOT DEFINED ${var} OR "${${var}}" STREQUAL "")
         message(FATAL_ERROR "package: ${var} is not set")
     endif()
 endforeach()
-set(inputs PROGRAM_EXE SETUP_EXE ICON WXS)
+set(inputs PROGRAM_EXE CHECK_EXE SETUP_EXE ICON WXS)
 if(ZIP)
     list(APPEND inputs README)
 endif()
@@ -39,12 +39,13 @@ set(stage "${MSI}.stage")
 file(REMOVE_RECURSE "${stage}")
 file(MAKE_DIRECTORY "${stage}" "${out_dir}")
 file(COPY_FILE "${PROGRAM_EXE}" "${stage}/stenvault.exe")
+file(COPY_FILE "${CHECK_EXE}" "${stage}/stenvault-check.exe")
 file(COPY_FILE "${SETUP_EXE}" "${stage}/stenvault-setup.exe")
 file(COPY_FILE "${ICON}" "${stage}/stenvault.ico")
 execute_process(
     COMMAND "${WIXL}" -a x64 -D Version=${VERSION} -D ProductCode=${PRODUCT_CODE}
             -D UpgradeCode=${UPGRADE_CODE} -D ProgramExe=stenvault.exe
-            -D SetupExe=stenvault-setup.exe -D Icon=stenvault.ico -o package.msi "${WXS}"
+            -D CheckExe=stenvault-check.exe -D SetupExe=stenvault-setup.exe -D Icon=stenvault.ico -o package.msi "${WXS}"
     WORKING_DIRECTORY "${stage}"
     RESULT_VARIABLE rc
     OUTPUT_VARIABLE out
@@ -59,9 +60,10 @@ if(ZIP)
     file(REMOVE_RECURSE "${stage}")
     file(MAKE_DIRECTORY "${stage}")
     file(COPY_FILE "${PROGRAM_EXE}" "${stage}/stenvault.exe")
+    file(COPY_FILE "${CHECK_EXE}" "${stage}/stenvault-check.exe")
     file(COPY_FILE "${README}" "${stage}/README.md")
     execute_process(COMMAND "${CMAKE_COMMAND}" -E tar cf zip.tmp --format=zip stenvault.exe
-                            README.md
+                            stenvault-check.exe README.md
                     WORKING_DIRECTORY "${stage}" RESULT_VARIABLE rc)
     if(NOT rc EQUAL 0)
         message(FATAL_ERROR "package: could not write ${ZIP}")

@@ -40,6 +40,16 @@ std::wstring InstalledProgram() {
     return Folder(FOLDERID_LocalAppData) + L"\\Programs\\Stenvault\\stenvault.exe";
 }
 
+// The check program, installed beside the program and built beside it.
+std::wstring InstalledCheck() {
+    return Folder(FOLDERID_LocalAppData) + L"\\Programs\\Stenvault\\stenvault-check.exe";
+}
+
+std::wstring BuiltCheck() {
+    std::wstring program = ProgramPath();
+    return program.substr(0, program.find_last_of(L'\\') + 1) + L"stenvault-check.exe";
+}
+
 std::wstring Shortcut() {
     return Folder(FOLDERID_Programs) + L"\\Stenvault.lnk";
 }
@@ -165,6 +175,8 @@ TEST_F(InstallerTest, InstallsForTheUserWithShortcutAndOneEntry) {
 
     EXPECT_TRUE(Exists(InstalledProgram())) << Narrow(InstalledProgram());
     EXPECT_EQ(Contents(InstalledProgram()), Contents(ProgramPath()));
+    EXPECT_TRUE(Exists(InstalledCheck())) << Narrow(InstalledCheck());
+    EXPECT_EQ(Contents(InstalledCheck()), Contents(BuiltCheck()));
     EXPECT_TRUE(Exists(Shortcut())) << Narrow(Shortcut());
     std::vector<std::wstring> entries = InstalledEntries();
     ASSERT_EQ(entries.size(), 1u);
@@ -200,6 +212,7 @@ TEST_F(InstallerTest, UninstallRemovesProgramShortcutAndItsRunValueAndKeepsSetti
     ASSERT_EQ(Msiexec(L"/x \"" + Package(L"current") + L"\""), 0u);
 
     EXPECT_FALSE(Exists(InstalledProgram()));
+    EXPECT_FALSE(Exists(InstalledCheck()));
     EXPECT_FALSE(Exists(Shortcut()));
     EXPECT_TRUE(InstalledEntries().empty());
     EXPECT_EQ(RunValue(HKEY_LOCAL_MACHINE), std::nullopt);

@@ -114,6 +114,9 @@ class InstanceProcess {
     // Waits up to `grace` for the process to end (the caller's window keeps answering
     // meanwhile), then ends it. Never throws.
     virtual void End(std::chrono::milliseconds grace) = 0;
+    // Its Windows process id, for looking at it from outside (its windows, its end); 0 when
+    // not known.
+    virtual std::uint32_t Id() const { return 0; }
 };
 
 struct StartedInstance {
