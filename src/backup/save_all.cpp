@@ -161,6 +161,7 @@ void BackupEngine::SaveAll() {
         BackupEngine& engine;
         ~Reset() {
             engine.running_ = false;
+            engine.abandoned_ = false;
             engine.documentName_.clear();
         }
     } reset{*this};
