@@ -297,12 +297,9 @@ double InchesPerUnit(const VARIANT& unit) {
         throw Failure("'" + name + "' is not a unit of measure.");
     }
     const double code = VariantNumber(unit);
-    // visNumber and visInches: internal units; visMillimeters.
+    // visNumber and visInches: internal units.
     if (code == 32 || code == 65) {
         return 1;
-    }
-    if (code == 70) {
-        return 1 / 25.4;
     }
     throw Failure("Unit code " + FormatNumber(code) + " is not supported.");
 }
