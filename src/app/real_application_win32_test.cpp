@@ -11,6 +11,7 @@
 #include <fstream>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -471,16 +472,36 @@ TEST_F(RealApplicationTest, TheWindowClosedDuringTheFolderPromptEndsTheProgram) 
 
 // Logoff during a run: the answer holds the session up while the run puts things back, and
 // the program then ends on its own, leaving no instance, no backup and the user's clipboard.
-TEST_F(RealApplicationTest, TheSessionEndingDuringARunIsHeldUpUntilTheRunHasPutThingsBack) {
+// A report open at that moment would keep the run waiting on someone who has left.
+struct SessionEndCase {
+    const char* name;
+    const char* member;  // of the temporary instance
+    const char* fault;
+    bool reportOpen;
+};
+void PrintTo(const SessionEndCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class SessionEndDuringARun : public RealApplicationTest,
+                             public ::testing::WithParamInterface<SessionEndCase> {};
+
+TEST_P(SessionEndDuringARun, IsHeldUpUntilTheRunHasPutThingsBack) {
     PlantedFaults faults(L"Embedding");
-    faults.Set("Paste", "busy 8");
+    faults.Set(GetParam().member, GetParam().fault);
     StartUserDrawing();
     backup::testing::TestWindow owner;
     const std::wstring text = L"the user's own copy";
     ASSERT_TRUE(backup::testing::PutText(owner.get(), text));
     PressTestButton();
-    // The run's own copy has replaced the user's: a page is under way.
-    ASSERT_TRUE(WaitFor([&] { return backup::testing::ReadText() != text; }, 60s));
+    const std::size_t reports = GetParam().reportOpen ? 1 : 0;
+    if (reports > 0) {
+        program->LeaveDialogsOpen();
+    }
+    // The run's own copy has replaced the user's: a page is under way, or its report is up.
+    ASSERT_TRUE(WaitFor(
+        [&] { return backup::testing::ReadText() != text && program->Dialogs().size() >= reports; },
+        60s));
     DWORD_PTR answer = 1;
     ASSERT_TRUE(::SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL,
                                       5000, &answer));
@@ -489,8 +510,14 @@ TEST_F(RealApplicationTest, TheSessionEndingDuringARunIsHeldUpUntilTheRunHasPutT
     EXPECT_FALSE(TemporaryInstanceRunning(*program));
     EXPECT_EQ(backup::testing::ReadText(), text);
     EXPECT_EQ(ReadAll(HistoryLog()), "");
-    EXPECT_TRUE(program->Dialogs().empty()) << Narrow(program->Dialogs()[0].text);
+    EXPECT_EQ(program->Dialogs().size(), reports);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    RealApplication, SessionEndDuringARun,
+    ::testing::Values(SessionEndCase{"TheTemporaryInstanceBusy", "Paste", "busy 8", false},
+                      SessionEndCase{"AReportOpen", "SaveAs", "The disk is full.", true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace sv::win32

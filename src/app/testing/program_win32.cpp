@@ -142,7 +142,7 @@ void DialogAnswerer::Watch() {
                 answered_.push_back(box);
             }
             // A folder prompt is left to the test.
-            if (folderPrompt) {
+            if (folderPrompt || leaveOpen_) {
                 continue;
             }
             // Yes where there is a question, OK otherwise.

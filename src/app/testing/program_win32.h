@@ -80,6 +80,8 @@ class DialogAnswerer {
     ~DialogAnswerer();
 
     std::vector<Seen> Dialogs();
+    // From now on boxes are only remembered, not answered.
+    void LeaveOpen() { leaveOpen_ = true; }
 
   private:
     void Watch();
@@ -87,6 +89,7 @@ class DialogAnswerer {
 
     DWORD process_;
     std::atomic<bool> stop_{false};
+    std::atomic<bool> leaveOpen_{false};
     std::mutex mutex_;
     std::vector<Seen> seen_;
     std::vector<HWND> answered_;
@@ -121,6 +124,7 @@ class Program {
     bool Close();
 
     std::vector<DialogAnswerer::Seen> Dialogs() { return answerer_->Dialogs(); }
+    void LeaveDialogsOpen() { answerer_->LeaveOpen(); }
 
   private:
     UniqueHandle process_;
