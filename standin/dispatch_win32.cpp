@@ -67,12 +67,17 @@ Call::Call(const Member& member, WORD flags, const DISPPARAMS* params, VARIANT* 
     if (named > total || (named && !params->rgdispidNamedArgs) || (total && !params->rgvarg)) {
         throw Failure("The call's arguments are malformed.");
     }
-    auto place = [&](size_t index, const VARIANT& v) {
+    auto place = [&](size_t index, UINT at) {
+        VARIANT& v = params->rgvarg[at];
         if (args_.size() <= index) {
             args_.resize(index + 1);
+            raw_.resize(index + 1, nullptr);
+            rawIndex_.resize(index + 1, 0);
         }
         if (!IsMissing(v)) {
             args_[index] = Resolved(v);
+            raw_[index] = &v;
+            rawIndex_[index] = at;
         }
     };
     for (UINT j = 0; j < named; ++j) {
@@ -80,14 +85,14 @@ Call::Call(const Member& member, WORD flags, const DISPPARAMS* params, VARIANT* 
         if (position == DISPID_PROPERTYPUT) {
             put_ = Resolved(params->rgvarg[j]);
         } else if (position >= 0 && position < 16) {
-            place(static_cast<size_t>(position), params->rgvarg[j]);
+            place(static_cast<size_t>(position), j);
         } else {
             throw Failure("Unknown named argument.");
         }
     }
     const UINT positional = total - named;
     for (UINT i = 0; i < positional; ++i) {
-        place(i, params->rgvarg[total - 1 - i]);
+        place(i, total - 1 - i);
     }
 }
 
@@ -142,6 +147,23 @@ std::optional<std::string> Call::FirstText() const {
     return std::nullopt;
 }
 
+VARIANT* Call::Raw(size_t index) const {
+    return Has(index) ? raw_[index] : nullptr;
+}
+
+void Call::Mismatch(size_t index) const {
+    At(index);
+    throw TypeMismatch{rawIndex_[index]};
+}
+
+long Call::DeclaredInteger(size_t index) const {
+    Variant number;
+    if (FAILED(::VariantChangeType(number.get(), const_cast<VARIANT*>(&At(index)), 0, VT_I4))) {
+        Mismatch(index);
+    }
+    return number.get()->lVal;
+}
+
 void Call::ReturnText(std::string_view text) {
     if (result_) {
         ::VariantClear(result_);
@@ -163,6 +185,14 @@ void Call::ReturnLong(long value) {
         ::VariantClear(result_);
         result_->vt = VT_I4;
         result_->lVal = value;
+    }
+}
+
+void Call::ReturnShort(short value) {
+    if (result_) {
+        ::VariantClear(result_);
+        result_->vt = VT_I2;
+        result_->iVal = value;
     }
 }
 
@@ -272,7 +302,9 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* 
     ComPtr<IDispatch> self = ComPtr<IDispatch>::AddRefed(this);
     try {
         Call call(*member, flags, params, result);
-        auto fault = host_.faults().Find(member->name, call.FirstText());
+        // A cell's own fault is met wherever the cell is reached, by whichever name.
+        auto fault = host_.faults().Find(
+            member->name, SameName(member->name, "Cells") ? std::nullopt : call.FirstText());
         if (fault && fault->kind == Fault::Kind::Exit) {
             ::ExitProcess(3);
         }
@@ -296,6 +328,11 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* 
         return DISP_E_MEMBERNOTFOUND;
     } catch (const MissingPutValue&) {
         return DISP_E_PARAMNOTOPTIONAL;
+    } catch (const TypeMismatch& mismatch) {
+        if (argumentError) {
+            *argumentError = mismatch.argErr;
+        }
+        return DISP_E_TYPEMISMATCH;
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     } catch (const std::exception& e) {

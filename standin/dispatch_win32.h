@@ -27,6 +27,11 @@ struct Member {
 struct WrongCallKind {};
 // Raised for a put whose value is not the argument named DISPID_PROPERTYPUT.
 struct MissingPutValue {};
+// Raised for an argument of a type the member's declaration does not take; argErr is its
+// position in DISPPARAMS::rgvarg, as the caller is told through puArgErr.
+struct TypeMismatch {
+    UINT argErr;
+};
 
 // The arguments of one Invoke, by parameter position, with references resolved.
 class Call {
@@ -44,10 +49,19 @@ class Call {
     const VARIANT& PutValue() const;
     // The first argument when it is text; fault keys use it.
     std::optional<std::string> FirstText() const;
+    // The argument as the caller passed it, references unresolved: an out argument is written
+    // through it. Null when missing.
+    VARIANT* Raw(size_t index) const;
+    // Refuses the argument as of the wrong type.
+    [[noreturn]] void Mismatch(size_t index) const;
+    // A whole number by the coercion a declared Integer parameter gets; refused as of the
+    // wrong type otherwise.
+    long DeclaredInteger(size_t index) const;
 
     void ReturnText(std::string_view text);
     void ReturnNumber(double value);
     void ReturnLong(long value);
+    void ReturnShort(short value);
     void ReturnBool(bool value);
     // Takes the object's one reference; a null object returns Nothing.
     void ReturnObject(IDispatch* object);
@@ -57,6 +71,8 @@ class Call {
     const Member& member_;
     WORD flags_;
     std::vector<std::optional<sv::win32::Variant>> args_;
+    std::vector<VARIANT*> raw_;
+    std::vector<UINT> rawIndex_;
     std::optional<sv::win32::Variant> put_;
     VARIANT* result_;
 };

@@ -249,20 +249,26 @@ std::shared_ptr<Document> ReadDocument(std::string_view xml, std::string_view fu
     return document;
 }
 
-std::string WriteShapes(const std::vector<std::shared_ptr<Shape>>& shapes) {
+std::string WriteShapes(const std::vector<std::shared_ptr<Shape>>& shapes, bool noTranslate) {
     XmlWriter w;
-    w.Open(kClipboardRoot, {{"xmlns", std::string(kDrawingNamespace)}, {"xml:space", "preserve"}});
+    XmlWriter::Attributes attributes{{"xmlns", std::string(kDrawingNamespace)},
+                                     {"xml:space", "preserve"}};
+    if (noTranslate) {
+        attributes.emplace_back("NoTranslate", "1");
+    }
+    w.Open(kClipboardRoot, attributes);
     WriteShapeList(w, shapes);
     w.Close();
     return w.str();
 }
 
-std::vector<Shape> ReadShapes(std::string_view xml) {
+CopiedShapes ReadShapes(std::string_view xml) {
     XmlElement root = ParseXml(xml);
     if (root.name != kClipboardRoot) {
         throw Failure("its root element is " + root.name + ", not " + std::string(kClipboardRoot));
     }
-    return ReadShapeList(root.Child("Shapes"));
+    const std::string* noTranslate = root.Attribute("NoTranslate");
+    return {ReadShapeList(root.Child("Shapes")), noTranslate && *noTranslate == "1"};
 }
 
 }  // namespace sv::standin

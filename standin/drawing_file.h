@@ -21,8 +21,13 @@ std::vector<std::shared_ptr<Page>> ReadDrawing(std::string_view xml);
 // A saved, unchanged document at fullName holding the drawing's pages.
 std::shared_ptr<Document> ReadDocument(std::string_view xml, std::string_view fullName);
 
-// Shapes as carried on the clipboard between processes.
-std::string WriteShapes(const std::vector<std::shared_ptr<Shape>>& shapes);
-std::vector<Shape> ReadShapes(std::string_view xml);
+// Shapes as carried on the clipboard between processes, with whether they were copied to keep
+// their places on the page (visCopyPasteNoTranslate).
+struct CopiedShapes {
+    std::vector<Shape> shapes;
+    bool noTranslate = false;
+};
+std::string WriteShapes(const std::vector<std::shared_ptr<Shape>>& shapes, bool noTranslate);
+CopiedShapes ReadShapes(std::string_view xml);
 
 }  // namespace sv::standin

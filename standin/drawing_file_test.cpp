@@ -118,11 +118,14 @@ TEST(DrawingFile, RefusesOtherXml) {
 TEST(ClipboardShapes, RoundTripAndEmptySelection) {
     Page page;
     page.DrawRectangle(0, 0, 2, 1)->text = kTrickyText;
-    auto shapes = ReadShapes(WriteShapes(page.shapes));
-    ASSERT_EQ(shapes.size(), 1u);
-    EXPECT_EQ(shapes[0].text, kTrickyText);
-    EXPECT_DOUBLE_EQ(shapes[0].width, 2);
-    EXPECT_TRUE(ReadShapes(WriteShapes({})).empty());
+    auto copied = ReadShapes(WriteShapes(page.shapes, false));
+    ASSERT_EQ(copied.shapes.size(), 1u);
+    EXPECT_EQ(copied.shapes[0].text, kTrickyText);
+    EXPECT_DOUBLE_EQ(copied.shapes[0].width, 2);
+    EXPECT_FALSE(copied.noTranslate);
+    // The copy's flag travels with the shapes.
+    EXPECT_TRUE(ReadShapes(WriteShapes(page.shapes, true)).noTranslate);
+    EXPECT_TRUE(ReadShapes(WriteShapes({}, false)).shapes.empty());
     EXPECT_THROW(ReadShapes(WriteDrawing(Document("x"))), Failure);
 }
 
@@ -159,6 +162,7 @@ struct BusyCase {
     const char* data;
     Fault::Kind kind;
     std::optional<int> seconds;
+    long pid = 0;
 };
 
 class BusyFaults : public testing::TestWithParam<BusyCase> {};
@@ -171,6 +175,7 @@ TEST_P(BusyFaults, ReadFromTheData) {
     ASSERT_TRUE(fault);
     EXPECT_EQ(fault->kind, GetParam().kind);
     EXPECT_EQ(fault->busySeconds, GetParam().seconds);
+    EXPECT_EQ(fault->pid, GetParam().pid);
     if (fault->kind == Fault::Kind::Raise) {
         EXPECT_EQ(fault->description, GetParam().data);
     }
@@ -183,7 +188,12 @@ INSTANTIATE_TEST_SUITE_P(Table, BusyFaults,
                                          BusyCase{"busy 3s", Fault::Kind::Raise, std::nullopt},
                                          BusyCase{"busy -1", Fault::Kind::Raise, std::nullopt},
                                          BusyCase{"busy", Fault::Kind::Raise, std::nullopt},
-                                         BusyCase{"Busy wire.", Fault::Kind::Raise, std::nullopt}));
+                                         BusyCase{"Busy wire.", Fault::Kind::Raise, std::nullopt},
+                                         BusyCase{"pid 4242", Fault::Kind::Pid, std::nullopt, 4242},
+                                         BusyCase{"pid 42 x", Fault::Kind::Raise, std::nullopt},
+                                         BusyCase{"local names", Fault::Kind::LocalNames,
+                                                  std::nullopt},
+                                         BusyCase{"partial", Fault::Kind::Partial, std::nullopt}));
 
 }  // namespace
 }  // namespace sv::standin

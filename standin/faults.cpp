@@ -27,14 +27,37 @@ std::optional<Fault> ParseBusy(std::string_view data) {
     return fault;
 }
 
+// "pid N" with N a whole number.
+std::optional<Fault> ParsePid(std::string_view data) {
+    constexpr std::string_view kPrefix = "pid ";
+    if (data.substr(0, kPrefix.size()) != kPrefix) {
+        return std::nullopt;
+    }
+    std::string_view rest = data.substr(kPrefix.size());
+    long pid = 0;
+    auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), pid);
+    if (error != std::errc() || end != rest.data() + rest.size()) {
+        return std::nullopt;
+    }
+    Fault fault{Fault::Kind::Pid, {}, std::nullopt};
+    fault.pid = pid;
+    return fault;
+}
+
 }  // namespace
 
 void FaultTable::Add(std::string_view key, std::string_view data) {
     Fault fault{Fault::Kind::Raise, std::string(data), std::nullopt};
     if (data == "exit") {
         fault.kind = Fault::Kind::Exit;
+    } else if (data == "local names") {
+        fault.kind = Fault::Kind::LocalNames;
+    } else if (data == "partial") {
+        fault.kind = Fault::Kind::Partial;
     } else if (auto busy = ParseBusy(data)) {
         fault = *busy;
+    } else if (auto pid = ParsePid(data)) {
+        fault = *pid;
     }
     faults_[Lower(key)] = fault;
 }
@@ -51,6 +74,18 @@ std::optional<Fault> FaultTable::Find(std::string_view member,
         return it->second;
     }
     return std::nullopt;
+}
+
+std::optional<Fault> FaultTable::FindKey(std::string_view key) const {
+    if (auto it = faults_.find(Lower(key)); it != faults_.end()) {
+        return it->second;
+    }
+    return std::nullopt;
+}
+
+std::optional<Fault> FaultTable::Find(std::string_view member, Fault::Kind kind) const {
+    auto fault = Find(member, std::nullopt);
+    return fault && fault->kind == kind ? fault : std::nullopt;
 }
 
 }  // namespace sv::standin

@@ -4,12 +4,26 @@
 //   HKEY_CURRENT_USER\Software\Veltrane\Visio Stand-in\Faults\Embedding  (started by COM)
 //   HKEY_CURRENT_USER\Software\Veltrane\Visio Stand-in\Faults\Interactive (started by hand)
 // Value name: an automation member name ("SaveAs", "Paste", "SelectAll"), or a member name, a
-// colon and the call's first text argument ("Cells:PlowCode"); case does not matter, and the
-// member-plus-argument form wins over the member alone.
-// Value data: the description raised as DISP_E_EXCEPTION from every such call; exactly "exit"
-// to end the process at once (ExitProcess) when the member is called; or "busy N" (whole
-// seconds) or "busy forever": the call runs, then the process refuses every incoming call
-// (RPC_E_CALL_REJECTED at the caller) for that long, as an application busy with its user does.
+// colon and the call's first text argument ("SaveAs:C:\x.vsd"); case does not matter, and the
+// member-plus-argument form wins over the member alone. "Cells:<universal cell name>"
+// ("Cells:PlowCode") is met wherever that cell is reached: Cells by either of its names, CellsU,
+// CellsSRC, GetResults (the whole call fails) and SetResults (it stops at that entry).
+// "Start" is not a member: it names the start of the process.
+// Value data:
+//   any text not below   the description raised as DISP_E_EXCEPTION from every such call;
+//   "exit"               ends the process at once (ExitProcess) when the member is called;
+//   "busy N" (whole seconds) or "busy forever": the call runs, then the process refuses every
+//                        incoming call (RPC_E_CALL_REJECTED at the caller) for that long, as an
+//                        application busy with its user does. On "Start": the call that creates
+//                        the instance is answered, and the refusals begin after it, as in a copy
+//                        that opened into a modal dialog;
+//   "local names" on "Cells": Cells takes only the cells' names in the installation's own
+//                        language (Cell.LocalName) and refuses universal ones as unknown;
+//                        CellsU still takes universal names;
+//   "pid N" on "ProcessID": ProcessID answers N (never our own id otherwise: by default an id
+//                        no process has when asked);
+//   "partial" on "SaveAs": the first half of the file is written to the target, then the call
+//                        fails.
 #include "standin/faults_win32.h"
 
 #include <windows.h>

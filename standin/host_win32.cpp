@@ -84,6 +84,7 @@ int ToPixels(double inches, double scale) {
 Host::Host(bool embedded, FaultTable faults)
     : embedded_(embedded),
       faults_(std::move(faults)),
+      naming_(faults_.Find("Cells", Fault::Kind::LocalNames) ? Naming::kLocal : Naming::kUniversal),
       clipboardFormat_(::RegisterClipboardFormatW(kShapesFormat)) {
     HINSTANCE instance = ::GetModuleHandleW(nullptr);
     WNDCLASSEXW wc{};
@@ -104,6 +105,46 @@ Host::~Host() {
     if (window_) {
         ::SetWindowLongPtrW(window_.get(), GWLP_USERDATA, 0);
     }
+}
+
+void Host::CellReached(const CellInfo& info) {
+    auto fault = faults_.FindKey("Cells:" + std::string(info.name));
+    if (!fault) {
+        return;
+    }
+    switch (fault->kind) {
+        case Fault::Kind::Exit:
+            ::ExitProcess(3);
+        case Fault::Kind::Raise:
+            throw Failure(fault->description);
+        case Fault::Kind::Busy:
+            BusyFor(fault->busySeconds);
+            break;
+        default:
+            break;
+    }
+}
+
+long Host::ReportedProcessId() {
+    if (auto planted = faults_.Find("ProcessID", Fault::Kind::Pid)) {
+        return planted->pid;
+    }
+    // Process ids are multiples of four, and the low bits of one are ignored when it is
+    // opened: only a multiple of four that opens nothing is free.
+    auto isFree = [](long pid) {
+        sv::win32::UniqueHandle process(
+            ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid)));
+        return !process && ::GetLastError() == ERROR_INVALID_PARAMETER;
+    };
+    const long own = static_cast<long>(::GetCurrentProcessId());
+    if (reportedPid_ == 0 || !isFree(reportedPid_)) {
+        long candidate = (own + 0x10000) & ~3L;
+        while (candidate == own || !isFree(candidate)) {
+            candidate += 4;
+        }
+        reportedPid_ = candidate;
+    }
+    return reportedPid_;
 }
 
 void Host::BusyFor(std::optional<int> seconds) {

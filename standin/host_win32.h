@@ -1,9 +1,11 @@
 #pragma once
 
 #include <windows.h>
+#include <oaidl.h>
 
 #include <chrono>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "common/handles_win32.h"
@@ -24,6 +26,19 @@ class Host {
     Session& session() { return session_; }
     const FaultTable& faults() const { return faults_; }
     bool embedded() const { return embedded_; }
+
+    // How Cells reads cell names here: universal unless this copy was planted with local names.
+    Naming naming() const { return naming_; }
+    // A cell reached by any route (by either name, by indices, in a batch): the fault planted
+    // on Cells with its universal name, if any, happens now.
+    void CellReached(const CellInfo& info);
+    // A process id that is not ours, and not any live process's when we chose it.
+    long ReportedProcessId();
+
+    // Selections handed out, so a client's selection given back can be told from anything else.
+    void AddSelection(IDispatch* selection) { selections_.insert(selection); }
+    void RemoveSelection(IDispatch* selection) { selections_.erase(selection); }
+    bool IsSelection(IDispatch* object) const { return selections_.count(object) != 0; }
 
     // Refuses every incoming call for that long from now; nothing means for ever.
     void BusyFor(std::optional<int> seconds);
@@ -61,6 +76,9 @@ class Host {
 
     bool embedded_;
     FaultTable faults_;
+    Naming naming_ = Naming::kUniversal;
+    long reportedPid_ = 0;
+    std::set<IDispatch*> selections_;
     Session session_;
     std::optional<std::chrono::steady_clock::time_point> busyUntil_;
     bool busyForever_ = false;

@@ -23,6 +23,13 @@ namespace {
 using sv::win32::ComPtr;
 using sv::win32::UniqueHandle;
 
+// A copy that opens into a modal dialog: it answers the call that started it, then nothing.
+void BusyIfPlanted(Host& host) {
+    if (auto fault = host.faults().Find("Start", Fault::Kind::Busy)) {
+        host.BusyFor(fault->busySeconds);
+    }
+}
+
 class ClassFactory : public Unknown<IClassFactory> {
   public:
     explicit ClassFactory(Host& host) : host_(host) {}
@@ -39,7 +46,9 @@ class ClassFactory : public Unknown<IClassFactory> {
             ComPtr<IDispatch> application(NewApplication(host_));
             // Like a started application, it shows its window until a client sets Visible.
             host_.ShowWhenStarted();
-            return application->QueryInterface(riid, object);
+            HRESULT hr = application->QueryInterface(riid, object);
+            BusyIfPlanted(host_);
+            return hr;
         } catch (const std::bad_alloc&) {
             return E_OUTOFMEMORY;
         }
@@ -129,6 +138,7 @@ int RunInteractive(const std::wstring& fileName) {
     HRESULT hr = ::RegisterActiveObject(application.get(), kStandinClsid, ACTIVEOBJECT_STRONG,
                                         &registration);
     application.reset();
+    BusyIfPlanted(host);
     RunMessageLoop();
     if (SUCCEEDED(hr)) {
         ::RevokeActiveObject(registration, nullptr);

@@ -67,6 +67,31 @@ void Cell::SetFormula(std::string_view text) {
     formula = std::string(TrimRight(text));
 }
 
+std::string_view NameOf(const CellInfo& info, Naming naming) {
+    return naming == Naming::kLocal ? info.localName : info.name;
+}
+
+const CellInfo* FindCell(std::span<const CellInfo> table, std::string_view name, Naming naming) {
+    for (const CellInfo& info : table) {
+        if (SameName(NameOf(info, naming), name)) {
+            return &info;
+        }
+    }
+    return nullptr;
+}
+
+const CellInfo* FindCell(std::span<const CellInfo> table, short section, short row, short cell) {
+    if (section != kSectionObject) {
+        return nullptr;
+    }
+    for (const CellInfo& info : table) {
+        if (info.row == row && info.cell == cell) {
+            return &info;
+        }
+    }
+    return nullptr;
+}
+
 PageSheet::PageSheet() {
     cells_.reserve(kPageCells.size());
     for (const CellInfo& info : kPageCells) {
@@ -83,6 +108,15 @@ Cell* PageSheet::Find(std::string_view name) {
     return nullptr;
 }
 
+Cell* PageSheet::Find(const CellInfo* info) {
+    for (Cell& c : cells_) {
+        if (c.info == info) {
+            return &c;
+        }
+    }
+    return nullptr;
+}
+
 const Cell* PageSheet::Find(std::string_view name) const {
     return const_cast<PageSheet*>(this)->Find(name);
 }
@@ -92,6 +126,41 @@ Cell& PageSheet::Get(std::string_view name) {
         return *c;
     }
     throw Failure("Cell '" + std::string(name) + "' does not exist.");
+}
+
+double& Shape::Value(const CellInfo& info) {
+    switch (info.cell) {
+        case 0:
+            return pinX;
+        case 1:
+            return pinY;
+        case 2:
+            return width;
+        default:
+            return height;
+    }
+}
+
+void CentreOn(std::vector<Shape>& shapes, double pageWidth, double pageHeight) {
+    if (shapes.empty()) {
+        return;
+    }
+    double left = shapes.front().pinX - shapes.front().width / 2;
+    double right = left;
+    double bottom = shapes.front().pinY - shapes.front().height / 2;
+    double top = bottom;
+    for (const Shape& s : shapes) {
+        left = std::min(left, s.pinX - s.width / 2);
+        right = std::max(right, s.pinX + s.width / 2);
+        bottom = std::min(bottom, s.pinY - s.height / 2);
+        top = std::max(top, s.pinY + s.height / 2);
+    }
+    const double dx = pageWidth / 2 - (left + right) / 2;
+    const double dy = pageHeight / 2 - (bottom + top) / 2;
+    for (Shape& s : shapes) {
+        s.pinX += dx;
+        s.pinY += dy;
+    }
 }
 
 std::shared_ptr<Shape> Page::AddShape(const Shape& from) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,11 +23,23 @@ struct Cell {
     void SetFormula(std::string_view text);
 };
 
+// How an installation names cells to Cells: as their universal names (English), or in a
+// language of its own, whose names differ from every universal one.
+enum class Naming { kUniversal, kLocal };
+
+// The name a cell is known by under that naming.
+std::string_view NameOf(const CellInfo& info, Naming naming);
+// The cell of a table with that name, or with those type-library indices; null when none.
+const CellInfo* FindCell(std::span<const CellInfo> table, std::string_view name, Naming naming);
+const CellInfo* FindCell(std::span<const CellInfo> table, short section, short row, short cell);
+
 class PageSheet {
   public:
     PageSheet();
+    // By universal name.
     Cell* Find(std::string_view name);
     const Cell* Find(std::string_view name) const;
+    Cell* Find(const CellInfo* info);
     // Raises for a name the sheet does not have.
     Cell& Get(std::string_view name);
     std::vector<Cell>& cells() { return cells_; }
@@ -44,7 +57,13 @@ struct Shape {
     double pinY = 0;
     double width = 0;
     double height = 0;
+
+    // Where the shape keeps the value of one of kShapeCells.
+    double& Value(const CellInfo& info);
 };
+
+// Moves the shapes together so that the box around them is centred on a page of that size.
+void CentreOn(std::vector<Shape>& shapes, double pageWidth, double pageHeight);
 
 struct Page {
     int id = 0;

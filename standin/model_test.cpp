@@ -122,6 +122,36 @@ TEST(Page, DrawRectangleGivesCentreAndSizeWhicheverCornersCome) {
     EXPECT_EQ(page.FindShape("sheet.2"), b);
 }
 
+// A local name equal to any universal one would let a client's universal name through Cells.
+TEST(CellNames, EachCellHasItsOwnLocalNameAndIndices) {
+    std::vector<CellInfo> all(kPageCells.begin(), kPageCells.end());
+    all.insert(all.end(), kShapeCells.begin(), kShapeCells.end());
+    for (const CellInfo& a : all) {
+        for (const CellInfo& b : all) {
+            EXPECT_FALSE(SameName(a.localName, b.name)) << a.localName;
+            if (&a != &b) {
+                EXPECT_FALSE(SameName(a.localName, b.localName)) << a.localName;
+            }
+        }
+    }
+    for (const CellInfo& info : kPageCells) {
+        EXPECT_EQ(FindCell(kPageCells, kSectionObject, info.row, info.cell), &info) << info.name;
+        EXPECT_EQ(FindCell(kPageCells, info.localName, Naming::kLocal), &info);
+        EXPECT_EQ(FindCell(kPageCells, info.name, Naming::kLocal), nullptr);
+    }
+}
+
+TEST(Page, PastedShapesAreCentredTogether) {
+    std::vector<Shape> shapes(2);
+    shapes[0] = Shape{0, "", "", 1, 1, 2, 2};  // box from (0, 0)
+    shapes[1] = Shape{0, "", "", 4, 3, 2, 2};  // to (5, 4)
+    CentreOn(shapes, 8.5, 11);
+    EXPECT_DOUBLE_EQ(shapes[0].pinX, 2.75);
+    EXPECT_DOUBLE_EQ(shapes[0].pinY, 4.5);
+    EXPECT_DOUBLE_EQ(shapes[1].pinX, 5.75);
+    EXPECT_DOUBLE_EQ(shapes[1].pinY, 6.5);
+}
+
 struct PathCase {
     const char* path;
     bool full;

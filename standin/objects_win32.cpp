@@ -3,8 +3,11 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
+#include <new>
 #include <string>
+#include <utility>
 
 #include "common/failure.h"
 #include "common/text_win32.h"
@@ -17,6 +20,7 @@
 namespace sv::standin::win32 {
 
 using sv::win32::ComPtr;
+using sv::win32::Variant;
 
 namespace {
 
@@ -70,18 +74,23 @@ IUnknown* NewEnumerator(Host& host, const List& items, Make make) {
     return new ObjectEnumerator(host, std::move(objects));
 }
 
+// One cell of a page sheet (cell set) or of a shape (value set); owner keeps either alive.
 class CellObject : public DispatchObject {
   public:
-    CellObject(Host& host, Ptr<Document> document, Ptr<Page> page, Cell& cell)
+    CellObject(Host& host, Ptr<Document> document, std::shared_ptr<void> owner,
+               const CellInfo& info, Cell* cell, double* value)
         : DispatchObject(host),
           document_(std::move(document)),
-          page_(std::move(page)),
-          cell_(cell) {}
+          owner_(std::move(owner)),
+          info_(info),
+          cell_(cell),
+          value_(value) {}
 
   protected:
     std::span<const Member> Members() const override {
         static const Member members[] = {
-            {"Value", DISPID_VALUE}, {"ResultIU", 1}, {"Formula", 2}, {"FormulaU", 3}, {"Name", 4},
+            {"Value", DISPID_VALUE}, {"ResultIU", 1}, {"Formula", 2},
+            {"FormulaU", 3},         {"Name", 4},     {"LocalName", 5},
         };
         return members;
     }
@@ -92,40 +101,205 @@ class CellObject : public DispatchObject {
                 if (call.IsPut()) {
                     Set(call.PutValue(), m.id == DISPID_VALUE);
                 } else {
-                    call.ReturnNumber(cell_.value);
+                    call.ReturnNumber(Current().value);
                 }
                 break;
             case 2:
             case 3:
                 if (call.IsPut()) {
-                    cell_.SetFormula(VariantText(call.PutValue()));
-                    document_->Changed();
+                    Cell next = Current();
+                    next.SetFormula(VariantText(call.PutValue()));
+                    Store(next);
                 } else {
-                    call.ReturnText(cell_.Formula());
+                    call.ReturnText(Current().Formula());
                 }
                 break;
             case 4:
                 call.RequireGet();
-                call.ReturnText(cell_.info->name);
+                call.ReturnText(info_.name);
+                break;
+            case 5:
+                call.RequireGet();
+                call.ReturnText(NameOf(info_, host().naming()));
                 break;
         }
     }
 
   private:
-    // The default member takes a number or formula text; ResultIU a number only.
-    void Set(const VARIANT& v, bool acceptFormula) {
-        if (v.vt == VT_BSTR && acceptFormula) {
-            cell_.SetFormula(VariantText(v));
+    Cell Current() const { return cell_ ? *cell_ : Cell{&info_, *value_, {}}; }
+    void Store(const Cell& next) {
+        if (cell_) {
+            *cell_ = next;
         } else {
-            cell_.SetValue(VariantNumber(v));
+            *value_ = next.value;
         }
         document_->Changed();
     }
+    // The default member takes a number or formula text; ResultIU a number only.
+    void Set(const VARIANT& v, bool acceptFormula) {
+        Cell next = Current();
+        if (v.vt == VT_BSTR && acceptFormula) {
+            next.SetFormula(VariantText(v));
+        } else {
+            next.SetValue(VariantNumber(v));
+        }
+        Store(next);
+    }
 
     Ptr<Document> document_;
-    Ptr<Page> page_;  // owns the sheet that holds the cell
-    Cell& cell_;
+    std::shared_ptr<void> owner_;
+    const CellInfo& info_;
+    Cell* cell_;
+    double* value_;
 };
+
+// Cells, CellsU and CellsSRC of a sheet whose cells are those of table.
+const CellInfo& CellOf(Host& host, const Member& m, const Call& call,
+                       std::span<const CellInfo> table) {
+    const CellInfo* info = nullptr;
+    std::string described;
+    if (SameName(m.name, "CellsSRC")) {
+        const long section = call.DeclaredInteger(0);
+        const long row = call.DeclaredInteger(1);
+        const long cell = call.DeclaredInteger(2);
+        info = FindCell(table, static_cast<short>(section), static_cast<short>(row),
+                        static_cast<short>(cell));
+        described = "(" + std::to_string(section) + ", " + std::to_string(row) + ", " +
+                    std::to_string(cell) + ")";
+    } else {
+        described = call.Text(0);
+        info = FindCell(table, described,
+                        SameName(m.name, "CellsU") ? Naming::kUniversal : host.naming());
+        described = "'" + described + "'";
+    }
+    if (!info) {
+        throw Failure("Cell " + described + " does not exist.");
+    }
+    host.CellReached(*info);
+    return *info;
+}
+
+constexpr Member kCellMembers[] = {
+    {"Cells", 101, {"localeSpecificCellName"}},
+    {"CellsU", 102, {"localeIndependentCellName"}},
+    {"CellsSRC", 103, {"Section", "Row", "Column"}},
+};
+
+// A SAFEARRAY this process made, destroyed unless handed on.
+class OwnedArray {
+  public:
+    explicit OwnedArray(SAFEARRAY* array) : array_(array) {
+        if (!array_) {
+            throw std::bad_alloc();
+        }
+    }
+    OwnedArray(const OwnedArray&) = delete;
+    OwnedArray& operator=(const OwnedArray&) = delete;
+    ~OwnedArray() {
+        if (array_) {
+            ::SafeArrayDestroy(array_);
+        }
+    }
+    SAFEARRAY* get() const { return array_; }
+    SAFEARRAY* release() { return std::exchange(array_, nullptr); }
+
+  private:
+    SAFEARRAY* array_;
+};
+
+// The one-dimensional array an argument declared as an array of type holds, by reference or
+// not; any other argument is refused as of the wrong type.
+SAFEARRAY* ArrayArgument(const Call& call, size_t index, VARTYPE type, bool byRefOnly) {
+    VARIANT* v = call.Raw(index);
+    if (!v) {
+        call.At(index);
+    }
+    SAFEARRAY* array = nullptr;
+    if (v->vt == (VT_ARRAY | type) && !byRefOnly) {
+        array = v->parray;
+    } else if (v->vt == (VT_BYREF | VT_ARRAY | type)) {
+        array = v->pparray ? *v->pparray : nullptr;
+    } else {
+        call.Mismatch(index);
+    }
+    if (array && ::SafeArrayGetDim(array) != 1) {
+        call.Mismatch(index);
+    }
+    return array;
+}
+
+std::vector<short> ShortArray(const Call& call, size_t index) {
+    std::vector<short> items;
+    if (SAFEARRAY* array = ArrayArgument(call, index, VT_I2, false)) {
+        LONG low = 0, high = -1;
+        ::SafeArrayGetLBound(array, 1, &low);
+        ::SafeArrayGetUBound(array, 1, &high);
+        for (LONG i = low; i <= high; ++i) {
+            short item = 0;
+            ::SafeArrayGetElement(array, &i, &item);
+            items.push_back(item);
+        }
+    }
+    return items;
+}
+
+std::vector<Variant> VariantArray(const Call& call, size_t index, bool byRefOnly) {
+    std::vector<Variant> items;
+    if (SAFEARRAY* array = ArrayArgument(call, index, VT_VARIANT, byRefOnly)) {
+        LONG low = 0, high = -1;
+        ::SafeArrayGetLBound(array, 1, &low);
+        ::SafeArrayGetUBound(array, 1, &high);
+        for (LONG i = low; i <= high; ++i) {
+            Variant item;
+            ::SafeArrayGetElement(array, &i, item.get());
+            items.push_back(std::move(item));
+        }
+    }
+    return items;
+}
+
+constexpr short kSectionInval = 255;
+
+// Inches per unit of a UnitsNamesOrCodes entry; internal units are inches.
+double InchesPerUnit(const VARIANT& unit) {
+    if (unit.vt == VT_BSTR) {
+        std::string name = VariantText(unit);
+        for (std::string_view inch : {"in", "in.", "inch", "inches", "i", "\""}) {
+            if (SameName(name, inch)) {
+                return 1;
+            }
+        }
+        for (std::string_view mm : {"mm", "millimeters", "millimetres"}) {
+            if (SameName(name, mm)) {
+                return 1 / 25.4;
+            }
+        }
+        throw Failure("'" + name + "' is not a unit of measure.");
+    }
+    const double code = VariantNumber(unit);
+    // visNumber and visInches: internal units; visMillimeters.
+    if (code == 32 || code == 65) {
+        return 1;
+    }
+    if (code == 70) {
+        return 1 / 25.4;
+    }
+    throw Failure("Unit code " + FormatNumber(code) + " is not supported.");
+}
+
+// For each of count entries, inches per unit: an empty entry repeats the last non-empty one
+// before it, and with none the entry is in internal units.
+std::vector<double> UnitFactors(const std::vector<Variant>& units, size_t count) {
+    std::vector<double> factors(count, 1.0);
+    double last = 1.0;
+    for (size_t i = 0; i < count; ++i) {
+        if (i < units.size() && units[i].get()->vt != VT_EMPTY) {
+            last = InchesPerUnit(*units[i].get());
+        }
+        factors[i] = last;
+    }
+    return factors;
+}
 
 class PageSheetObject : public DispatchObject {
   public:
@@ -135,19 +309,141 @@ class PageSheetObject : public DispatchObject {
   protected:
     std::span<const Member> Members() const override {
         static const Member members[] = {
-            {"Cells", 1, {"localeSpecificCellName"}},
-            {"CellsU", 2, {"localeIndependentCellName"}},
+            kCellMembers[0],
+            kCellMembers[1],
+            kCellMembers[2],
+            {"GetResults", 104, {"SRCStream", "Flags", "UnitsNamesOrCodes", "resultArray"}},
+            {"SetResults", 105, {"SRCStream", "UnitsNamesOrCodes", "resultArray", "Flags"}},
         };
         return members;
     }
-    void Run(const Member&, Call& call) override {
-        // Read-only: a cell is written through the object this returns.
+    void Run(const Member& m, Call& call) override {
+        // Read-only: a cell is written through the object Cells returns.
         call.RequireGet();
-        Cell& cell = page_->sheet.Get(call.Text(0));
-        call.ReturnObject(new CellObject(host(), document_, page_, cell));
+        switch (m.id) {
+            case 104:
+                GetResults(call);
+                break;
+            case 105:
+                call.ReturnShort(SetResults(call));
+                break;
+            default: {
+                const CellInfo& info = CellOf(host(), m, call, kPageCells);
+                call.ReturnObject(new CellObject(host(), document_, page_, info,
+                                                 page_->sheet.Find(&info), nullptr));
+                break;
+            }
+        }
     }
 
   private:
+    // The cell of entry k of a stream; null for an entry marked to be skipped.
+    Cell* EntryCell(const std::vector<short>& stream, size_t k) {
+        const short section = stream[3 * k];
+        if ((section & 0xFF) == kSectionInval) {
+            return nullptr;
+        }
+        const CellInfo* info = FindCell(kPageCells, section, stream[3 * k + 1], stream[3 * k + 2]);
+        if (!info) {
+            throw Failure("Cell (" + std::to_string(section) + ", " +
+                          std::to_string(stream[3 * k + 1]) + ", " +
+                          std::to_string(stream[3 * k + 2]) + ") does not exist.");
+        }
+        host().CellReached(*info);
+        return page_->sheet.Find(info);
+    }
+
+    static size_t EntryCount(const std::vector<short>& stream) {
+        if (stream.empty() || stream.size() % 3 != 0) {
+            throw Failure("The cell stream must hold three indices for each cell.");
+        }
+        return stream.size() / 3;
+    }
+
+    void GetResults(Call& call) {
+        const std::vector<short> stream = ShortArray(call, 0);
+        const long flags = call.DeclaredInteger(1);
+        const std::vector<Variant> units = VariantArray(call, 2, false);
+        VARIANT* out = call.Raw(3);
+        if (!out || out->vt != (VT_BYREF | VT_ARRAY | VT_VARIANT) || !out->pparray) {
+            call.Mismatch(3);
+        }
+        if (flags < 0 || flags > 5) {
+            throw Failure("Flags " + std::to_string(flags) + " are not valid for GetResults.");
+        }
+        const size_t count = EntryCount(stream);
+        const std::vector<double> factors = UnitFactors(units, count);
+        // Every entry is read before anything is returned: one failing entry fails the call.
+        std::vector<Variant> results;
+        for (size_t k = 0; k < count; ++k) {
+            Variant result;
+            if (const Cell* cell = EntryCell(stream, k)) {
+                const double value = cell->value / (cell->info->inches ? factors[k] : 1.0);
+                VARIANT& r = *result.get();
+                switch (flags) {
+                    case 0:
+                        r.vt = VT_R8;
+                        r.dblVal = value;
+                        break;
+                    case 1:
+                    case 2:
+                        r.vt = VT_I4;
+                        r.lVal =
+                            static_cast<LONG>(flags == 1 ? std::trunc(value) : std::round(value));
+                        break;
+                    case 3:
+                        r.vt = VT_BSTR;
+                        r.bstrVal = sv::win32::Bstr(FormatNumber(value)).release();
+                        break;
+                    default:
+                        r.vt = VT_BSTR;
+                        r.bstrVal = sv::win32::Bstr(cell->Formula()).release();
+                        break;
+                }
+            }
+            results.push_back(std::move(result));
+        }
+        OwnedArray array(::SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(count)));
+        for (LONG k = 0; k < static_cast<LONG>(count); ++k) {
+            ::SafeArrayPutElement(array.get(), &k, results[static_cast<size_t>(k)].get());
+        }
+        if (*out->pparray) {
+            ::SafeArrayDestroy(*out->pparray);
+        }
+        *out->pparray = array.release();
+    }
+
+    // Sets the entries in order; an entry that fails stops the call with the ones before it
+    // set. Returns how many were processed.
+    short SetResults(Call& call) {
+        constexpr long kSetFormulas = 1;
+        const std::vector<short> stream = ShortArray(call, 0);
+        const std::vector<Variant> units = VariantArray(call, 1, false);
+        const std::vector<Variant> values = VariantArray(call, 2, false);
+        const long flags = call.DeclaredInteger(3);
+        const size_t count = EntryCount(stream);
+        if (values.size() < count) {
+            throw Failure("The result array holds fewer entries than the cell stream.");
+        }
+        const std::vector<double> factors = UnitFactors(units, count);
+        short processed = 0;
+        for (size_t k = 0; k < count; ++k) {
+            if (Cell* cell = EntryCell(stream, k)) {
+                Cell next = *cell;
+                if (flags & kSetFormulas) {
+                    next.SetFormula(VariantText(*values[k].get()));
+                } else {
+                    next.SetValue(VariantNumber(*values[k].get()) *
+                                  (cell->info->inches ? factors[k] : 1.0));
+                }
+                *cell = next;
+                document_->Changed();
+            }
+            ++processed;
+        }
+        return processed;
+    }
+
     Ptr<Document> document_;
     Ptr<Page> page_;
 };
@@ -159,11 +455,23 @@ class ShapeObject : public DispatchObject {
 
   protected:
     std::span<const Member> Members() const override {
-        static const Member members[] = {{"Text", 1}, {"Name", 2}, {"NameU", 3}, {"ID", 4}};
+        static const Member members[] = {
+            {"Text", 1},     {"Name", 2},     {"NameU", 3},    {"ID", 4},
+            kCellMembers[0], kCellMembers[1], kCellMembers[2],
+        };
         return members;
     }
     void Run(const Member& m, Call& call) override {
         switch (m.id) {
+            case 101:
+            case 102:
+            case 103: {
+                call.RequireGet();
+                const CellInfo& info = CellOf(host(), m, call, kShapeCells);
+                call.ReturnObject(
+                    new CellObject(host(), document_, shape_, info, nullptr, &shape_->Value(info)));
+                break;
+            }
             case 1:
                 if (call.IsPut()) {
                     shape_->text = VariantText(call.PutValue());
@@ -193,25 +501,65 @@ class ShapeObject : public DispatchObject {
     Ptr<Shape> shape_;
 };
 
-// A fixed list of shapes: a page's Shapes or a window's Selection.
+// Puts the shapes on the clipboard, with whether they were copied to keep their places.
+void CopyToClipboard(Host& host, const std::vector<Ptr<Shape>>& shapes, long flags) {
+    constexpr long kCopyPasteNoTranslate = 1;
+    if (shapes.empty()) {
+        throw Failure("Requested operation is presently disabled.");
+    }
+    std::string text;
+    for (const auto& s : shapes) {
+        if (!s->text.empty()) {
+            text += (text.empty() ? "" : "\r\n") + s->text;
+        }
+    }
+    host.CopyShapes(WriteShapes(shapes, (flags & kCopyPasteNoTranslate) != 0), text);
+}
+
+long OptionalFlags(const Call& call, size_t index) {
+    return call.Has(index) ? call.DeclaredInteger(index) : 0;
+}
+
+// A page's Shapes (live), or a Selection: the shapes of one page as they were when it was made.
 class ShapeListObject : public DispatchObject {
   public:
+    // A page's Shapes.
+    ShapeListObject(Host& host, Ptr<Document> document, Ptr<Page> page)
+        : DispatchObject(host), document_(std::move(document)), page_(std::move(page)) {}
+    // A Selection of shapes on page.
     ShapeListObject(Host& host, Ptr<Document> document, Ptr<Page> page,
-                    std::vector<Ptr<Shape>> snapshot)
+                    std::vector<Ptr<Shape>> selected)
         : DispatchObject(host),
           document_(std::move(document)),
           page_(std::move(page)),
-          snapshot_(std::move(snapshot)) {}
+          selection_(std::move(selected)) {
+        host.AddSelection(this);
+    }
+    ~ShapeListObject() override {
+        if (selection_) {
+            host().RemoveSelection(this);
+        }
+    }
+
+    const Ptr<Page>& page() const { return page_; }
+    const std::vector<Ptr<Shape>>& selected() const { return *selection_; }
 
   protected:
     std::span<const Member> Members() const override {
-        static const Member members[] = {
+        static const Member shapes[] = {
             {"Item", DISPID_VALUE, {"index"}}, {"Count", 1}, {"_NewEnum", DISPID_NEWENUM}};
-        return members;
+        static const Member selection[] = {{"Item", DISPID_VALUE, {"index"}},
+                                           {"Count", 1},
+                                           {"_NewEnum", DISPID_NEWENUM},
+                                           {"Copy", 2, {"Flags"}}};
+        if (selection_) {
+            return selection;
+        }
+        return shapes;
     }
     void Run(const Member& m, Call& call) override {
         call.RequireGet();
-        const auto& shapes = page_ ? page_->shapes : snapshot_;
+        const auto& shapes = selection_ ? *selection_ : page_->shapes;
         switch (m.id) {
             case DISPID_VALUE:
                 call.ReturnObject(new ShapeObject(
@@ -223,6 +571,9 @@ class ShapeListObject : public DispatchObject {
             case 1:
                 call.ReturnLong(static_cast<long>(shapes.size()));
                 break;
+            case 2:
+                CopyToClipboard(host(), shapes, OptionalFlags(call, 0));
+                break;
             case DISPID_NEWENUM:
                 call.ReturnUnknown(NewEnumerator(host(), shapes, [&](const Ptr<Shape>& s) {
                     return new ShapeObject(host(), document_, s);
@@ -233,8 +584,8 @@ class ShapeListObject : public DispatchObject {
 
   private:
     Ptr<Document> document_;
-    Ptr<Page> page_;  // live list when set, else the snapshot
-    std::vector<Ptr<Shape>> snapshot_;
+    Ptr<Page> page_;
+    std::optional<std::vector<Ptr<Shape>>> selection_;
 };
 
 class PageObject : public DispatchObject {
@@ -255,6 +606,7 @@ class PageObject : public DispatchObject {
             {"Index", 8},
             {"Document", 9},
             {"ID", 10},
+            {"CreateSelection", 11, {"SelType", "IterationMode", "Data"}},
         };
         return members;
     }
@@ -282,11 +634,11 @@ class PageObject : public DispatchObject {
                 break;
             case 5:
                 call.RequireGet();
-                call.ReturnObject(new ShapeListObject(host(), document_, page_, {}));
+                call.ReturnObject(new ShapeListObject(host(), document_, page_));
                 break;
             case 6:
                 call.RequireGet();
-                Paste();
+                Paste(OptionalFlags(call, 0));
                 break;
             case 7: {
                 call.RequireGet();
@@ -308,6 +660,10 @@ class PageObject : public DispatchObject {
                 call.RequireGet();
                 call.ReturnLong(page_->id);
                 break;
+            case 11:
+                call.RequireGet();
+                call.ReturnObject(CreateSelection(call.DeclaredInteger(0)));
+                break;
         }
     }
 
@@ -324,17 +680,25 @@ class PageObject : public DispatchObject {
         document_->Changed();
     }
 
-    void Paste() {
+    // The shapes land centred on the page unless both their copy and this paste asked them to
+    // keep their places.
+    void Paste(long flags) {
+        constexpr long kCopyPasteNoTranslate = 1;
         auto xml = host().PastedShapes();
         if (!xml) {
             return;
         }
-        std::vector<Shape> shapes;
+        CopiedShapes copied;
         try {
-            shapes = ReadShapes(*xml);
+            copied = ReadShapes(*xml);
         } catch (const Failure& e) {
             throw Failure(std::string("The shapes on the clipboard cannot be read (") + e.what() +
                           ").");
+        }
+        std::vector<Shape>& shapes = copied.shapes;
+        if (!(copied.noTranslate && (flags & kCopyPasteNoTranslate))) {
+            CentreOn(shapes, page_->sheet.Find("PageWidth")->value,
+                     page_->sheet.Find("PageHeight")->value);
         }
         for (const Shape& s : shapes) {
             page_->AddShape(s);
@@ -342,6 +706,18 @@ class PageObject : public DispatchObject {
         if (!shapes.empty()) {
             document_->Changed();
         }
+    }
+
+    // visSelTypeEmpty and visSelTypeAll; the other types select by things this application
+    // does not have.
+    IDispatch* CreateSelection(long type) {
+        constexpr long kSelTypeEmpty = 0;
+        constexpr long kSelTypeAll = 1;
+        if (type != kSelTypeEmpty && type != kSelTypeAll) {
+            throw Failure("Invalid parameter.");
+        }
+        return new ShapeListObject(host(), document_, page_,
+                                   type == kSelTypeAll ? page_->shapes : std::vector<Ptr<Shape>>{});
     }
 
     long Index() const {
@@ -433,7 +809,13 @@ class DocumentObject : public DispatchObject {
                 break;
             case 5: {
                 std::string fileName = CanonicalPath(call.Text(0));
-                WriteWholeFile(fileName, WriteDrawing(*document_));
+                std::string content = WriteDrawing(*document_);
+                auto fault = host().faults().Find(m.name, call.FirstText());
+                if (fault && fault->kind == Fault::Kind::Partial) {
+                    WriteWholeFile(fileName, content.substr(0, content.size() / 2));
+                    throw Failure("Could not save '" + fileName + "': the disk is full.");
+                }
+                WriteWholeFile(fileName, content);
                 document_->SetLocation(fileName);
                 document_->MarkSaved();
                 break;
@@ -543,13 +925,13 @@ class WindowObject : public DispatchObject {
   protected:
     std::span<const Member> Members() const override {
         static const Member members[] = {
-            {"Page", 1},        {"SelectAll", 2}, {"Copy", 3},
+            {"Page", 1},        {"SelectAll", 2}, {"Copy", 3, {"Flags"}},
             {"DeselectAll", 4}, {"Selection", 5}, {"Document", 6},
         };
         return members;
     }
     void Run(const Member& m, Call& call) override {
-        if (m.id != 1) {
+        if (m.id != 1 && m.id != 5) {
             call.RequireGet();
         }
         Window& w = *window_;
@@ -566,24 +948,18 @@ class WindowObject : public DispatchObject {
             case 2:
                 w.selection = w.page ? w.page->shapes : std::vector<Ptr<Shape>>{};
                 break;
-            case 3: {
-                if (w.selection.empty()) {
-                    throw Failure("Requested operation is presently disabled.");
-                }
-                std::string text;
-                for (const auto& s : w.selection) {
-                    if (!s->text.empty()) {
-                        text += (text.empty() ? "" : "\r\n") + s->text;
-                    }
-                }
-                host().CopyShapes(WriteShapes(w.selection), text);
+            case 3:
+                CopyToClipboard(host(), w.selection, OptionalFlags(call, 0));
                 break;
-            }
             case 4:
                 w.selection.clear();
                 break;
             case 5:
-                call.ReturnObject(new ShapeListObject(host(), w.document, nullptr, w.selection));
+                if (call.IsPut()) {
+                    Select(call.PutValue());
+                } else {
+                    call.ReturnObject(new ShapeListObject(host(), w.document, w.page, w.selection));
+                }
                 break;
             case 6:
                 call.ReturnObject(NewDocument(host(), w.document));
@@ -606,6 +982,26 @@ class WindowObject : public DispatchObject {
                           window_->document->name() + "'.");
         }
         window_->Show(page);
+    }
+
+    // Only a Selection of this application, of shapes still on the page shown here.
+    void Select(const VARIANT& v) {
+        if (v.vt != VT_DISPATCH || !v.pdispVal || !host().IsSelection(v.pdispVal)) {
+            throw Failure("Type mismatch: a Selection object is needed.");
+        }
+        const auto& selection = *static_cast<ShapeListObject*>(v.pdispVal);
+        const auto& shown = window_->page;
+        const bool onPage =
+            selection.page() == shown &&
+            std::all_of(selection.selected().begin(), selection.selected().end(),
+                        [&](const Ptr<Shape>& s) {
+                            return std::find(shown->shapes.begin(), shown->shapes.end(), s) !=
+                                   shown->shapes.end();
+                        });
+        if (!onPage) {
+            throw Failure("The selection is not of shapes on the page this window shows.");
+        }
+        window_->selection = selection.selected();
     }
 
     static std::string NameOf(IDispatch* object) {
@@ -633,7 +1029,8 @@ class ApplicationObject : public DispatchObject {
     std::span<const Member> Members() const override {
         static const Member members[] = {
             {"ActiveDocument", 1}, {"ActiveWindow", 2}, {"Documents", 3},     {"Quit", 4},
-            {"Visible", 5},        {"ProcessID", 6},    {"AlertResponse", 7},
+            {"Visible", 5},        {"ProcessID", 6},    {"AlertResponse", 7}, {"WindowHandle32", 8},
+            {"Version", 9},        {"Build", 10},
         };
         return members;
     }
@@ -668,7 +1065,7 @@ class ApplicationObject : public DispatchObject {
                 }
                 break;
             case 6:
-                call.ReturnLong(static_cast<long>(::GetCurrentProcessId()));
+                call.ReturnLong(host().ReportedProcessId());
                 break;
             case 7:
                 if (call.IsPut()) {
@@ -676,6 +1073,15 @@ class ApplicationObject : public DispatchObject {
                 } else {
                     call.ReturnLong(host().alertResponse());
                 }
+                break;
+            case 8:
+                call.ReturnLong(static_cast<long>(reinterpret_cast<LONG_PTR>(host().window())));
+                break;
+            case 9:
+                call.ReturnText("1.0");
+                break;
+            case 10:
+                call.ReturnLong(1);
                 break;
         }
     }

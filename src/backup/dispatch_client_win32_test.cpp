@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <optional>
 #include <thread>
+#include <vector>
 
 #include "backup/testing/fakes.h"
 #include "backup/testing/standin_win32.h"
@@ -275,16 +278,118 @@ TEST_F(DispatchClientTest, CellsAreWrittenThroughTheCellOnceTheOneCallPutIsRefus
     EXPECT_TRUE(QuitQuietly(*app));
 }
 
-TEST_F(DispatchClientTest, EndProcessEndsAnInstanceStillRunningAfterTheGrace) {
+struct ArrayCase {
+    const char* name;
+    std::int32_t flags;         // GetResults: 0 values, 2 rounded whole numbers
+    std::vector<Scalar> given;  // what the result array holds before the call
+    std::vector<Scalar> expected;
+};
+
+class ArraysByReference : public DispatchClientTest,
+                          public ::testing::WithParamInterface<ArrayCase> {};
+
+TEST_P(ArraysByReference, TheMemberFillsThemAndTheyComeBack) {
+    const ArrayCase& c = GetParam();
+    Object app = link.StartVisio().app;
+    app->GetObj("Documents")->Call("Add", {std::string()});
+    Object sheet =
+        app->GetObj("ActiveDocument")->GetObj("Pages")->GetObj("Item", {1})->GetObj("PageSheet");
+    // PageWidth and PageHeight: object section, page row, cells 0 and 1.
+    const IntegerArray stream{{1, 10, 0, 1, 10, 1}};
+    Args set{stream, VariantArray{}, VariantArray{{2.5, std::string("4")}}, std::int32_t{0}};
+    EXPECT_EQ(sheet->CallWithArrays("SetResults", set).Integer(), 2);
+    EXPECT_EQ(std::get<IntegerArray>(set[0]), stream);
+
+    Args get{stream, c.flags, VariantArray{}, VariantArray{c.given}};
+    sheet->CallWithArrays("GetResults", get);
+    EXPECT_EQ(std::get<VariantArray>(get[3]).items, c.expected);
+    EXPECT_EQ(std::get<IntegerArray>(get[0]), stream);
+
+    // A failed call leaves the arrays as they were, and the connection usable.
+    Args bad{IntegerArray{{1, 10, 99}}, std::int32_t{0}, VariantArray{}, VariantArray{c.given}};
+    EXPECT_THROW(sheet->CallWithArrays("GetResults", bad), Failure);
+    EXPECT_EQ(std::get<VariantArray>(bad[3]).items, c.given);
+    EXPECT_FALSE(app->Lost());
+    EXPECT_TRUE(QuitQuietly(*app));
+}
+
+INSTANTIATE_TEST_SUITE_P(GetResults, ArraysByReference,
+                         ::testing::Values(ArrayCase{"IntoAnEmptyArray", 0, {}, {2.5, 4.0}},
+                                           ArrayCase{"InPlaceOfALongerOne",
+                                                     2,
+                                                     {std::string("a"), 1.0, 2.0, 3.0, 4.0},
+                                                     {std::int32_t{3}, std::int32_t{4}}}),
+                         [](const ::testing::TestParamInfo<ArrayCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+struct StartCase {
+    const char* name;
+    bool userRunning;     // the user's instance is running before the start
+    bool handStartedToo;  // another copy is started by hand while the start is under way
+};
+
+class StartedInstanceProcess : public DispatchClientTest,
+                               public ::testing::WithParamInterface<StartCase> {};
+
+TEST_P(StartedInstanceProcess, EndEndsTheStartedInstanceAndNoOther) {
+    const StartCase& c = GetParam();
+    std::optional<UserInstance> user;
+    std::vector<sv::win32::UniqueHandle> others;
+    std::vector<DWORD> otherIds;
+    if (c.userRunning) {
+        user.emplace();
+        ASSERT_TRUE(user->ready());
+        others.emplace_back(::OpenProcess(SYNCHRONIZE, FALSE, user->processId()));
+        otherIds.push_back(user->processId());
+    }
+    PROCESS_INFORMATION byHand{};
+    std::thread starter;
+    if (c.handStartedToo) {
+        // A start under Wine takes about a second; this one lands inside it.
+        starter = std::thread([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+            std::wstring commandLine = L"\"" + testing::StandinPath() + L"\"";
+            STARTUPINFOW startup{};
+            startup.cb = sizeof startup;
+            ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                             nullptr, &startup, &byHand);
+        });
+    }
     StartedInstance started = link.StartVisio();
-    ASSERT_NE(started.process, nullptr);
-    std::vector<DWORD> ours = testing::OurStandins();
+    if (starter.joinable()) {
+        starter.join();
+        ASSERT_NE(byHand.hProcess, nullptr);
+        ::CloseHandle(byHand.hThread);
+        others.emplace_back(byHand.hProcess);
+        otherIds.push_back(byHand.dwProcessId);
+    }
+    std::vector<DWORD> ours;
+    for (DWORD id : testing::OurStandins()) {
+        if (std::find(otherIds.begin(), otherIds.end(), id) == otherIds.end()) {
+            ours.push_back(id);
+        }
+    }
     ASSERT_EQ(ours.size(), 1u);
     sv::win32::UniqueHandle process(::OpenProcess(SYNCHRONIZE, FALSE, ours[0]));
     ASSERT_TRUE(process);
+    ASSERT_NE(started.process, nullptr);
+    started.app.reset();
+    // Still running after the grace: it was never asked to quit.
     started.process->End(std::chrono::milliseconds(200));
     EXPECT_EQ(::WaitForSingleObject(process.get(), 0), WAIT_OBJECT_0);
+    for (const auto& other : others) {
+        EXPECT_EQ(::WaitForSingleObject(other.get(), 0), WAIT_TIMEOUT) << "another copy was ended";
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(Starts, StartedInstanceProcess,
+                         ::testing::Values(StartCase{"Alone", false, false},
+                                           StartCase{"BesideTheUsers", true, false},
+                                           StartCase{"WhileAnotherIsStartedByHand", true, true}),
+                         [](const ::testing::TestParamInfo<StartCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 }  // namespace
 }  // namespace sv::backup::win32
