@@ -21,9 +21,11 @@
 #include "app/testing/program_win32.h"
 #include "backup/page_copy.h"
 #include "backup/dispatch_client_win32.h"
+#include "backup/naming.h"
 #include "backup/testing/clipboard_win32.h"
 #include "backup/testing/standin_win32.h"
 #include "common/com_win32.h"
+#include "common/system_win32.h"
 #include "common/text_win32.h"
 
 namespace sv::win32 {
@@ -517,6 +519,82 @@ INSTANTIATE_TEST_SUITE_P(
     RealApplication, SessionEndDuringARun,
     ::testing::Values(SessionEndCase{"TheTemporaryInstanceBusy", "Paste", "busy 8", false},
                       SessionEndCase{"AReportOpen", "SaveAs", "The disk is full.", true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The end of a run whose copy or save fails, with the day's earlier backup at the target in
+// overwrite mode: the earlier backup stays byte for byte, nothing is logged, no other file is
+// left in the folder, and a failed save is shown whatever the copy showed before it.
+struct FailedEnd {
+    const char* name;
+    bool overwrite;
+    std::vector<std::pair<std::string, std::string>> temporaryFaults;
+    std::vector<std::pair<std::string, std::string>> userFaults;
+    std::vector<const wchar_t*> lines;  // of the reports, in order
+};
+
+class RealApplicationEndTest : public RealApplicationTest,
+                               public ::testing::WithParamInterface<FailedEnd> {};
+
+std::vector<std::filesystem::path> FilesIn(const std::string& folder) {
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::directory_iterator(Widen(folder))) {
+        files.push_back(entry.path());
+    }
+    return files;
+}
+
+TEST_P(RealApplicationEndTest, TheEarlierBackupStaysAndTheFailedSaveIsShown) {
+    const FailedEnd& e = GetParam();
+    PlantedFaults temporary(L"Embedding");
+    PlantedFaults interactive(L"Interactive");
+    for (const auto& [member, data] : e.temporaryFaults) {
+        temporary.Set(member, data);
+    }
+    for (const auto& [member, data] : e.userFaults) {
+        interactive.Set(member, data);
+    }
+    StoreSetting(L"Backup Option", e.overwrite ? L"2" : L"1");
+    StartUserDrawing();
+    const std::string name = userApp->GetObj("ActiveDocument")->GetText("Name");
+    Win32Clock clock;
+    Win32Locale locale;
+    const std::filesystem::path earlier = Widen(backup::StampName(
+        folder.path() + "\\" + name, backup::NamingMode::Overwrite, clock, locale, ".vsd"));
+    const std::string earlierBytes = "this morning's backup, whole";
+    if (e.overwrite) {
+        std::ofstream(earlier, std::ios::binary) << earlierBytes;
+    }
+
+    PressTestButton();
+    ASSERT_TRUE(WaitForRunEnd(e.lines.size(), 90s)) << "the run did not return";
+    std::this_thread::sleep_for(1s);
+    auto dialogs = program->Dialogs();
+    ASSERT_EQ(dialogs.size(), e.lines.size());
+    for (std::size_t i = 0; i < dialogs.size(); ++i) {
+        EXPECT_NE(dialogs[i].text.find(std::wstring(L"at line ") + e.lines[i]), std::wstring::npos)
+            << Narrow(dialogs[i].text);
+    }
+    EXPECT_EQ(ReadAll(HistoryLog()), "");
+    if (e.overwrite) {
+        EXPECT_EQ(ReadAll(earlier.wstring()), earlierBytes);
+        EXPECT_EQ(FilesIn(folder.path()), std::vector<std::filesystem::path>{earlier});
+    } else {
+        EXPECT_TRUE(FilesIn(folder.path()).empty());
+    }
+    EXPECT_FALSE(TemporaryInstanceRunning(*program));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ways, RealApplicationEndTest,
+    ::testing::Values(
+        FailedEnd{"ACellAndTheSaveWithOneDescription",
+                  false,
+                  {{"Cells:PlowCode", "Unspecified error"}, {"SaveAs", "Unspecified error"}},
+                  {},
+                  {L"132", L"162"}},
+        FailedEnd{"ASaveThatWritesHalfTheFile", true, {{"SaveAs", "partial"}}, {}, {L"162"}},
+        FailedEnd{"TheUsersCopy", true, {}, {{"Copy", "Failed here."}}, {L"104", L"162"}},
+        FailedEnd{"TheTemporaryPaste", true, {{"Paste", "Failed here."}}, {}, {L"196", L"162"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
