@@ -55,6 +55,9 @@ Variant ToVariant(int number) {
     v.get()->lVal = number;
     return v;
 }
+Variant ToVariant(Variant&& v) {
+    return std::move(v);
+}
 Variant ToVariant(IDispatch* object) {
     Variant v;
     v.get()->vt = VT_DISPATCH;
@@ -67,6 +70,7 @@ struct Outcome {
     HRESULT hr = E_FAIL;
     Variant value;
     std::string error;
+    UINT argErr = 0xFFFFFFFF;
 };
 
 // One late-bound call, as a script would make it; named arguments follow the positional ones.
@@ -94,7 +98,7 @@ Outcome Invoke(IDispatch* object, std::string_view name, WORD flags, std::vector
         raw.push_back(*named[i].second.get());
         namedIds.push_back(ids[i + 1]);
     }
-    const bool put = (flags & DISPATCH_PROPERTYPUT) != 0;
+    const bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
     DISPID putId = DISPID_PROPERTYPUT;
     for (size_t i = args.size(); i-- > 0;) {
         raw.push_back(*args[i].get());
@@ -108,7 +112,7 @@ Outcome Invoke(IDispatch* object, std::string_view name, WORD flags, std::vector
     }
     EXCEPINFO exception{};
     out.hr = object->Invoke(ids[0], IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
-                            put ? nullptr : out.value.get(), &exception, nullptr);
+                            put ? nullptr : out.value.get(), &exception, &out.argErr);
     out.error = Bstr::Adopt(exception.bstrDescription).Utf8();
     ::SysFreeString(exception.bstrSource);
     ::SysFreeString(exception.bstrHelpFile);
@@ -276,7 +280,9 @@ class Standin : public testing::Test {
             if (std::find(before.begin(), before.end(), w) == before.end()) {
                 DWORD pid = 0;
                 ::GetWindowThreadProcessId(w, &pid);
-                started_.emplace_back(::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid));
+                started_.emplace_back(::OpenProcess(
+                    SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                    pid));
             }
         }
         return application;
@@ -648,9 +654,12 @@ TEST_F(Standin, FaultsFromTheRegistry) {
         FaultKey faults;
         faults.Set(L"cells:plowcode", L"Planted failure.");
         faults.Set(L"SelectAll", L"exit");
+        faults.Set(L"CreateSelection", L"No selection here.");
         application = Start();
     }
     Obj document = application.Object("Documents").Object("Add", "");
+    EXPECT_EQ(document.Object("Pages").Object("Item", 1).Try("CreateSelection", 1).error,
+              "No selection here.");
     Obj sheet = document.Object("Pages").Object("Item", 1).Object("PageSheet");
     Outcome planted = sheet.Try("Cells", "PlowCode");
     EXPECT_EQ(planted.hr, DISP_E_EXCEPTION);
@@ -750,6 +759,7 @@ TEST_F(Standin, AStartedCopyShowsItsWindowUntilMadeInvisible) {
 }
 
 struct BusyCase {
+    const wchar_t* member;  // Start: the instance is busy from its start
     const wchar_t* data;
     bool endsByItself;
 };
@@ -760,14 +770,15 @@ TEST_P(BusyServer, RefusesEveryCallAfterTheMemberRan) {
     Obj application;
     {
         FaultKey faults;
-        faults.Set(L"Documents", GetParam().data);
+        faults.Set(GetParam().member, GetParam().data);
         application = Start();
     }
-    Obj documents = application.Object("Documents");  // runs; the refusals begin after it
+    if (std::wstring_view(GetParam().member) == L"Documents") {
+        Obj documents = application.Object("Documents");  // runs; the refusals begin after it
+        EXPECT_EQ(documents.Try("Count").hr, RPC_E_CALL_REJECTED);
+        // Releases get through: dropping a proxy neither hangs nor fails.
+    }
     EXPECT_EQ(application.Try("ProcessID").hr, RPC_E_CALL_REJECTED);
-    EXPECT_EQ(documents.Try("Count").hr, RPC_E_CALL_REJECTED);
-    // Releases get through: dropping a proxy neither hangs nor fails.
-    documents.reset();
 
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(4);
     HRESULT last = E_FAIL;
@@ -782,8 +793,10 @@ TEST_P(BusyServer, RefusesEveryCallAfterTheMemberRan) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, BusyServer,
-                         testing::Values(BusyCase{L"busy 2", true},
-                                         BusyCase{L"busy forever", false}));
+                         testing::Values(BusyCase{L"Documents", L"busy 2", true},
+                                         BusyCase{L"Documents", L"busy forever", false},
+                                         BusyCase{L"Start", L"busy 2", true},
+                                         BusyCase{L"Start", L"busy forever", false}));
 
 // Answers the stand-in's question box from a thread of its own. Before answering it calls the
 // application through a second proxy, which a copy showing a modal box must refuse.
@@ -1021,6 +1034,334 @@ TEST_F(ForeignRegistration, IsLeftAlone) {
     EXPECT_EQ(ReadProgIdClsid(), foreign);
     WriteProgIdClsid(original_);
     EXPECT_EQ(RunServer(L"/RegServer"), 0u);
+}
+
+struct IdentityCase {
+    const char* name;
+    bool pidPlanted;  // ProcessID planted to give this test's own process id
+};
+
+class Identity : public Standin, public testing::WithParamInterface<IdentityCase> {};
+
+TEST_P(Identity, ProcessIdIsNeverTheStandinsOwnAndTheWindowIsItsMainWindow) {
+    Obj application;
+    const std::wstring self = L"pid " + std::to_wstring(::GetCurrentProcessId());
+    {
+        FaultKey faults;
+        if (GetParam().pidPlanted) {
+            faults.Set(L"ProcessID", self.c_str());
+        }
+        application = Start();
+    }
+    ASSERT_EQ(started_.size(), 1u);
+    const DWORD real = ::GetProcessId(started_.back().get());
+    Variant window = application.Get("WindowHandle32");
+    ASSERT_EQ(window.get()->vt, VT_I4);
+    auto hwnd = reinterpret_cast<HWND>(static_cast<LONG_PTR>(window.get()->lVal));
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(hwnd, &owner);
+    EXPECT_EQ(owner, real);
+    application.Put("Visible", 0);
+    EXPECT_EQ(application.Get("WindowHandle32").get()->lVal, window.get()->lVal);
+
+    const auto reported = static_cast<DWORD>(application.Number("ProcessID"));
+    EXPECT_NE(reported, real);
+    if (GetParam().pidPlanted) {
+        EXPECT_EQ(reported, ::GetCurrentProcessId());
+    } else {
+        UniqueHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, reported));
+        EXPECT_FALSE(process) << "ProcessID " << reported << " is a live process";
+    }
+    EXPECT_EQ(application.Text("Version"), "1.0");
+    EXPECT_EQ(application.Get("Build").get()->vt, VT_I4);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, Identity,
+                         testing::Values(IdentityCase{"Unplanted", false},
+                                         IdentityCase{"Planted", true}),
+                         [](const testing::TestParamInfo<IdentityCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+// A one-dimensional array of 2-byte integers.
+Variant ShortArray(std::initializer_list<short> items) {
+    SAFEARRAY* array = ::SafeArrayCreateVector(VT_I2, 0, static_cast<ULONG>(items.size()));
+    LONG i = 0;
+    for (short item : items) {
+        ::SafeArrayPutElement(array, &i, &item);
+        ++i;
+    }
+    Variant v;
+    v.get()->vt = VT_ARRAY | VT_I2;
+    v.get()->parray = array;
+    return v;
+}
+
+// A one-dimensional array of variants holding these numbers, or of empty variants.
+Variant VariantArray(std::vector<double> numbers, size_t empties = 0) {
+    SAFEARRAY* array =
+        ::SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(numbers.size() + empties));
+    LONG i = 0;
+    for (double n : numbers) {
+        Variant item = ToVariant(n);
+        ::SafeArrayPutElement(array, &i, item.get());
+        ++i;
+    }
+    Variant v;
+    v.get()->vt = VT_ARRAY | VT_VARIANT;
+    v.get()->parray = array;
+    return v;
+}
+
+// An out array argument: a reference to a SAFEARRAY pointer the call may replace.
+class OutArray {
+  public:
+    OutArray() = default;
+    OutArray(const OutArray&) = delete;
+    OutArray& operator=(const OutArray&) = delete;
+    ~OutArray() {
+        if (array_) {
+            ::SafeArrayDestroy(array_);
+        }
+    }
+    Variant Ref() {
+        Variant v;
+        v.get()->vt = VT_BYREF | VT_ARRAY | VT_VARIANT;
+        v.get()->pparray = &array_;
+        return v;
+    }
+    std::vector<double> Numbers() const {
+        std::vector<double> numbers;
+        LONG low = 0, high = -1;
+        if (array_) {
+            ::SafeArrayGetLBound(array_, 1, &low);
+            ::SafeArrayGetUBound(array_, 1, &high);
+        }
+        for (LONG i = low; i <= high; ++i) {
+            Variant item;
+            ::SafeArrayGetElement(array_, &i, item.get());
+            numbers.push_back(item.get()->vt == VT_R8 ? item.get()->dblVal : -999);
+        }
+        return numbers;
+    }
+    bool empty() const { return !array_; }
+
+  private:
+    SAFEARRAY* array_ = nullptr;
+};
+
+// A reference to an array the caller keeps, as a script passes an array variable.
+Variant RefTo(Variant& array) {
+    Variant ref;
+    ref.get()->vt = VT_BYREF | array.get()->vt;
+    ref.get()->pparray = &array.get()->parray;
+    return ref;
+}
+
+struct NamingCase {
+    const char* name;
+    bool localNames;
+};
+
+class CellNaming : public Standin, public testing::WithParamInterface<NamingCase> {};
+
+// Cells by the installation's names, CellsU and CellsSRC by universal names and indices; a
+// planted cell fault is met by every route, batches included.
+TEST_P(CellNaming, CellsTakesTheInstallationsNamesAndFaultsFollowTheCell) {
+    const bool local = GetParam().localNames;
+    Obj application;
+    {
+        FaultKey faults;
+        if (local) {
+            faults.Set(L"Cells", L"local names");
+        }
+        faults.Set(L"Cells:PageScale", L"Planted failure.");
+        application = Start();
+    }
+    Obj sheet = application.Object("Documents")
+                    .Object("Add", "")
+                    .Object("Pages")
+                    .Object("Item", 1)
+                    .Object("PageSheet");
+    Outcome universal = sheet.Try("Cells", "PlowCode");
+    Outcome foreign = sheet.Try("Cells", "PlugoKodo");
+    EXPECT_EQ(universal.hr, local ? DISP_E_EXCEPTION : S_OK);
+    EXPECT_EQ(foreign.hr, local ? S_OK : DISP_E_EXCEPTION);
+    EXPECT_EQ((local ? universal : foreign).error,
+              "Cell '" + std::string(local ? "PlowCode" : "PlugoKodo") + "' does not exist.");
+    EXPECT_EQ(sheet.Try("CellsU", "PlugoKodo").hr, DISP_E_EXCEPTION);
+    Obj plow = sheet.Object("CellsU", "PlowCode");
+    EXPECT_EQ(plow.Text("Name"), "PlowCode");
+    EXPECT_EQ(plow.Text("LocalName"), local ? "PlugoKodo" : "PlowCode");
+    EXPECT_EQ(sheet.Object("CellsSRC", 1, 24, 11).Text("Name"), "PlowCode");
+    EXPECT_EQ(sheet.Object("CellsSRC", 1, 10, 0).Number("ResultIU"), 8.5);
+    EXPECT_EQ(sheet.Try("CellsSRC", 1, 10, 99).hr, DISP_E_EXCEPTION);
+
+    // PageScale is (1, 10, 4), "FolioSkalo" in the installation's language.
+    EXPECT_EQ(sheet.Try("Cells", local ? "FolioSkalo" : "PageScale").error, "Planted failure.");
+    EXPECT_EQ(sheet.Try("CellsU", "PageScale").error, "Planted failure.");
+    EXPECT_EQ(sheet.Try("CellsSRC", 1, 10, 4).error, "Planted failure.");
+    Variant stream = ShortArray({1, 10, 0, 1, 10, 4, 1, 18, 8});
+    OutArray results;
+    Outcome get = sheet.Try("GetResults", RefTo(stream), 0, VariantArray({}), results.Ref());
+    EXPECT_EQ(get.error, "Planted failure.");
+    EXPECT_TRUE(results.empty());
+    Outcome set =
+        sheet.Try("SetResults", RefTo(stream), VariantArray({}), VariantArray({11.0, 2.0, 0.5}), 0);
+    EXPECT_EQ(set.error, "Planted failure.");
+    EXPECT_EQ(sheet.Object("CellsU", "PageWidth").Number("ResultIU"), 11);
+    EXPECT_EQ(sheet.Object("CellsU", "XGridSpacing").Number("ResultIU"), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Installations, CellNaming,
+                         testing::Values(NamingCase{"English", false},
+                                         NamingCase{"LocalNames", true}),
+                         [](const testing::TestParamInfo<NamingCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+TEST_F(Standin, BatchCellsRoundTripAndRefuseUndeclaredTypes) {
+    Obj application = Start();
+    Obj sheet = application.Object("Documents")
+                    .Object("Add", "")
+                    .Object("Pages")
+                    .Object("Item", 1)
+                    .Object("PageSheet");
+    // PageWidth, PlowCode, XGridSpacing; all-empty units are internal units.
+    Variant stream = ShortArray({1, 10, 0, 1, 24, 11, 1, 18, 8});
+    Outcome set = sheet.Try("SetResults", RefTo(stream), VariantArray({}, 2),
+                            VariantArray({11.0, 2.0, 0.5}), 0);
+    ASSERT_EQ(set.hr, S_OK) << set.error;
+    EXPECT_EQ(set.value.get()->vt, VT_I2);
+    EXPECT_EQ(set.value.get()->iVal, 3);
+    EXPECT_EQ(sheet.Object("Cells", "PlowCode").Number("ResultIU"), 2);
+    OutArray results;
+    Outcome get = sheet.Try("GetResults", RefTo(stream), 0, VariantArray({}), results.Ref());
+    ASSERT_EQ(get.hr, S_OK) << get.error;
+    EXPECT_EQ(results.Numbers(), (std::vector<double>{11, 2, 0.5}));
+
+    // Each argument of a declared array type, given as another type; argErr counts from the
+    // last argument.
+    struct Wrong {
+        const char* member;
+        int position;
+    };
+    for (Wrong wrong : {Wrong{"GetResults", 0}, Wrong{"GetResults", 2}, Wrong{"GetResults", 3},
+                        Wrong{"SetResults", 0}, Wrong{"SetResults", 1}, Wrong{"SetResults", 2}}) {
+        SCOPED_TRACE(std::string(wrong.member) + " argument " + std::to_string(wrong.position));
+        const bool get = std::string_view(wrong.member) == "GetResults";
+        OutArray out;
+        std::vector<Variant> args;
+        args.push_back(RefTo(stream));
+        args.push_back(get ? ToVariant(0) : VariantArray({}));
+        args.push_back(get ? VariantArray({}) : VariantArray({1.0, 1.0, 1.0}));
+        args.push_back(get ? out.Ref() : ToVariant(0));
+        // An array of doubles; for the out array, the array itself rather than a reference.
+        if (wrong.position == 3) {
+            args[3] = VariantArray({});
+        } else {
+            args[wrong.position] = Variant();
+            args[wrong.position].get()->vt = VT_ARRAY | VT_R8;
+            args[wrong.position].get()->parray = ::SafeArrayCreateVector(VT_R8, 0, 3);
+        }
+        Outcome out2 = Invoke(sheet.get(), wrong.member, DISPATCH_METHOD, std::move(args));
+        EXPECT_EQ(out2.hr, DISP_E_TYPEMISMATCH);
+        EXPECT_EQ(out2.argErr, static_cast<UINT>(3 - wrong.position));
+    }
+    EXPECT_EQ(sheet.Object("Cells", "PageWidth").Number("ResultIU"), 11);
+}
+
+struct PasteCase {
+    const char* name;
+    int copyFlags;
+    int pasteFlags;
+    bool bySelection;  // copied from Page.CreateSelection, not from the window
+    bool keepsPlace;
+};
+
+class PastePosition : public Standin, public testing::WithParamInterface<PasteCase> {};
+
+TEST_P(PastePosition, CentredUnlessCopiedAndPastedWithNoTranslate) {
+    const PasteCase& c = GetParam();
+    Obj application = Start();
+    Obj pages = application.Object("Documents").Object("Add", "").Object("Pages");
+    Obj source = pages.Object("Item", 1);
+    source.Object("DrawRectangle", 0.0, 0.0, 1.0, 1.0);
+    source.Object("DrawRectangle", 2.0, 2.0, 4.0, 3.0);
+    Obj target = pages.Object("Add");
+    if (c.bySelection) {
+        source.Object("CreateSelection", 1).Get("Copy", c.copyFlags);
+    } else {
+        Obj window = application.Object("ActiveWindow");
+        window.Get("SelectAll");
+        window.Get("Copy", c.copyFlags);
+    }
+    target.Get("Paste", c.pasteFlags);
+    Obj shape = target.Object("Shapes").Object("Item", 1);
+    // The box (0, 0)-(4, 3) centred on the 8.5 by 11 inch page moves by (2.25, 4).
+    EXPECT_EQ(shape.Object("Cells", "PinX").Number("ResultIU"), c.keepsPlace ? 0.5 : 2.75);
+    EXPECT_EQ(shape.Object("CellsU", "PinY").Number("Value"), c.keepsPlace ? 0.5 : 4.5);
+    EXPECT_EQ(shape.Object("CellsSRC", 1, 1, 2).Number("Value"), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Flags, PastePosition,
+                         testing::Values(PasteCase{"Plain", 0, 0, false, false},
+                                         PasteCase{"OnlyCopyNoTranslate", 1, 0, true, false},
+                                         PasteCase{"OnlyPasteNoTranslate", 0, 1, false, false},
+                                         PasteCase{"BothNoTranslate", 1, 1, false, true},
+                                         PasteCase{"BothNoTranslateBySelection", 1, 1, true, true}),
+                         [](const testing::TestParamInfo<PasteCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+TEST_F(Standin, PageSelectionIsIndependentOfTheWindow) {
+    Obj application = Start();
+    Obj pages = application.Object("Documents").Object("Add", "").Object("Pages");
+    Obj first = pages.Object("Item", 1);
+    first.Object("DrawRectangle", 0.0, 0.0, 1.0, 1.0);
+    first.Object("DrawRectangle", 2.0, 2.0, 4.0, 3.0);
+    Obj second = pages.Object("Add");
+    Obj window = application.Object("ActiveWindow");
+    window.Put("Page", second.get());
+    EXPECT_EQ(window.Object("Page").Text("Name"), "Page-2");
+
+    Obj all = first.Object("CreateSelection", 1);
+    EXPECT_EQ(all.Number("Count"), 2);
+    EXPECT_EQ(window.Object("Selection").Number("Count"), 0);
+    EXPECT_EQ(first.Try("CreateSelection", 4).hr, DISP_E_EXCEPTION);
+    Outcome empty = first.Object("CreateSelection", 0).Try("Copy");
+    EXPECT_EQ(empty.error, "Requested operation is presently disabled.");
+
+    // Set: only a selection of the page the window shows.
+    auto set = [&](IDispatch* value) {
+        std::vector<Variant> args;
+        args.push_back(ToVariant(value));
+        return Invoke(window.get(), "Selection", DISPATCH_PROPERTYPUTREF, std::move(args)).hr;
+    };
+    EXPECT_EQ(set(all.get()), DISP_E_EXCEPTION);
+    EXPECT_EQ(set(first.get()), DISP_E_EXCEPTION);
+    window.Put("Page", "Page-1");
+    EXPECT_EQ(set(all.get()), S_OK);
+    EXPECT_EQ(window.Object("Selection").Number("Count"), 2);
+}
+
+TEST_F(Standin, PartialSaveLeavesHalfTheFileAndFails) {
+    const std::string whole = InFolder(L"whole.vsd");
+    const std::string half = InFolder(L"half.vsd");
+    Start().Object("Documents").Object("Add", "").Get("SaveAs", whole);
+    Obj application;
+    {
+        FaultKey faults;
+        faults.Set(L"SaveAs", L"partial");
+        application = Start();
+    }
+    Obj document = application.Object("Documents").Object("Add", "");
+    Outcome saved = document.Try("SaveAs", half);
+    EXPECT_EQ(saved.hr, DISP_E_EXCEPTION);
+    EXPECT_EQ(document.Text("Path"), "");
+    const auto wholeSize = std::filesystem::file_size(Widen(whole));
+    ASSERT_TRUE(std::filesystem::exists(Widen(half)));
+    EXPECT_EQ(std::filesystem::file_size(Widen(half)), wholeSize / 2);
 }
 
 }  // namespace

@@ -179,6 +179,55 @@ TEST_F(RealApplicationTest, AFailedSaveIsReportedOnceAndNoQuestionIsLeftOpen) {
     EXPECT_TRUE(::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &result));
 }
 
+TEST_F(RealApplicationTest, AnInstanceNamingAnotherProcessIsEndedAndThatProcessLives) {
+    backup::testing::BystanderProcess bystander;
+    ASSERT_TRUE(bystander.alive());
+    PlantedFaults faults(L"Embedding");
+    faults.Set("ProcessID", "pid " + std::to_string(bystander.processId()));
+    faults.Set("Quit", "Quit was refused.");
+    StartUserDrawing();
+    PressTestButton();
+    // The refused Quit, then the grace for it, then the end by force.
+    ASSERT_TRUE(WaitForRunEnd(1, 90s)) << "the run did not return";
+    std::this_thread::sleep_for(1s);
+    auto dialogs = program->Dialogs();
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_NE(dialogs[0].text.find(L"Quit was refused."), std::wstring::npos);
+    EXPECT_NE(dialogs[0].text.find(L"166"), std::wstring::npos) << Narrow(dialogs[0].text);
+    EXPECT_TRUE(bystander.alive()) << "a process the instance named was ended";
+    EXPECT_FALSE(TemporaryInstanceRunning(*program));
+    EXPECT_EQ(backup::testing::StandinProcessCount(), 1);
+}
+
+TEST_F(RealApplicationTest, InstancesBusyFromTheirStartAreEndedWithAtMostOneReport) {
+    PlantedFaults faults(L"Embedding");
+    faults.Set("Start", "busy forever");
+    StartUserDrawing();
+    // The start-up check waits out its instance's refusals, then the window comes up.
+    window = program.emplace().WaitForWindow(90s);
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(program->Dialogs().empty());
+    EXPECT_FALSE(TemporaryInstanceRunning(*program));
+    EXPECT_EQ(backup::testing::StandinProcessCount(), 1);
+
+    ::PostMessageW(program->Control(Control::PushButton2), BM_CLICK, 0, 0);
+    bool started = false;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            bool running = TemporaryInstanceRunning(*program);
+            started = started || running;
+            return started && !running;
+        },
+        90s))
+        << "the run's instance was not ended";
+    std::this_thread::sleep_for(2s);
+    EXPECT_LE(program->Dialogs().size(), 1u);
+    EXPECT_EQ(ReadAll(HistoryLog()), "");
+    EXPECT_EQ(backup::testing::StandinProcessCount(), 1);
+    DWORD_PTR result = 0;
+    EXPECT_TRUE(::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &result));
+}
+
 // The user's three-page drawing, each page with its own cell values and two shapes far from
 // its centre; the user looks at page 2 with its first shape selected.
 class RealApplicationPageTest : public RealApplicationTest {

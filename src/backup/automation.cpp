@@ -1,5 +1,6 @@
 #include "backup/automation.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -65,6 +66,69 @@ Object AutomationObject::GetObj(std::string_view member, const Args& args) {
 
 std::string AutomationObject::GetText(std::string_view member) {
     return Get(member).Text();
+}
+
+std::optional<std::uint32_t> StartedProcess(
+    const std::vector<std::uint32_t>& appeared, const std::optional<Arg>& window,
+    const std::function<std::uint32_t(std::int32_t)>& windowProcess) {
+    if (!window) {
+        // Silent: only a start that brought exactly one process of that program is plain.
+        return appeared.size() == 1 ? std::optional(appeared.front()) : std::nullopt;
+    }
+    const auto* handle = std::get_if<std::int32_t>(&*window);
+    if (!handle || *handle == 0) {
+        return std::nullopt;
+    }
+    const std::uint32_t owner = windowProcess(*handle);
+    // A window of any process that was there before (the user's own instance among them) names
+    // nothing we may end.
+    if (owner == 0 || std::find(appeared.begin(), appeared.end(), owner) == appeared.end()) {
+        return std::nullopt;
+    }
+    return owner;
+}
+
+std::vector<std::string> ServerExecutableCandidates(std::string_view commandLine) {
+    auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!commandLine.empty() && isBlank(commandLine.front())) {
+        commandLine.remove_prefix(1);
+    }
+    while (!commandLine.empty() && isBlank(commandLine.back())) {
+        commandLine.remove_suffix(1);
+    }
+    if (commandLine.empty()) {
+        return {};
+    }
+    auto withExtension = [](std::string_view path) {
+        const std::size_t name = path.find_last_of("\\/:");
+        const std::size_t dot = path.rfind('.');
+        std::string result(path);
+        if (dot == std::string_view::npos || (name != std::string_view::npos && dot < name)) {
+            result += ".exe";
+        }
+        return result;
+    };
+    if (commandLine.front() == '"') {
+        commandLine.remove_prefix(1);
+        std::string_view quoted = commandLine.substr(0, commandLine.find('"'));
+        if (quoted.empty()) {
+            return {};
+        }
+        return {withExtension(quoted)};
+    }
+    std::vector<std::string> candidates;
+    for (std::size_t end = 0; end != std::string_view::npos;) {
+        end = commandLine.find(' ', end + 1);
+        std::string_view part = commandLine.substr(0, end);
+        while (!part.empty() && isBlank(part.back())) {
+            part.remove_suffix(1);
+        }
+        std::string candidate = withExtension(part);
+        if (std::find(candidates.begin(), candidates.end(), candidate) == candidates.end()) {
+            candidates.push_back(std::move(candidate));
+        }
+    }
+    return candidates;
 }
 
 bool CheckVisioInstalled(DrawingLink& link, Dialogs& dialogs, const std::string& appTitle) {

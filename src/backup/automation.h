@@ -2,7 +2,9 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -119,6 +121,20 @@ struct StartedInstance {
     // Null when the process could not be told apart from others: then it is never ended.
     std::unique_ptr<InstanceProcess> process;
 };
+
+// Which process is the instance we just started, told without believing anything the instance
+// says about itself but the window it names. `appeared`: processes of the server's executable
+// that were not there before the start. `window`: its answer to WindowHandle32, nothing when it
+// gave none (refused, busy, gone). `windowProcess`: the process owning a 32-bit window handle, 0
+// for no such window. Nothing means no process may be ended for this instance.
+std::optional<std::uint32_t> StartedProcess(
+    const std::vector<std::uint32_t>& appeared, const std::optional<Arg>& window,
+    const std::function<std::uint32_t(std::int32_t)>& windowProcess);
+
+// The executables a LocalServer32 command line may name, in the order a process start tries
+// them: the quoted part alone, or for an unquoted line each part that ends before a space,
+// shortest first, with ".exe" added where the name has no extension.
+std::vector<std::string> ServerExecutableCandidates(std::string_view commandLine);
 
 // How the program reaches the drawing application.
 class DrawingLink {

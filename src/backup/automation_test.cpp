@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "backup/testing/fake_visio.h"
 #include "backup/testing/fakes.h"
 #include "common/failure.h"
@@ -68,6 +72,79 @@ TEST(CheckVisioInstalledTest, WithoutTheApplicationSaysSoUnderTheProgramTitle) {
     EXPECT_EQ(dialogs.messages[0].title, "Stenvault");
     EXPECT_EQ(dialogs.messages[0].style, mb::kOk);
 }
+
+// Processes 40 and 41 appeared with the start; 7 is the user's instance, 99 an unrelated one.
+std::uint32_t WindowOwner(std::int32_t window) {
+    switch (window) {
+        case 1001:
+            return 40;
+        case 1002:
+            return 7;
+        case 1003:
+            return 99;
+        default:
+            return 0;
+    }
+}
+
+struct StartedProcessCase {
+    const char* name;
+    std::vector<std::uint32_t> appeared;
+    std::optional<Arg> window;
+    std::optional<std::uint32_t> expected;
+};
+
+class StartedProcessTest : public ::testing::TestWithParam<StartedProcessCase> {};
+
+TEST_P(StartedProcessTest, OnlyAProcessThatAppearedWithTheStartIsChosen) {
+    const StartedProcessCase& c = GetParam();
+    EXPECT_EQ(StartedProcess(c.appeared, c.window, WindowOwner), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rule, StartedProcessTest,
+    ::testing::Values(
+        StartedProcessCase{"ItsWindowsProcess", {41, 40}, Arg(std::int32_t{1001}), 40},
+        StartedProcessCase{"AWindowOfTheUsersInstance", {40}, Arg(std::int32_t{1002}), {}},
+        StartedProcessCase{"AWindowOfAnUnrelatedProcess", {40}, Arg(std::int32_t{1003}), {}},
+        StartedProcessCase{"WindowZero", {40}, Arg(std::int32_t{0}), {}},
+        StartedProcessCase{"NoSuchWindow", {40}, Arg(std::int32_t{4711}), {}},
+        StartedProcessCase{"TextForAWindow", {40}, Arg(std::string("1001")), {}},
+        StartedProcessCase{"NothingForAWindow", {40}, Arg(), {}},
+        StartedProcessCase{"SilentWithOneNewProcess", {40}, std::nullopt, 40},
+        StartedProcessCase{"SilentWithTwoNewProcesses", {40, 41}, std::nullopt, {}},
+        StartedProcessCase{"SilentWithNoNewProcess", {}, std::nullopt, {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct CommandLineCase {
+    const char* name;
+    const char* commandLine;
+    std::vector<std::string> expected;
+};
+
+class ServerExecutableTest : public ::testing::TestWithParam<CommandLineCase> {};
+
+TEST_P(ServerExecutableTest, NamesTheExecutablesAProcessStartWouldTry) {
+    EXPECT_EQ(ServerExecutableCandidates(GetParam().commandLine), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LocalServer32, ServerExecutableTest,
+    ::testing::Values(CommandLineCase{"QuotedWithArguments",
+                                      R"("C:\Program Files\Draw\app.exe" /Automation)",
+                                      {R"(C:\Program Files\Draw\app.exe)"}},
+                      CommandLineCase{
+                          "QuotedUnclosed", R"( "C:\a b\app.exe)", {R"(C:\a b\app.exe)"}},
+                      CommandLineCase{"UnquotedShortName",
+                                      R"(C:\PROGRA~1\DRAW\APP.EXE /Automation)",
+                                      {R"(C:\PROGRA~1\DRAW\APP.EXE)",
+                                       R"(C:\PROGRA~1\DRAW\APP.EXE /Automation.exe)"}},
+                      CommandLineCase{"UnquotedWithSpaces",
+                                      R"(C:\Program Files\Draw.d\app -Embedding)",
+                                      {R"(C:\Program.exe)", R"(C:\Program Files\Draw.d\app.exe)",
+                                       R"(C:\Program Files\Draw.d\app -Embedding.exe)"}},
+                      CommandLineCase{"Blank", "  ", {}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace sv::backup

@@ -1,10 +1,15 @@
 #include "backup/dispatch_client_win32.h"
 
+#include <tlhelp32.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cwchar>
 #include <map>
+#include <optional>
 #include <set>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -20,6 +25,7 @@ using sv::win32::Bstr;
 using sv::win32::ComPtr;
 using sv::win32::Narrow;
 using sv::win32::SystemMessage;
+using sv::win32::UniqueHandle;
 using sv::win32::Widen;
 
 std::string HresultText(HRESULT hr) {
@@ -148,6 +154,116 @@ void ToVariant(const Arg& arg, VARIANT& out) {
 class DispatchObject;
 Value FromVariant(VARIANT& v, const std::shared_ptr<Connection>& connection, std::string kind);
 
+// SAFEARRAYs that go by reference: the callee sees each slot behind its VARIANT and may put
+// another array in it. Whatever a slot holds at the end is destroyed, once.
+class ArraySlots {
+  public:
+    explicit ArraySlots(std::size_t n) : slots_(n, nullptr) {}
+    ArraySlots(const ArraySlots&) = delete;
+    ArraySlots& operator=(const ArraySlots&) = delete;
+    ~ArraySlots() {
+        for (SAFEARRAY* array : slots_) {
+            if (array) {
+                ::SafeArrayDestroy(array);
+            }
+        }
+    }
+    SAFEARRAY*& operator[](std::size_t i) { return slots_[i]; }
+
+  private:
+    std::vector<SAFEARRAY*> slots_;
+};
+
+// An array's elements, locked for the life of the object.
+template <class Element>
+class ArrayData {
+  public:
+    explicit ArrayData(SAFEARRAY* array) : array_(array) {
+        void* data = nullptr;
+        if (FAILED(::SafeArrayAccessData(array_, &data))) {
+            throw Failure("Type mismatch");
+        }
+        data_ = static_cast<Element*>(data);
+    }
+    ArrayData(const ArrayData&) = delete;
+    ArrayData& operator=(const ArrayData&) = delete;
+    ~ArrayData() { ::SafeArrayUnaccessData(array_); }
+    Element& operator[](std::size_t i) { return data_[i]; }
+
+  private:
+    SAFEARRAY* array_;
+    Element* data_ = nullptr;
+};
+
+// A new one-dimensional array with lower bound 0; zero elements make an empty array.
+SAFEARRAY* NewArray(VARTYPE type, std::size_t count) {
+    SAFEARRAY* array = ::SafeArrayCreateVector(type, 0, static_cast<ULONG>(count));
+    if (!array) {
+        throw Failure("Out of memory");
+    }
+    return array;
+}
+
+Arg ToArg(const Scalar& scalar) {
+    return std::visit([](const auto& v) { return Arg(v); }, scalar);
+}
+
+Scalar ToScalar(const Value& value) {
+    if (value.IsObject()) {
+        throw Failure("Type mismatch");
+    }
+    return std::visit(
+        [](const auto& v) -> Scalar {
+            using T = std::decay_t<decltype(v)>;
+            if constexpr (std::is_same_v<T, IntegerArray> || std::is_same_v<T, VariantArray>) {
+                throw Failure("Type mismatch");
+            } else {
+                return v;
+            }
+        },
+        value.Scalar());
+}
+
+// The number of elements of what a callee left behind a reference: nothing is an empty array,
+// and an array of another element size is not the one asked for.
+std::size_t ElementCount(SAFEARRAY* array, std::size_t elementSize) {
+    if (!array) {
+        return 0;
+    }
+    LONG lower = 0;
+    LONG upper = -1;
+    if (::SafeArrayGetDim(array) != 1 || ::SafeArrayGetElemsize(array) != elementSize ||
+        FAILED(::SafeArrayGetLBound(array, 1, &lower)) ||
+        FAILED(::SafeArrayGetUBound(array, 1, &upper))) {
+        throw Failure("Type mismatch");
+    }
+    return upper < lower ? 0 : static_cast<std::size_t>(upper - lower) + 1;
+}
+
+IntegerArray ReadIntegers(SAFEARRAY* array) {
+    IntegerArray result;
+    result.items.resize(ElementCount(array, sizeof(SHORT)));
+    if (!result.items.empty()) {
+        ArrayData<SHORT> data(array);
+        for (std::size_t i = 0; i < result.items.size(); ++i) {
+            result.items[i] = data[i];
+        }
+    }
+    return result;
+}
+
+VariantArray ReadVariants(SAFEARRAY* array, const std::shared_ptr<Connection>& connection) {
+    VariantArray result;
+    const std::size_t count = ElementCount(array, sizeof(VARIANT));
+    if (count > 0) {
+        ArrayData<VARIANT> data(array);
+        for (std::size_t i = 0; i < count; ++i) {
+            result.items.push_back(ToScalar(FromVariant(data[i], connection, "Item")));
+        }
+    }
+    return result;
+}
+
 class DispatchObject : public AutomationObject {
   public:
     DispatchObject(ComPtr<IDispatch> dispatch, std::shared_ptr<Connection> connection,
@@ -203,8 +319,58 @@ class DispatchObject : public AutomationObject {
         }
         return Invoke(ids.front(), DISPATCH_METHOD, args, namedValues, ChildKind(member));
     }
-    Value CallWithArrays(std::string_view member, Args&) override {
-        throw Failure("Arrays are not passed yet (" + std::string(member) + ")");
+    Value CallWithArrays(std::string_view member, Args& args) override {
+        const DISPID id = Ids(member, {}).front();
+        // Arrays as a late-bound caller passes array variables: by reference, so the member
+        // can fill them; everything else by value.
+        VariantList variants(args.size());
+        ArraySlots arrays(args.size());
+        for (std::size_t i = 0; i < args.size(); ++i) {
+            VARIANT& v = variants[args.size() - 1 - i];
+            if (const auto* integers = std::get_if<IntegerArray>(&args[i])) {
+                arrays[i] = NewArray(VT_I2, integers->items.size());
+                if (!integers->items.empty()) {
+                    ArrayData<SHORT> data(arrays[i]);
+                    for (std::size_t k = 0; k < integers->items.size(); ++k) {
+                        data[k] = integers->items[k];
+                    }
+                }
+                v.vt = VT_BYREF | VT_ARRAY | VT_I2;
+                v.pparray = &arrays[i];
+            } else if (const auto* values = std::get_if<VariantArray>(&args[i])) {
+                arrays[i] = NewArray(VT_VARIANT, values->items.size());
+                if (!values->items.empty()) {
+                    ArrayData<VARIANT> data(arrays[i]);
+                    for (std::size_t k = 0; k < values->items.size(); ++k) {
+                        ToVariant(ToArg(values->items[k]), data[k]);
+                    }
+                }
+                v.vt = VT_BYREF | VT_ARRAY | VT_VARIANT;
+                v.pparray = &arrays[i];
+            } else {
+                ToVariant(args[i], v);
+            }
+        }
+        DISPPARAMS params{variants.data(), nullptr, variants.size(), 0};
+        sv::win32::Variant result;
+        Send(id, DISPATCH_METHOD, params, result.put());
+        Value value = FromVariant(*result.get(), connection_, ChildKind(member));
+        // All read before any is written back: a mismatch leaves the arguments as they were.
+        std::vector<Arg> written(args.size());
+        for (std::size_t i = 0; i < args.size(); ++i) {
+            if (std::holds_alternative<IntegerArray>(args[i])) {
+                written[i] = ReadIntegers(arrays[i]);
+            } else if (std::holds_alternative<VariantArray>(args[i])) {
+                written[i] = ReadVariants(arrays[i], connection_);
+            }
+        }
+        for (std::size_t i = 0; i < args.size(); ++i) {
+            if (std::holds_alternative<IntegerArray>(args[i]) ||
+                std::holds_alternative<VariantArray>(args[i])) {
+                args[i] = std::move(written[i]);
+            }
+        }
+        return value;
     }
     Value GetDefault() override {
         return Invoke(DISPID_VALUE, DISPATCH_PROPERTYGET, {}, {}, kind_ + ".Value");
@@ -395,6 +561,128 @@ Value FromVariant(VARIANT& v, const std::shared_ptr<Connection>& connection, std
     throw Failure("Type mismatch");
 }
 
+// The instance's process, held from its start: ended only through this handle.
+class HeldProcess : public InstanceProcess {
+  public:
+    explicit HeldProcess(UniqueHandle process) : process_(std::move(process)) {}
+    void End(std::chrono::milliseconds grace) override {
+        // Waits on the window's thread: its messages keep being handled meanwhile.
+        if (!sv::win32::WaitHandlingMessages(process_.get(), grace) &&
+            ::TerminateProcess(process_.get(), 1)) {
+            sv::win32::WaitHandlingMessages(process_.get(), std::chrono::seconds(2));
+        }
+    }
+
+  private:
+    UniqueHandle process_;
+};
+
+bool IsAbsolute(const std::wstring& path) {
+    return (path.size() >= 3 && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/')) ||
+           path.rfind(L"\\\\", 0) == 0;
+}
+
+std::wstring LongPath(const std::wstring& path) {
+    wchar_t buffer[MAX_PATH * 4];
+    DWORD n = ::GetLongPathNameW(path.c_str(), buffer, MAX_PATH * 4);
+    return n > 0 && n < MAX_PATH * 4 ? std::wstring(buffer, n) : path;
+}
+
+// The executable COM starts for the class, as a full path in long form; empty when the
+// registration names none that exists.
+std::wstring ServerExecutable(const CLSID& clsid) {
+    wchar_t clsidText[64] = {};
+    ::StringFromGUID2(clsid, clsidText, 64);
+    const std::wstring subKey = L"CLSID\\" + std::wstring(clsidText) + L"\\LocalServer32";
+    // A 32-bit server on 64-bit Windows is registered in the 32-bit view alone.
+    for (REGSAM view : {REGSAM{0}, REGSAM{KEY_WOW64_32KEY}}) {
+        sv::win32::UniqueKey key;
+        if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, subKey.c_str(), 0, KEY_QUERY_VALUE | view,
+                            key.put()) != ERROR_SUCCESS) {
+            continue;
+        }
+        std::wstring line(2048, L'\0');
+        DWORD size = static_cast<DWORD>((line.size() - 1) * sizeof(wchar_t));
+        DWORD type = 0;
+        if (::RegQueryValueExW(key.get(), nullptr, nullptr, &type,
+                               reinterpret_cast<BYTE*>(line.data()), &size) != ERROR_SUCCESS ||
+            (type != REG_SZ && type != REG_EXPAND_SZ)) {
+            continue;
+        }
+        line.resize(::wcsnlen(line.c_str(), size / sizeof(wchar_t)));
+        if (type == REG_EXPAND_SZ) {
+            std::wstring expanded(4096, L'\0');
+            DWORD n = ::ExpandEnvironmentStringsW(line.c_str(), expanded.data(),
+                                                  static_cast<DWORD>(expanded.size()));
+            if (n == 0 || n > expanded.size()) {
+                continue;
+            }
+            line.assign(expanded.c_str());
+        }
+        for (const std::string& candidate : ServerExecutableCandidates(Narrow(line))) {
+            const std::wstring path = Widen(candidate);
+            const DWORD attributes = ::GetFileAttributesW(path.c_str());
+            if (IsAbsolute(path) && attributes != INVALID_FILE_ATTRIBUTES &&
+                !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+                return LongPath(path);
+            }
+        }
+    }
+    return {};
+}
+
+bool SameImage(HANDLE process, const std::wstring& executable) {
+    wchar_t buffer[MAX_PATH * 4];
+    DWORD size = MAX_PATH * 4;
+    if (!::QueryFullProcessImageNameW(process, 0, buffer, &size)) {
+        return false;
+    }
+    auto same = [&](const std::wstring& image) {
+        return ::CompareStringOrdinal(image.c_str(), static_cast<int>(image.size()),
+                                      executable.c_str(), static_cast<int>(executable.size()),
+                                      TRUE) == CSTR_EQUAL;
+    };
+    const std::wstring image(buffer, size);
+    return same(image) || same(LongPath(image));
+}
+
+// Running processes of that executable, each held open with `rights`: while it is held, its
+// number cannot pass to a process started later.
+std::vector<std::pair<DWORD, UniqueHandle>> ProcessesOf(const std::wstring& executable,
+                                                        DWORD rights) {
+    std::vector<std::pair<DWORD, UniqueHandle>> found;
+    const std::wstring name = executable.substr(executable.find_last_of(L"\\/") + 1);
+    sv::win32::UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) {
+        return found;
+    }
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
+         more = ::Process32NextW(snapshot.get(), &entry)) {
+        const wchar_t* last = std::wcsrchr(entry.szExeFile, L'\\');
+        if (_wcsicmp(last ? last + 1 : entry.szExeFile, name.c_str()) != 0) {
+            continue;
+        }
+        UniqueHandle process(
+            ::OpenProcess(rights | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
+        if (process && SameImage(process.get(), executable)) {
+            found.emplace_back(entry.th32ProcessID, std::move(process));
+        }
+    }
+    return found;
+}
+
+std::uint32_t WindowProcess(std::int32_t window) {
+    // A 32-bit window handle stands for the sign-extended 64-bit one.
+    HWND hwnd = reinterpret_cast<HWND>(static_cast<INT_PTR>(window));
+    DWORD process = 0;
+    if (::IsWindow(hwnd)) {
+        ::GetWindowThreadProcessId(hwnd, &process);
+    }
+    return process;
+}
+
 }  // namespace
 
 DispatchLink::DispatchLink(std::wstring progId, std::chrono::milliseconds busyPatience,
@@ -444,6 +732,14 @@ StartedInstance DispatchLink::StartVisio() {
     if (FAILED(hr)) {
         throw Failure("ActiveX component can't create object (" + HresultText(hr) + ")");
     }
+    // The new instance's process is told apart from the others of its program by comparing
+    // lists taken around the start; the earlier ones stay held until the second list, so none
+    // of their numbers can pass to a process that starts meanwhile.
+    const std::wstring server = ServerExecutable(clsid);
+    std::vector<std::pair<DWORD, UniqueHandle>> before;
+    if (!server.empty()) {
+        before = ProcessesOf(server, 0);
+    }
     ComPtr<IDispatch> dispatch;
     hr =
         ::CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, dispatch.put_void());
@@ -451,7 +747,39 @@ StartedInstance DispatchLink::StartVisio() {
         throw Failure("ActiveX component can't create object (" +
                       HresultText(FAILED(hr) ? hr : E_NOINTERFACE) + ")");
     }
-    return {Wrap(std::move(dispatch)), nullptr};
+    std::vector<std::pair<DWORD, UniqueHandle>> appeared;
+    if (!server.empty()) {
+        for (auto& [id, process] : ProcessesOf(server, SYNCHRONIZE | PROCESS_TERMINATE)) {
+            if (std::none_of(before.begin(), before.end(),
+                             [id = id](const auto& old) { return old.first == id; })) {
+                appeared.emplace_back(id, std::move(process));
+            }
+        }
+    }
+    before.clear();
+
+    StartedInstance started{Wrap(std::move(dispatch)), nullptr};
+    // The one thing the instance is asked: the window it names must belong to a process that
+    // appeared with it. One busy from its start uses up the patience here and is Lost; the
+    // caller's next call reports that.
+    std::optional<Arg> window;
+    try {
+        Value answer = started.app->Get("WindowHandle32");
+        window = answer.IsObject() ? Arg() : answer.AsArg();
+    } catch (const Failure&) {
+    }
+    std::vector<std::uint32_t> ids;
+    for (const auto& entry : appeared) {
+        ids.push_back(entry.first);
+    }
+    if (std::optional<std::uint32_t> chosen = StartedProcess(ids, window, WindowProcess)) {
+        for (auto& [id, process] : appeared) {
+            if (id == *chosen) {
+                started.process = std::make_unique<HeldProcess>(std::move(process));
+            }
+        }
+    }
+    return started;
 }
 
 bool CheckVisioInstalled(Dialogs& dialogs, const std::string& appTitle) {

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <optional>
 #include <thread>
+#include <vector>
 
 #include "backup/testing/fakes.h"
 #include "backup/testing/standin_win32.h"
@@ -275,16 +278,73 @@ TEST_F(DispatchClientTest, CellsAreWrittenThroughTheCellOnceTheOneCallPutIsRefus
     EXPECT_TRUE(QuitQuietly(*app));
 }
 
-TEST_F(DispatchClientTest, EndProcessEndsAnInstanceStillRunningAfterTheGrace) {
+struct StartCase {
+    const char* name;
+    bool userRunning;     // the user's instance is running before the start
+    bool handStartedToo;  // another copy is started by hand while the start is under way
+};
+
+class StartedInstanceProcess : public DispatchClientTest,
+                               public ::testing::WithParamInterface<StartCase> {};
+
+TEST_P(StartedInstanceProcess, EndEndsTheStartedInstanceAndNoOther) {
+    const StartCase& c = GetParam();
+    std::optional<UserInstance> user;
+    std::vector<sv::win32::UniqueHandle> others;
+    std::vector<DWORD> otherIds;
+    if (c.userRunning) {
+        user.emplace();
+        ASSERT_TRUE(user->ready());
+        others.emplace_back(::OpenProcess(SYNCHRONIZE, FALSE, user->processId()));
+        otherIds.push_back(user->processId());
+    }
+    PROCESS_INFORMATION byHand{};
+    std::thread starter;
+    if (c.handStartedToo) {
+        // A start under Wine takes about a second; this one lands inside it.
+        starter = std::thread([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+            std::wstring commandLine = L"\"" + testing::StandinPath() + L"\"";
+            STARTUPINFOW startup{};
+            startup.cb = sizeof startup;
+            ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                             nullptr, &startup, &byHand);
+        });
+    }
     StartedInstance started = link.StartVisio();
-    ASSERT_NE(started.process, nullptr);
-    std::vector<DWORD> ours = testing::OurStandins();
+    if (starter.joinable()) {
+        starter.join();
+        ASSERT_NE(byHand.hProcess, nullptr);
+        ::CloseHandle(byHand.hThread);
+        others.emplace_back(byHand.hProcess);
+        otherIds.push_back(byHand.dwProcessId);
+    }
+    std::vector<DWORD> ours;
+    for (DWORD id : testing::OurStandins()) {
+        if (std::find(otherIds.begin(), otherIds.end(), id) == otherIds.end()) {
+            ours.push_back(id);
+        }
+    }
     ASSERT_EQ(ours.size(), 1u);
     sv::win32::UniqueHandle process(::OpenProcess(SYNCHRONIZE, FALSE, ours[0]));
     ASSERT_TRUE(process);
+    ASSERT_NE(started.process, nullptr);
+    started.app.reset();
+    // Still running after the grace: it was never asked to quit.
     started.process->End(std::chrono::milliseconds(200));
     EXPECT_EQ(::WaitForSingleObject(process.get(), 0), WAIT_OBJECT_0);
+    for (const auto& other : others) {
+        EXPECT_EQ(::WaitForSingleObject(other.get(), 0), WAIT_TIMEOUT) << "another copy was ended";
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(Starts, StartedInstanceProcess,
+                         ::testing::Values(StartCase{"Alone", false, false},
+                                           StartCase{"BesideTheUsers", true, false},
+                                           StartCase{"WhileAnotherIsStartedByHand", true, true}),
+                         [](const ::testing::TestParamInfo<StartCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 }  // namespace
 }  // namespace sv::backup::win32

@@ -116,14 +116,16 @@ const char* const kUserMembers[] = {
     "PageSheet",      "Cells", "Value", "SelectAll", "Selection", "Copy", "DeselectAll",
 };
 const char* const kTemporaryMembers[] = {
-    "Visible", "ProcessID", "Documents", "Add",   "ActiveDocument", "Pages",  "Item", "PageSheet",
-    "Cells",   "Value",     "Paste",     "Saved", "AlertResponse",  "SaveAs", "Quit",
+    "WindowHandle32", "Visible", "Documents",     "Add",    "ActiveDocument",
+    "Pages",          "Item",    "PageSheet",     "Cells",  "Value",
+    "Paste",          "Saved",   "AlertResponse", "SaveAs", "Quit",
 };
 
 // Refusals the run lets pass without a report: they cost at most a visible window, a prompt
 // that AlertResponse or Saved still prevents, or a process ended by force.
 bool QuietMember(const SweepRow& row) {
-    static const std::set<std::string> quiet = {"Visible", "ProcessID", "Saved", "AlertResponse"};
+    static const std::set<std::string> quiet = {"WindowHandle32", "Visible", "Saved",
+                                                "AlertResponse"};
     return !row.onUser && quiet.count(row.member) > 0;
 }
 

@@ -174,6 +174,45 @@ void UserInstance::Kill() {
     }
 }
 
+BystanderProcess::BystanderProcess() {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    sv::win32::UniqueHandle read;
+    if (!::CreatePipe(read.put(), input_.put(), &inherit, 0)) {
+        return;
+    }
+    ::SetHandleInformation(input_.get(), HANDLE_FLAG_INHERIT, 0);
+    wchar_t system[MAX_PATH] = {};
+    ::GetSystemDirectoryW(system, MAX_PATH);
+    std::wstring commandLine = L"\"" + std::wstring(system) + L"\\cmd.exe\" /q /k";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = read.get();
+    sv::win32::UniqueFile nothing(::CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &inherit,
+                                                OPEN_EXISTING, 0, nullptr));
+    startup.hStdOutput = nothing.get();
+    startup.hStdError = nothing.get();
+    PROCESS_INFORMATION info{};
+    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                          nullptr, nullptr, &startup, &info)) {
+        return;
+    }
+    ::CloseHandle(info.hThread);
+    process_.reset(info.hProcess);
+    processId_ = info.dwProcessId;
+}
+
+BystanderProcess::~BystanderProcess() {
+    input_.reset();
+    if (process_ && ::WaitForSingleObject(process_.get(), 5000) != WAIT_OBJECT_0) {
+        ::TerminateProcess(process_.get(), 1);
+    }
+}
+
+bool BystanderProcess::alive() const {
+    return process_ && ::WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
+}
+
 ScratchFolder::ScratchFolder(const std::string& leaf) {
     wchar_t temp[MAX_PATH + 1];
     DWORD n = ::GetTempPathW(MAX_PATH + 1, temp);

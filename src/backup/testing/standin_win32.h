@@ -62,6 +62,24 @@ class UserInstance {
     bool ready_ = false;
 };
 
+// A process of no concern to the program (a hidden command interpreter reading from a pipe), for
+// an instance to name as its own; ended on destruction.
+class BystanderProcess {
+  public:
+    BystanderProcess();
+    BystanderProcess(const BystanderProcess&) = delete;
+    BystanderProcess& operator=(const BystanderProcess&) = delete;
+    ~BystanderProcess();
+
+    DWORD processId() const { return processId_; }
+    bool alive() const;
+
+  private:
+    DWORD processId_ = 0;
+    sv::win32::UniqueHandle process_;
+    sv::win32::UniqueHandle input_;  // the interpreter's input; it ends when this closes
+};
+
 // A fresh directory under the temporary folder, removed with its files on destruction.
 class ScratchFolder {
   public:
