@@ -76,7 +76,11 @@ using CellValues = std::vector<std::optional<Scalar>>;
 CellValues ReadCells(Procedure& proc, AutomationObject& sheet) {
     CellValues values(kPageCells.size());
     const bool read = Batch(proc, sheet, [&] {
-        Args args{PageCellStream(), std::int32_t{0}, VariantArray{}, VariantArray{}};
+        // The results array comes sized for the answer: the marshaller can then take it back
+        // in place.
+        VariantArray answer;
+        answer.items.resize(kPageCells.size());
+        Args args{PageCellStream(), std::int32_t{0}, VariantArray{}, std::move(answer)};
         sheet.CallWithArrays("GetResults", args);
         const auto& results = std::get<VariantArray>(args[3]).items;
         if (results.size() != kPageCells.size()) {
