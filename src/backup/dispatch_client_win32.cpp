@@ -309,14 +309,16 @@ class DispatchObject : public AutomationObject {
     Value CallWithArrays(std::string_view member, Args& args) override {
         const DISPID id = Ids(member, {}).front();
         // Arrays as a late-bound caller passes array variables: by reference, so the member
-        // can fill them; everything else by value.
+        // can fill them; everything else by value. An empty one goes as an array variable not
+        // yet dimensioned, a null array: Wine's proxy unmarshals a larger array handed back
+        // over an empty one into the empty one's storage, corrupting the caller's heap.
         VariantList variants(args.size());
         ArraySlots arrays(args.size());
         for (std::size_t i = 0; i < args.size(); ++i) {
             VARIANT& v = variants[args.size() - 1 - i];
             if (const auto* integers = std::get_if<IntegerArray>(&args[i])) {
-                arrays[i] = NewArray(VT_I2, integers->items.size());
                 if (!integers->items.empty()) {
+                    arrays[i] = NewArray(VT_I2, integers->items.size());
                     ArrayData<SHORT> data(arrays[i]);
                     for (std::size_t k = 0; k < integers->items.size(); ++k) {
                         data[k] = integers->items[k];
@@ -325,8 +327,8 @@ class DispatchObject : public AutomationObject {
                 v.vt = VT_BYREF | VT_ARRAY | VT_I2;
                 v.pparray = &arrays[i];
             } else if (const auto* values = std::get_if<VariantArray>(&args[i])) {
-                arrays[i] = NewArray(VT_VARIANT, values->items.size());
                 if (!values->items.empty()) {
+                    arrays[i] = NewArray(VT_VARIANT, values->items.size());
                     ArrayData<VARIANT> data(arrays[i]);
                     for (std::size_t k = 0; k < values->items.size(); ++k) {
                         ToVariant(ToArg(values->items[k]), data[k]);
@@ -556,6 +558,7 @@ class HeldProcess : public InstanceProcess {
             sv::win32::WaitHandlingMessages(process_.get(), std::chrono::seconds(2));
         }
     }
+    std::uint32_t Id() const override { return ::GetProcessId(process_.get()); }
 
   private:
     UniqueHandle process_;
