@@ -13,6 +13,7 @@
 
 #include "backup/testing/clipboard_win32.h"
 #include "backup/testing/standin_win32.h"
+#include "common/com_win32.h"
 #include "common/handles_win32.h"
 #include "common/text_win32.h"
 
@@ -112,6 +113,7 @@ CheckRun RunCheck() {
 class CheckProgramTest : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_EQ(StandinProcessCount(), 0); }
+    sv::win32::ComApartment apartment_;
 };
 
 // Every belief holds for the stand-in; the user's running instance, clipboard and temporary
