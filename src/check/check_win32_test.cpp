@@ -139,6 +139,23 @@ TEST_F(CheckProgramTest, EveryCheckPassesAgainstTheStandIn) {
     EXPECT_EQ(backup::testing::ReadText(), std::optional<std::wstring>(L"the user's own copy"));
 }
 
+// An instance whose Quit waits on a question nobody sees: the run does not wait with it, and
+// the failure shows the question's window.
+TEST_F(CheckProgramTest, AQuitThatAsksIsEndedAndItsQuestionNamed) {
+    PlantedFaults faults(L"Embedding");
+    faults.Set("Saved", "Saved refused.");
+    faults.Set("AlertResponse", "AlertResponse refused.");
+    CheckRun run = RunCheck();
+    EXPECT_EQ(run.exitCode, 1u) << run.report;
+    EXPECT_EQ(run.instancesLeft, 0) << "temporary instances left running";
+    bool named = false;
+    for (const std::string& line : run.Starting("FAIL")) {
+        named = named || (line.find("Application.Quit") != std::string::npos &&
+                          line.find("showing \"Visio Stand-in\"") != std::string::npos);
+    }
+    EXPECT_TRUE(named) << run.report;
+}
+
 struct PlantedCase {
     const char* member;  // the stand-in member made to misbehave
     const char* data;

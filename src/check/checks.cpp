@@ -698,6 +698,7 @@ class Checks {
             Pass("Application.Quit", which + " instance's process ended without a question");
             return;
         }
+        instance.hangTold = instance.hangTold || hung.has_value();
         std::vector<std::string> windows = hung ? *hung : instance.process->VisibleWindows();
         Fail("Application.Quit",
              (failure.empty() ? std::string() : "failed (" + failure + "), and ") + which +
