@@ -184,13 +184,15 @@ TEST_F(RealApplicationTest, AnInstanceNamingAnotherProcessIsEndedAndThatProcessL
     StartUserDrawing();
     PressTestButton();
     // The refused Quit, then the grace for it, then the end by force.
-    ASSERT_TRUE(WaitForRunEnd(1, 90s)) << "the run did not return";
+    const bool ended = WaitForRunEnd(1, 90s);
+    EXPECT_TRUE(bystander.alive()) << "a process the instance named was ended";
+    ASSERT_TRUE(ended) << "the run did not return";
     std::this_thread::sleep_for(1s);
     auto dialogs = program->Dialogs();
     ASSERT_EQ(dialogs.size(), 1u);
     EXPECT_NE(dialogs[0].text.find(L"Quit was refused."), std::wstring::npos);
     EXPECT_NE(dialogs[0].text.find(L"166"), std::wstring::npos) << Narrow(dialogs[0].text);
-    EXPECT_TRUE(bystander.alive()) << "a process the instance named was ended";
+    EXPECT_TRUE(bystander.alive());
     EXPECT_FALSE(TemporaryInstanceRunning(*program));
     EXPECT_EQ(backup::testing::StandinProcessCount(), 1);
 }

@@ -278,6 +278,55 @@ TEST_F(DispatchClientTest, CellsAreWrittenThroughTheCellOnceTheOneCallPutIsRefus
     EXPECT_TRUE(QuitQuietly(*app));
 }
 
+struct ArrayCase {
+    const char* name;
+    std::int32_t flags;         // GetResults: 0 values, 2 rounded whole numbers
+    std::vector<Scalar> given;  // what the result array holds before the call
+    std::vector<Scalar> expected;
+};
+
+class ArraysByReference : public DispatchClientTest,
+                          public ::testing::WithParamInterface<ArrayCase> {};
+
+TEST_P(ArraysByReference, TheMemberFillsThemAndTheyComeBack) {
+    const ArrayCase& c = GetParam();
+    Object app = link.StartVisio().app;
+    app->GetObj("Documents")->Call("Add", {std::string()});
+    Object sheet =
+        app->GetObj("ActiveDocument")->GetObj("Pages")->GetObj("Item", {1})->GetObj("PageSheet");
+    // PageWidth and PageHeight: object section, page row, cells 0 and 1.
+    const IntegerArray stream{{1, 10, 0, 1, 10, 1}};
+    Args set{stream, VariantArray{}, VariantArray{{2.5, std::string("4")}}, std::int32_t{0}};
+    EXPECT_EQ(sheet->CallWithArrays("SetResults", set).Integer(), 2);
+    EXPECT_EQ(std::get<IntegerArray>(set[0]), stream);
+
+    // Again and again: results written past an array's storage show in the heap sooner or later.
+    for (int i = 0; i < 5; ++i) {
+        Args get{stream, c.flags, VariantArray{}, VariantArray{c.given}};
+        sheet->CallWithArrays("GetResults", get);
+        ASSERT_EQ(std::get<VariantArray>(get[3]).items, c.expected);
+        EXPECT_EQ(std::get<IntegerArray>(get[0]), stream);
+    }
+    EXPECT_TRUE(::HeapValidate(::GetProcessHeap(), 0, nullptr)) << "the heap was overrun";
+
+    // A failed call leaves the arrays as they were, and the connection usable.
+    Args bad{IntegerArray{{1, 10, 99}}, std::int32_t{0}, VariantArray{}, VariantArray{c.given}};
+    EXPECT_THROW(sheet->CallWithArrays("GetResults", bad), Failure);
+    EXPECT_EQ(std::get<VariantArray>(bad[3]).items, c.given);
+    EXPECT_FALSE(app->Lost());
+    EXPECT_TRUE(QuitQuietly(*app));
+}
+
+INSTANTIATE_TEST_SUITE_P(GetResults, ArraysByReference,
+                         ::testing::Values(ArrayCase{"IntoAnEmptyArray", 0, {}, {2.5, 4.0}},
+                                           ArrayCase{"InPlaceOfALongerOne",
+                                                     2,
+                                                     {std::string("a"), 1.0, 2.0, 3.0, 4.0},
+                                                     {std::int32_t{3}, std::int32_t{4}}}),
+                         [](const ::testing::TestParamInfo<ArrayCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
 struct StartCase {
     const char* name;
     bool userRunning;     // the user's instance is running before the start
