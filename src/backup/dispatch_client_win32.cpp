@@ -574,6 +574,7 @@ class HeldProcess : public InstanceProcess {
             sv::win32::WaitHandlingMessages(process_.get(), std::chrono::seconds(2));
         }
     }
+    std::uint32_t Id() const override { return ::GetProcessId(process_.get()); }
 
   private:
     UniqueHandle process_;

@@ -13,6 +13,7 @@
 
 #include "backup/testing/clipboard_win32.h"
 #include "backup/testing/standin_win32.h"
+#include "common/com_win32.h"
 #include "common/handles_win32.h"
 #include "common/text_win32.h"
 
@@ -72,7 +73,7 @@ std::wstring CheckProgram() {
 
 // Runs the program to its end, its report written to a file of the test's.
 CheckRun RunCheck() {
-    ScratchFolder folder("stenvault check test");
+    ScratchFolder folder("check program test");
     const std::wstring output = sv::win32::Widen(folder.path()) + L"\\report.txt";
     std::wstring commandLine = L"\"" + CheckProgram() + L"\" --output \"" + output + L"\"";
     STARTUPINFOW startup{};
@@ -109,9 +110,25 @@ CheckRun RunCheck() {
     return run;
 }
 
+// Folders the program made for its own saves and left in the temporary folder.
+int ScratchFoldersLeft() {
+    wchar_t temp[MAX_PATH + 1];
+    DWORD n = ::GetTempPathW(MAX_PATH + 1, temp);
+    WIN32_FIND_DATAW data;
+    sv::win32::UniqueFind find(
+        ::FindFirstFileW((std::wstring(temp, n) + L"Stenvault check *").c_str(), &data));
+    int count = 0;
+    for (BOOL more = find.get() != INVALID_HANDLE_VALUE; more;
+         more = ::FindNextFileW(find.get(), &data)) {
+        ++count;
+    }
+    return count;
+}
+
 class CheckProgramTest : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_EQ(StandinProcessCount(), 0); }
+    sv::win32::ComApartment apartment_;
 };
 
 // Every belief holds for the stand-in; the user's running instance, clipboard and temporary
@@ -119,6 +136,7 @@ class CheckProgramTest : public ::testing::Test {
 TEST_F(CheckProgramTest, EveryCheckPassesAgainstTheStandIn) {
     backup::testing::TestWindow owner;
     ASSERT_TRUE(backup::testing::PutText(owner.get(), L"the user's own copy"));
+    const int scratchBefore = ScratchFoldersLeft();
     CheckRun run;
     {
         backup::testing::UserInstance user;
@@ -135,6 +153,24 @@ TEST_F(CheckProgramTest, EveryCheckPassesAgainstTheStandIn) {
     EXPECT_GE(run.lines.size(), 15u) << run.report;
     EXPECT_NE(run.report.find("Visio Version "), std::string::npos) << run.report;
     EXPECT_EQ(backup::testing::ReadText(), std::optional<std::wstring>(L"the user's own copy"));
+    EXPECT_EQ(ScratchFoldersLeft(), scratchBefore);
+}
+
+// An instance whose Quit waits on a question nobody sees: the run does not wait with it, and
+// the failure shows the question's window.
+TEST_F(CheckProgramTest, AQuitThatAsksIsEndedAndItsQuestionNamed) {
+    PlantedFaults faults(L"Embedding");
+    faults.Set("Saved", "Saved refused.");
+    faults.Set("AlertResponse", "AlertResponse refused.");
+    CheckRun run = RunCheck();
+    EXPECT_EQ(run.exitCode, 1u) << run.report;
+    EXPECT_EQ(run.instancesLeft, 0) << "temporary instances left running";
+    bool named = false;
+    for (const std::string& line : run.Starting("FAIL")) {
+        named = named || (line.find("Application.Quit") != std::string::npos &&
+                          line.find("showing \"Visio Stand-in\"") != std::string::npos);
+    }
+    EXPECT_TRUE(named) << run.report;
 }
 
 struct PlantedCase {

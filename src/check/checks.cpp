@@ -223,7 +223,6 @@ class Checks {
         if (!Start(first_, "the first")) {
             return;
         }
-        report_.started = true;
         Watched([&] { ReadVersion(); });
         bool drawing = false;
         Watched([&] { drawing = AddDrawing(first_, true); });
@@ -259,6 +258,7 @@ class Checks {
             Fail("StartVisio", "gave no instance");
             return false;
         }
+        report_.started = true;
         if (!instance.started.process) {
             Fail("StartVisio",
                  which +
@@ -269,16 +269,37 @@ class Checks {
         } else if (before.count(instance.processId)) {
             Fail("StartVisio", which + " instance runs in process " +
                                    std::to_string(instance.processId) +
-                                   ", which was running before: it is not an instance of its own");
+                                   ", which was running before: it is not an instance of its own, "
+                                   "and was left alone");
+            LeaveAlone(instance);
+            return false;
         } else {
             Pass("StartVisio", which + " instance is a new process of its own (" +
                                    std::to_string(instance.processId) +
                                    "), identified as the program does");
             instance.process = host_.OpenProcess(instance.processId);
         }
+        // A new instance has no drawing open: one that has is someone's own, not to be
+        // touched any further.
+        int open = 0;
+        Try("Documents.Count", "reading it",
+            [&] { open = instance.started.app->GetObj("Documents")->Get("Count").Integer(); });
+        if (open > 0) {
+            Fail("StartVisio", which + " instance already has " + std::to_string(open) +
+                                   " drawings open: it is not a new instance, and was left alone");
+            LeaveAlone(instance);
+            return false;
+        }
         Try("Application.Visible", "setting it to False",
             [&] { instance.started.app->Put("Visible", false); });
         return true;
+    }
+
+    // Lets go of an instance that may be the user's, asking nothing of it and never ending it.
+    static void LeaveAlone(Instance& instance) {
+        instance.process.reset();
+        instance.started.process.reset();
+        instance.started.app.reset();
     }
 
     void ReadVersion() {
@@ -698,6 +719,7 @@ class Checks {
             Pass("Application.Quit", which + " instance's process ended without a question");
             return;
         }
+        instance.hangTold = instance.hangTold || hung.has_value();
         std::vector<std::string> windows = hung ? *hung : instance.process->VisibleWindows();
         Fail("Application.Quit",
              (failure.empty() ? std::string() : "failed (" + failure + "), and ") + which +

@@ -64,6 +64,12 @@ int wmain(int argc, wchar_t** argv) {
         return kUsageExit;
     }
 
+    // Found out now, not after a minute of checks.
+    if (!outputFile.empty() && !sv::check::win32::WriteTextFile(outputFile, "")) {
+        Print(err, "stenvault-check: cannot write " + sv::win32::Narrow(outputFile) + "\n");
+        return kUsageExit;
+    }
+
     sv::check::CheckReport report;
     {
         sv::win32::ComApartment apartment;

@@ -402,6 +402,9 @@ class FakeObject : public AutomationObject {
                 }
                 break;
             case Kind::Documents:
+                if (Is(member, "Count")) {
+                    return Value(Arg(static_cast<std::int32_t>(instance_->documents.size())));
+                }
                 if (Is(member, "Add")) {
                     auto document = instance_->AddDrawing(
                         "Drawing" + std::to_string(instance_->documents.size() + 1), "", 1);
