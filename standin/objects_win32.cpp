@@ -153,6 +153,16 @@ class CellObject : public DispatchObject {
     double* value_;
 };
 
+std::string Indices(long section, long row, long cell) {
+    std::string text = "(";
+    text += std::to_string(section);
+    text += ", ";
+    text += std::to_string(row);
+    text += ", ";
+    text += std::to_string(cell);
+    return text + ")";
+}
+
 // Cells, CellsU and CellsSRC of a sheet whose cells are those of table.
 const CellInfo& CellOf(Host& host, const Member& m, const Call& call,
                        std::span<const CellInfo> table) {
@@ -162,10 +172,12 @@ const CellInfo& CellOf(Host& host, const Member& m, const Call& call,
         const long section = call.DeclaredInteger(0);
         const long row = call.DeclaredInteger(1);
         const long cell = call.DeclaredInteger(2);
-        info = FindCell(table, static_cast<short>(section), static_cast<short>(row),
-                        static_cast<short>(cell));
-        described = "(" + std::to_string(section) + ", " + std::to_string(row) + ", " +
-                    std::to_string(cell) + ")";
+        auto fits = [](long n) { return n >= -32768 && n <= 32767; };
+        if (fits(section) && fits(row) && fits(cell)) {
+            info = FindCell(table, static_cast<short>(section), static_cast<short>(row),
+                            static_cast<short>(cell));
+        }
+        described = Indices(section, row, cell);
     } else {
         described = call.Text(0);
         info = FindCell(table, described,
@@ -193,17 +205,25 @@ class OwnedArray {
             throw std::bad_alloc();
         }
     }
-    OwnedArray(const OwnedArray&) = delete;
-    OwnedArray& operator=(const OwnedArray&) = delete;
-    ~OwnedArray() {
-        if (array_) {
-            ::SafeArrayDestroy(array_);
+    OwnedArray(OwnedArray&& other) noexcept : array_(other.release()) {}
+    OwnedArray& operator=(OwnedArray&& other) noexcept {
+        if (this != &other) {
+            reset(other.release());
         }
+        return *this;
     }
+    ~OwnedArray() { reset(nullptr); }
     SAFEARRAY* get() const { return array_; }
     SAFEARRAY* release() { return std::exchange(array_, nullptr); }
 
   private:
+    void reset(SAFEARRAY* array) {
+        if (array_) {
+            ::SafeArrayDestroy(array_);
+        }
+        array_ = array;
+    }
+
     SAFEARRAY* array_;
 };
 
@@ -277,12 +297,9 @@ double InchesPerUnit(const VARIANT& unit) {
         throw Failure("'" + name + "' is not a unit of measure.");
     }
     const double code = VariantNumber(unit);
-    // visNumber and visInches: internal units; visMillimeters.
+    // visNumber and visInches: internal units.
     if (code == 32 || code == 65) {
         return 1;
-    }
-    if (code == 70) {
-        return 1 / 25.4;
     }
     throw Failure("Unit code " + FormatNumber(code) + " is not supported.");
 }
@@ -345,9 +362,8 @@ class PageSheetObject : public DispatchObject {
         }
         const CellInfo* info = FindCell(kPageCells, section, stream[3 * k + 1], stream[3 * k + 2]);
         if (!info) {
-            throw Failure("Cell (" + std::to_string(section) + ", " +
-                          std::to_string(stream[3 * k + 1]) + ", " +
-                          std::to_string(stream[3 * k + 2]) + ") does not exist.");
+            throw Failure("Cell " + Indices(section, stream[3 * k + 1], stream[3 * k + 2]) +
+                          " does not exist.");
         }
         host().CellReached(*info);
         return page_->sheet.Find(info);
