@@ -650,9 +650,10 @@ bool SameImage(HANDLE process, const std::wstring& executable) {
 }
 
 // Running processes of that executable, each held open with `rights`: while it is held, its
-// number cannot pass to a process started later.
+// number cannot pass to a process started later. With `orUnreadable`, a process of that name we
+// may not open is listed too, without a handle.
 std::vector<std::pair<DWORD, UniqueHandle>> ProcessesOf(const std::wstring& executable,
-                                                        DWORD rights) {
+                                                        DWORD rights, bool orUnreadable) {
     std::vector<std::pair<DWORD, UniqueHandle>> found;
     const std::wstring name = executable.substr(executable.find_last_of(L"\\/") + 1);
     sv::win32::UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
@@ -671,6 +672,8 @@ std::vector<std::pair<DWORD, UniqueHandle>> ProcessesOf(const std::wstring& exec
             ::OpenProcess(rights | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
         if (process && SameImage(process.get(), executable)) {
             found.emplace_back(entry.th32ProcessID, std::move(process));
+        } else if (!process && orUnreadable) {
+            found.emplace_back(entry.th32ProcessID, UniqueHandle());
         }
     }
     return found;
@@ -737,11 +740,12 @@ StartedInstance DispatchLink::StartVisio() {
     }
     // The new instance's process is told apart from the others of its program by comparing
     // lists taken around the start; the earlier ones stay held until the second list, so none
-    // of their numbers can pass to a process that starts meanwhile.
+    // of their numbers can pass to a process that starts meanwhile, and one we could not read
+    // before never counts as new.
     const std::wstring server = ServerExecutable(clsid);
     std::vector<std::pair<DWORD, UniqueHandle>> before;
     if (!server.empty()) {
-        before = ProcessesOf(server, 0);
+        before = ProcessesOf(server, 0, true);
     }
     ComPtr<IDispatch> dispatch;
     hr =
@@ -752,7 +756,7 @@ StartedInstance DispatchLink::StartVisio() {
     }
     std::vector<std::pair<DWORD, UniqueHandle>> appeared;
     if (!server.empty()) {
-        for (auto& [id, process] : ProcessesOf(server, SYNCHRONIZE | PROCESS_TERMINATE)) {
+        for (auto& [id, process] : ProcessesOf(server, SYNCHRONIZE | PROCESS_TERMINATE, false)) {
             if (std::none_of(before.begin(), before.end(),
                              [id = id](const auto& old) { return old.first == id; })) {
                 appeared.emplace_back(id, std::move(process));
