@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -12,9 +13,12 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "app/testing/program_win32.h"
+#include "backup/page_copy.h"
 #include "backup/dispatch_client_win32.h"
 #include "backup/naming.h"
 #include "backup/testing/standin_win32.h"
@@ -225,6 +229,232 @@ TEST_F(RealApplicationTest, InstancesBusyFromTheirStartAreEndedWithAtMostOneRepo
     DWORD_PTR result = 0;
     EXPECT_TRUE(::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &result));
 }
+
+// The user's three-page drawing, each page with its own cell values and two shapes far from
+// its centre; the user looks at page 2 with its first shape selected.
+class RealApplicationPageTest : public RealApplicationTest {
+  protected:
+    struct PageContent {
+        std::vector<backup::Arg> cells;  // the 43, in copy order; empty where unreadable
+        std::vector<std::string> texts;
+        std::vector<std::pair<backup::Arg, backup::Arg>> pins;
+    };
+
+    void StartThreePageDrawing() {
+        user = std::make_unique<UserInstance>();
+        ASSERT_TRUE(user->ready());
+        userApp = link.AttachToVisio();
+        ASSERT_NE(userApp, nullptr);
+        userApp->GetObj("Documents")->Call("Add", {std::string()});
+        Object pages = userApp->GetObj("ActiveDocument")->GetObj("Pages");
+        pages->Call("Add");
+        pages->Call("Add");
+        for (int i = 1; i <= 3; ++i) {
+            Object page = pages->GetObj("Item", {i});
+            Object sheet = page->GetObj("PageSheet");
+            // PlowCode keeps its value: a planted fault may guard it.
+            for (std::size_t k = 0; k < backup::kPageCells.size(); ++k) {
+                if (backup::kPageCells[k].name != "PlowCode") {
+                    sheet->GetObj("CellsU", {std::string(backup::kPageCells[k].name)})
+                        ->PutDefault(backup::Arg(100.0 * i + static_cast<double>(k)));
+                }
+            }
+            if (i == 2) {
+                Object window = userApp->GetObj("ActiveWindow");
+                window->Put("Page", page->GetText("Name"));
+                DrawShape(*page, i, 1);
+                window->Call("SelectAll");
+                DrawShape(*page, i, 2);
+            } else {
+                DrawShape(*page, i, 1);
+                DrawShape(*page, i, 2);
+            }
+        }
+        ASSERT_EQ(WindowState(), "Page-2 Page 2 shape 1");
+    }
+    static void DrawShape(backup::AutomationObject& page, int i, int s) {
+        page.Call("DrawRectangle", {0.5 * s + i, 0.5, 0.5 * s + i + 0.25, 1.0})
+            .TakeObject()
+            ->Put("Text", "Page " + std::to_string(i) + " shape " + std::to_string(s));
+    }
+    // The page the user's window shows and the texts of its selected shapes.
+    std::string WindowState() {
+        Object window = userApp->GetObj("ActiveWindow");
+        std::string state = window->GetObj("Page")->GetText("Name");
+        Object selection = window->GetObj("Selection");
+        for (int i = 1, n = selection->Get("Count").Integer(); i <= n; ++i) {
+            state += " " + selection->GetObj("Item", {i})->GetText("Text");
+        }
+        return state;
+    }
+    static backup::Arg ReadCell(backup::AutomationObject& sheet, std::string_view name) {
+        try {
+            return sheet.GetObj("CellsU", {std::string(name)})->GetDefault().AsArg();
+        } catch (const std::exception&) {
+            return {};
+        }
+    }
+    static std::vector<PageContent> ReadDrawing(backup::AutomationObject& document) {
+        std::vector<PageContent> content;
+        Object pages = document.GetObj("Pages");
+        for (int i = 1, n = pages->Get("Count").Integer(); i <= n; ++i) {
+            Object page = pages->GetObj("Item", {i});
+            PageContent c;
+            Object sheet = page->GetObj("PageSheet");
+            for (const backup::PageCell& cell : backup::kPageCells) {
+                c.cells.push_back(ReadCell(*sheet, cell.name));
+            }
+            Object shapes = page->GetObj("Shapes");
+            for (int s = 1, count = shapes->Get("Count").Integer(); s <= count; ++s) {
+                Object shape = shapes->GetObj("Item", {s});
+                c.texts.push_back(shape->GetText("Text"));
+                c.pins.emplace_back(ReadCell(*shape, "PinX"), ReadCell(*shape, "PinY"));
+            }
+            content.push_back(std::move(c));
+        }
+        return content;
+    }
+    // The one backup in the folder, opened in an instance of its own.
+    std::vector<PageContent> ReadBackup() {
+        WIN32_FIND_DATAW found{};
+        const std::wstring folderPath = Widen(folder.path());
+        HANDLE search = ::FindFirstFileW((folderPath + L"\\*.vsd").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) {
+            ADD_FAILURE() << "no backup was written";
+            return {};
+        }
+        ::FindClose(search);
+        Object reader = link.StartVisio().app;
+        std::vector<PageContent> content;
+        {
+            Object backup = reader->GetObj("Documents")
+                                ->Call("Open", {Narrow(folderPath + L"\\" + found.cFileName)})
+                                .TakeObject();
+            content = ReadDrawing(*backup);
+        }
+        backup::testing::QuitQuietly(*reader);
+        return content;
+    }
+};
+
+// Titles of the user's application window, polled from a thread of its own while it lives:
+// its caption names the page its window shows.
+class TitleWatch {
+  public:
+    explicit TitleWatch(DWORD process) : process_(process), thread_([this] { Watch(); }) {}
+    TitleWatch(const TitleWatch&) = delete;
+    TitleWatch& operator=(const TitleWatch&) = delete;
+    ~TitleWatch() { Stop(); }
+
+    std::vector<std::wstring> Stop() {
+        stop_ = true;
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+        return titles_;
+    }
+
+  private:
+    void Watch() {
+        while (!stop_) {
+            ::EnumWindows(
+                [](HWND window, LPARAM self) -> BOOL {
+                    auto* watch = reinterpret_cast<TitleWatch*>(self);
+                    std::wstring title = TextOf(window);
+                    if (ProcessOf(window) == watch->process_ &&
+                        title.find(L"Visio Stand-in") != std::wstring::npos &&
+                        (watch->titles_.empty() || watch->titles_.back() != title)) {
+                        watch->titles_.push_back(title);
+                    }
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(this));
+            std::this_thread::sleep_for(5ms);
+        }
+    }
+
+    DWORD process_;
+    std::atomic<bool> stop_{false};
+    std::vector<std::wstring> titles_;
+    std::thread thread_;
+};
+
+struct PageRun {
+    std::string name;
+    std::vector<std::pair<std::string, std::string>> userFaults;  // Interactive
+    std::vector<std::pair<std::string, std::string>> tempFaults;  // Embedding
+    bool guardedCell;      // PlowCode refused: one report at line 132, the other 42 arrive
+    bool windowUntouched;  // never turned during the run
+};
+
+class RealApplicationPageRunTest : public RealApplicationPageTest,
+                                   public ::testing::WithParamInterface<PageRun> {};
+
+TEST_P(RealApplicationPageRunTest, EveryPageArrivesAsItIsAndTheUsersWindowStaysOnItsPage) {
+    const PageRun& r = GetParam();
+    std::optional<PlantedFaults> userFaults(std::in_place, L"Interactive");
+    std::optional<PlantedFaults> tempFaults(std::in_place, L"Embedding");
+    for (const auto& [member, data] : r.userFaults) {
+        userFaults->Set(member, data);
+    }
+    for (const auto& [member, data] : r.tempFaults) {
+        tempFaults->Set(member, data);
+    }
+    StartThreePageDrawing();
+    const std::vector<PageContent> before = ReadDrawing(*userApp->GetObj("ActiveDocument"));
+    TitleWatch titles(user->processId());
+    PressTestButton();
+    ASSERT_TRUE(WaitForRunEnd(r.guardedCell ? 1 : 0, 90s)) << "the run did not end";
+    std::this_thread::sleep_for(1s);
+    const std::vector<std::wstring> seen = titles.Stop();
+    tempFaults.reset();
+
+    auto dialogs = program->Dialogs();
+    ASSERT_EQ(dialogs.size(), r.guardedCell ? 1u : 0u) << Narrow(dialogs[0].text);
+    if (r.guardedCell) {
+        EXPECT_NE(dialogs[0].text.find(L"at line 132\r"), std::wstring::npos)
+            << Narrow(dialogs[0].text);
+    }
+    EXPECT_NE(ReadAll(HistoryLog()).find(" was backup saved as "), std::string::npos);
+    EXPECT_EQ(WindowState(), "Page-2 Page 2 shape 1");
+    if (r.windowUntouched) {
+        EXPECT_EQ(seen.size(), 1u) << "the user's window turned to " << Narrow(seen.back());
+    }
+
+    const std::vector<PageContent> copied = ReadBackup();
+    ASSERT_EQ(copied.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        for (std::size_t k = 0; k < backup::kPageCells.size(); ++k) {
+            if (!(r.guardedCell && backup::kPageCells[k].name == "PlowCode")) {
+                EXPECT_EQ(copied[i].cells[k], before[i].cells[k])
+                    << "page " << i + 1 << " " << backup::kPageCells[k].name;
+            }
+        }
+        EXPECT_EQ(copied[i].texts, before[i].texts) << "page " << i + 1;
+        EXPECT_EQ(copied[i].pins, before[i].pins) << "page " << i + 1;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, RealApplicationPageRunTest,
+    ::testing::Values(
+        PageRun{"ShapesKeepTheirPlaces", {}, {}, false, true},
+        PageRun{
+            "LocalCellNames", {{"Cells", "local names"}}, {{"Cells", "local names"}}, false, true},
+        PageRun{"GuardedCellInTheUserInstance",
+                {{"Cells:PlowCode", "Cell PlowCode is guarded."}},
+                {},
+                true,
+                true},
+        PageRun{"GuardedCellInTheTemporaryInstance",
+                {},
+                {{"Cells:PlowCode", "Cell PlowCode is guarded."}},
+                true,
+                true},
+        // An application that cannot select a page's shapes without a window: the user's
+        // window is turned, and put back on its page with its selection.
+        PageRun{"NoPageSelections", {{"CreateSelection", "Not implemented."}}, {}, false, false}),
+    [](const auto& info) { return info.param.name; });
 
 // The end of a run whose copy or save fails, with the day's earlier backup at the target in
 // overwrite mode: the earlier backup stays byte for byte, nothing is logged, no other file is

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/dialogs.h"
+#include "common/failure.h"
 
 namespace sv::backup {
 
@@ -70,6 +71,12 @@ class Value {
     Object object_;
 };
 
+// The object has no member of that name at all (as opposed to one that refused the call).
+class UnknownMember : public Failure {
+  public:
+    using Failure::Failure;
+};
+
 // A late-bound automation object: every member is called by name at run time. Every member
 // call throws sv::Failure with the application's description when it fails.
 class AutomationObject {
@@ -80,6 +87,8 @@ class AutomationObject {
     virtual Value Get(std::string_view member, const Args& args = {}) = 0;
     // Property write; `args` are the property's own arguments.
     virtual void Put(std::string_view member, const Arg& value, const Args& args = {}) = 0;
+    // Property write of an object reference (a Set assignment).
+    virtual void PutRef(std::string_view member, AutomationObject& value) = 0;
     // Method call with positional and named arguments.
     virtual Value Call(std::string_view member, const Args& args = {},
                        const NamedArgs& named = {}) = 0;

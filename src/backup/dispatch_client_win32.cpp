@@ -294,6 +294,19 @@ class DispatchObject : public AutomationObject {
         }
         Get(member, args).TakeObject()->PutDefault(value);
     }
+    void PutRef(std::string_view member, AutomationObject& value) override {
+        auto* object = dynamic_cast<DispatchObject*>(&value);
+        if (!object) {
+            throw Failure("Object required");
+        }
+        VariantList variants(1);
+        variants[0].vt = VT_DISPATCH;
+        variants[0].pdispVal = object->dispatch_.get();
+        variants[0].pdispVal->AddRef();
+        DISPID putId = DISPID_PROPERTYPUT;
+        DISPPARAMS params{variants.data(), &putId, 1, 1};
+        Send(Ids(member, {}).front(), DISPATCH_PROPERTYPUTREF, params, nullptr);
+    }
     Value Call(std::string_view member, const Args& args, const NamedArgs& named) override {
         std::vector<std::string> names;
         for (const NamedArg& n : named) {
@@ -419,6 +432,9 @@ class DispatchObject : public AutomationObject {
                                             static_cast<UINT>(pointers.size()), LOCALE_USER_DEFAULT,
                                             ids.data());
         });
+        if (hr == DISP_E_UNKNOWNNAME) {
+            throw UnknownMember(HresultText(hr) + " (" + std::string(member) + ")");
+        }
         if (FAILED(hr)) {
             Fail(hr, HresultText(hr) + " (" + std::string(member) + ")");
         }

@@ -1,8 +1,161 @@
 #include "backup/page_copy.h"
 
+#include <algorithm>
+#include <exception>
 #include <string>
+#include <type_traits>
+#include <vector>
 
 namespace sv::backup {
+namespace {
+
+constexpr int kFirstCellLabel = 110;
+constexpr std::string_view kOtherDocument =
+    "The window no longer shows the drawing being backed up.";
+constexpr std::string_view kClipboardTaken =
+    "Another program changed the clipboard while the page's shapes were on it.";
+
+int CellLabel(std::size_t index) {
+    return kFirstCellLabel + 2 * static_cast<int>(index);
+}
+
+Scalar ToScalar(const Arg& value) {
+    return std::visit(
+        [](const auto& v) -> Scalar {
+            if constexpr (std::is_convertible_v<decltype(v), Scalar>) {
+                return v;
+            } else {
+                throw Failure("Type mismatch");
+            }
+        },
+        value);
+}
+
+Arg ToArg(const Scalar& value) {
+    return std::visit([](const auto& v) -> Arg { return v; }, value);
+}
+
+// A cell by its universal name; an application that has no CellsU at all takes it in Cells.
+Object CellOf(AutomationObject& sheet, std::string_view name) {
+    const Args args{std::string(name)};
+    try {
+        return sheet.GetObj("CellsU", args);
+    } catch (const UnknownMember&) {
+        return sheet.GetObj("Cells", args);
+    }
+}
+
+void PutCell(AutomationObject& sheet, std::string_view name, const Arg& value) {
+    const Args args{std::string(name)};
+    try {
+        sheet.Put("CellsU", value, args);
+    } catch (const UnknownMember&) {
+        sheet.Put("Cells", value, args);
+    }
+}
+
+// A call for all cells at once: true when it went through. A refusal is left to the cell-by-
+// cell way, which reports each failing cell at its own line; an instance lost on the way is
+// reported at the first cell's line.
+template <class Call>
+bool Batch(Procedure& proc, AutomationObject& object, Call&& call) {
+    try {
+        call();
+        return true;
+    } catch (...) {
+        if (object.Lost()) {
+            std::exception_ptr failure = std::current_exception();
+            proc.Do(kFirstCellLabel, [&] { std::rethrow_exception(failure); });
+        }
+        return false;
+    }
+}
+
+using CellValues = std::vector<std::optional<Scalar>>;
+
+CellValues ReadCells(Procedure& proc, AutomationObject& sheet) {
+    CellValues values(kPageCells.size());
+    const bool read = Batch(proc, sheet, [&] {
+        // The results array comes sized for the answer: the marshaller can then take it back
+        // in place.
+        VariantArray answer;
+        answer.items.resize(kPageCells.size());
+        Args args{PageCellStream(), std::int32_t{0}, VariantArray{}, std::move(answer)};
+        sheet.CallWithArrays("GetResults", args);
+        const auto& results = std::get<VariantArray>(args[3]).items;
+        if (results.size() != kPageCells.size()) {
+            throw Failure("Type mismatch");
+        }
+        std::copy(results.begin(), results.end(), values.begin());
+    });
+    if (!read) {
+        for (std::size_t k = 0; k < kPageCells.size(); ++k) {
+            DoNeeding(proc, CellLabel(k), {&sheet}, [&] {
+                values[k] = ToScalar(CellOf(sheet, kPageCells[k].name)->GetDefault().AsArg());
+            });
+        }
+    }
+    return values;
+}
+
+// The cells that were read. SetResults stops at a refused entry, and how far it got does not
+// survive its failure: then every cell is written again on its own.
+void WriteCells(Procedure& proc, AutomationObject& sheet, const CellValues& values) {
+    const IntegerArray all = PageCellStream();
+    IntegerArray stream;
+    VariantArray results;
+    for (std::size_t k = 0; k < values.size(); ++k) {
+        if (values[k]) {
+            stream.items.insert(stream.items.end(), all.items.begin() + 3 * k,
+                                all.items.begin() + 3 * k + 3);
+            results.items.push_back(*values[k]);
+        }
+    }
+    if (results.items.empty()) {
+        return;
+    }
+    const bool written = Batch(proc, sheet, [&] {
+        Args args{std::move(stream), VariantArray{}, std::move(results), std::int32_t{0}};
+        sheet.CallWithArrays("SetResults", args);
+    });
+    if (!written) {
+        for (std::size_t k = 0; k < values.size(); ++k) {
+            if (values[k]) {
+                DoNeeding(proc, CellLabel(k), {&sheet},
+                          [&] { PutCell(sheet, kPageCells[k].name, ToArg(*values[k])); });
+            }
+        }
+    }
+}
+
+// Line 102: every shape of the page selected, in a selection of the page's own where the
+// application can make one, else in the user's window; their count.
+int SelectShapes(RunContext& run, AutomationObject& page, Object& selection) {
+    using Shapes = RunContext::Shapes;
+    if (run.shapes != Shapes::Window) {
+        try {
+            selection = page.Call("CreateSelection", {kSelTypeAll}).TakeObject();
+            run.shapes = Shapes::PageSelection;
+        } catch (...) {
+            // Refused from the first page on, by an instance still there: it cannot select
+            // without a window.
+            if (page.Lost() || run.shapes == Shapes::PageSelection) {
+                throw;
+            }
+            run.shapes = Shapes::Window;
+        }
+    }
+    if (selection) {
+        return selection->Get("Count").Integer();
+    }
+    if (!run.window) {
+        run.window.emplace(*run.sourceApp, *run.document);
+        run.window->Show(page);
+    }
+    return run.window->SelectAll();
+}
+
+}  // namespace
 
 IntegerArray PageCellStream() {
     IntegerArray stream;
@@ -12,59 +165,95 @@ IntegerArray PageCellStream() {
     return stream;
 }
 
-void CopyPage(RunContext& run, AutomationObject& sourceApp, AutomationObject& sourcePage,
-              AutomationObject& targetPage, bool pageShown) {
+UserWindow::UserWindow(AutomationObject& sourceApp, AutomationObject& document)
+    : window_(sourceApp.GetObj("ActiveWindow")), document_(document.GetText("FullName")) {
+    page_ = window_->GetObj("Page");
+    selection_ = window_->GetObj("Selection");
+}
+
+bool UserWindow::ShowsDocument() {
+    return window_->GetObj("Document")->GetText("FullName") == document_;
+}
+
+void UserWindow::Show(AutomationObject& page) {
+    if (!ShowsDocument()) {
+        throw Failure(std::string(kOtherDocument));
+    }
+    window_->Put("Page", page.GetText("Name"));
+}
+
+int UserWindow::SelectAll() {
+    window_->Call("SelectAll");
+    return window_->GetObj("Selection")->Get("Count").Integer();
+}
+
+void UserWindow::Copy() {
+    window_->Call("Copy", {kCopyPasteNoTranslate});
+}
+
+void UserWindow::Restore() {
+    if (!ShowsDocument()) {
+        return;
+    }
+    window_->Put("Page", page_->GetText("Name"));
+    window_->PutRef("Selection", *selection_);
+}
+
+bool CopyPage(RunContext& run, AutomationObject& sourcePage, AutomationObject& targetPage) {
     Procedure proc(run.dialogs, kCopyPageLocation, &run.reports);
 
     Object sourceSheet;
     DoNeeding(proc, 100, {&sourcePage}, [&] { sourceSheet = sourcePage.GetObj("PageSheet"); });
 
-    // The shapes come from the user's window: never while it shows another page, and not
-    // from a blank page, whose empty selection cannot be copied.
-    Object window;
-    bool selected = false;
-    if (pageShown) {
-        DoNeeding(proc, 102, {&sourceApp}, [&] {
-            window = sourceApp.GetObj("ActiveWindow");
-            window->Call("SelectAll");
-            selected = window->GetObj("Selection")->Get("Count").Integer() > 0;
-        });
-    }
+    // No count for shapes that could not be selected; 0 for a blank page, whose empty
+    // selection cannot be copied and needs no paste.
+    Object selection;
+    int count = -1;
+    DoNeeding(proc, 102, {&sourcePage}, [&] { count = SelectShapes(run, sourcePage, selection); });
     bool copied = false;
-    if (selected) {
-        DoNeeding(proc, 104, {window.get()}, [&] {
+    auto copy = [&] {
+        DoNeeding(proc, 104, {&sourcePage}, [&] {
             run.clipboard.BeforeOwnCopy();
-            window->Call("Copy");
+            if (selection) {
+                selection->Call("Copy", {kCopyPasteNoTranslate});
+            } else {
+                run.window->Copy();
+            }
             run.clipboard.NoteOwnChange();
             copied = true;
         });
+    };
+    if (count > 0) {
+        copy();
     }
-    window.reset();
 
     Object targetSheet;
     DoNeeding(proc, 106, {&targetPage}, [&] { targetSheet = targetPage.GetObj("PageSheet"); });
-    int label = 108;
-    for (const PageCell& cell : kPageCells) {
-        label += 2;
-        DoNeeding(proc, label, {sourceSheet.get(), targetSheet.get()}, [&] {
-            const Args name{std::string(cell.name)};
-            Value value = sourceSheet->GetObj("Cells", name)->GetDefault();
-            targetSheet->Put("Cells", value.AsArg(), name);
-        });
+    if (sourceSheet && targetSheet && !sourceSheet->Lost() && !targetSheet->Lost()) {
+        const CellValues values = ReadCells(proc, *sourceSheet);
+        WriteCells(proc, *targetSheet, values);
     }
 
-    // Only a fresh copy is pasted: otherwise the clipboard holds something else (an earlier
-    // page, or what the user copied while a report of this page was open).
-    if (copied && run.clipboard.HoldsOwnCopy()) {
-        DoNeeding(proc, 196, {&targetPage}, [&] {
-            targetPage.Call("Paste");
-            run.clipboard.NoteOwnChange();
-        });
+    if (!copied) {
+        return true;
     }
-    // The user's selection is cleared whenever their instance is alive, whatever became of
-    // the temporary one.
-    DoNeeding(proc, 200, {&sourceApp},
-              [&] { sourceApp.GetObj("ActiveWindow")->Call("DeselectAll"); });
+    // Someone else wrote the clipboard while this page's shapes were on it (a report of this
+    // page was open): the selection is still there to copy once more.
+    if (!run.clipboard.HoldsOwnCopy()) {
+        copied = false;
+        copy();
+        if (!copied || !run.clipboard.HoldsOwnCopy()) {
+            if (copied) {
+                proc.Do(196, [] { throw Failure(std::string(kClipboardTaken)); });
+            }
+            return false;
+        }
+    }
+    DoNeeding(proc, 196, {&targetPage}, [&] {
+        targetPage.Call("Paste", {kCopyPasteNoTranslate});
+        run.clipboard.NoteOwnChange();
+    });
+    return true;
 }
 
 }  // namespace sv::backup

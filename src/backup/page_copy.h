@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <initializer_list>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -100,11 +101,49 @@ class RunReports : public ReportFilter {
     int failures_ = 0;
 };
 
+// The user's window, for an application that cannot select a page's shapes without one: the
+// run turns it to each page in turn and puts its page and selection back after the last.
+class UserWindow {
+  public:
+    // Remembers the active window with its page and selection. Throws Failure.
+    UserWindow(AutomationObject& sourceApp, AutomationObject& document);
+    UserWindow(const UserWindow&) = delete;
+    UserWindow& operator=(const UserWindow&) = delete;
+
+    // Turns the window to `page`. Refused while the window shows another document: a page of
+    // the same name there is not this one.
+    void Show(AutomationObject& page);
+    // Every shape of the shown page selected; their count.
+    int SelectAll();
+    void Copy();
+    // Its page and selection as they were, unless the user has taken the window to another
+    // document meanwhile.
+    void Restore();
+
+  private:
+    bool ShowsDocument();
+
+    Object window_;
+    Object page_;
+    Object selection_;
+    std::string document_;  // full name of the document the run copies
+};
+
 // What a run lends each of its page copies.
 struct RunContext {
+    RunContext(Dialogs& dialogs, RunReports& reports, ClipboardKeeper& clipboard)
+        : dialogs(dialogs), reports(reports), clipboard(clipboard) {}
+
     Dialogs& dialogs;
     RunReports& reports;
     ClipboardKeeper& clipboard;
+    // The user's application and the document the run copies, once known.
+    AutomationObject* sourceApp = nullptr;
+    AutomationObject* document = nullptr;
+    // How a page's shapes are selected: chosen at the first page, for the whole connection.
+    enum class Shapes { Undecided, PageSelection, Window };
+    Shapes shapes = Shapes::Undecided;
+    std::optional<UserWindow> window;
 };
 
 // A statement that calls into the drawing application runs only while every object it needs
@@ -123,9 +162,9 @@ void DoNeeding(Procedure& proc, int label, std::initializer_list<const Automatio
 }
 
 // Rebuilds sourcePage on targetPage: the page-sheet cells, and the shapes through the
-// clipboard when the user's active window shows sourcePage (pageShown). Reports its own
-// failures and never throws.
-void CopyPage(RunContext& run, AutomationObject& sourceApp, AutomationObject& sourcePage,
-              AutomationObject& targetPage, bool pageShown);
+// clipboard, copied and pasted where they stand. False when someone else kept writing the
+// clipboard between the copy and the paste, so that the page's shapes could not reach it:
+// the backup would miss them unseen. Reports its own failures and never throws.
+bool CopyPage(RunContext& run, AutomationObject& sourcePage, AutomationObject& targetPage);
 
 }  // namespace sv::backup

@@ -90,10 +90,11 @@ class KeptClipboard {
     ClipboardKeeper& keeper_;
 };
 
-// Empty when the application has no active document.
-std::string ActiveDocumentName(AutomationObject& source) {
+// Null when the application has no active document. The run keeps this object: whatever the
+// user activates meanwhile, the pages copied are this document's.
+Object ActiveDocument(AutomationObject& source) {
     Value active = source.Get("ActiveDocument");
-    return active.IsObject() ? active.TakeObject()->GetText("Name") : std::string();
+    return active.IsObject() ? active.TakeObject() : nullptr;
 }
 
 // Whether the instance ended, asking it once if it does not know yet.
@@ -175,15 +176,21 @@ void BackupEngine::Run() {
     if (!source) {
         return;  // 102
     }
+    Object document;
     std::string name;
-    proc.Do(108, [&] { name = ActiveDocumentName(*source); });
+    proc.Do(108, [&] {
+        document = ActiveDocument(*source);
+        if (document) {
+            name = document->GetText("Name");
+        }
+    });
     if (name.empty()) {
         return;  // 108, 110
     }
     documentName_ = name;
 
     KeptClipboard kept(clipboard_);
-    std::optional<std::string> folder = ChooseFolder(proc, *source, name);
+    std::optional<std::string> folder = ChooseFolder(proc, *source, *document, name);
     if (!folder) {
         return;
     }
@@ -203,7 +210,7 @@ void BackupEngine::Run() {
     });
     // Only a copy of the drawing is saved (and so may replace an earlier backup) and logged.
     const int failuresBefore = run.reports.Failures();
-    const bool everyPage = CopyDrawing(run, *source, backup.get());
+    const bool everyPage = CopyDrawing(run, *source, *document, backup.get());
     run.complete = run.reports.Failures() == failuresBefore;
     if (everyPage && !source->Lost() && !abandoned_) {
         SaveAside(run, *backup);
@@ -217,17 +224,21 @@ void BackupEngine::Run() {
 
     proc.Do(174, [&] { temporary.Release(); });
     PutInPlace(run, name);
-    proc.Do(176, [&] { source.reset(); });
+    proc.Do(176, [&] {
+        document.reset();
+        source.reset();
+    });
 }
 
 std::optional<std::string> BackupEngine::ChooseFolder(Procedure& proc, AutomationObject& source,
+                                                      AutomationObject& document,
                                                       const std::string& name) {
     std::string folder;
     if (proc.If(112, [&] { return choices_.SameFolderSelected(); })) {
         // The prompt is for a drawing never saved: one whose folder cannot be read is not.
         bool read = false;
-        DoNeeding(proc, 114, {&source}, [&] {
-            folder = source.GetObj("ActiveDocument")->GetText("Path");
+        DoNeeding(proc, 114, {&document}, [&] {
+            folder = document.GetText("Path");
             read = true;
         });
         if (!read) {
@@ -268,13 +279,16 @@ std::string BackupEngine::TargetPath(RunState& run, const std::string& folder,
 
 // Lines 146 to 160. True when the page list was read and every page reached the backup
 // (what a page copy lost on the way is its own report).
-bool BackupEngine::CopyDrawing(RunState& run, AutomationObject& source, AutomationObject* backup) {
+bool BackupEngine::CopyDrawing(RunState& run, AutomationObject& source, AutomationObject& document,
+                               AutomationObject* backup) {
     Procedure& proc = run.proc;
+    run.pages.sourceApp = &source;
+    run.pages.document = &document;
     Object sourcePages;
     int pageCount = 0;
     bool listed = false;
-    DoNeeding(proc, 146, {&source, backup}, [&] {
-        sourcePages = source.GetObj("ActiveDocument")->GetObj("Pages");
+    DoNeeding(proc, 146, {&document, backup}, [&] {
+        sourcePages = document.GetObj("Pages");
         pageCount = sourcePages->Get("Count").Integer();
         listed = true;
     });
@@ -305,16 +319,28 @@ bool BackupEngine::CopyDrawing(RunState& run, AutomationObject& source, Automati
                 targetPage = targetPages->Call("Add").TakeObject();
             });
         }
-        bool shown = false;
-        DoNeeding(proc, 154, {&source}, [&] {
-            source.GetObj("ActiveWindow")->Put("Page", sourcePage->GetText("Name"));
-            shown = true;
-        });
-        DoNeeding(proc, 156, {&source, targetPage.get()}, [&] {
-            CopyPage(run.pages, source, *sourcePage, *targetPage, shown);
-            ++reached;
-        });
+        // Only an application that cannot select a page's shapes without the user's window
+        // has it turned to the page; a page it does not reach is not in the backup.
+        bool shown = true;
+        if (run.pages.window) {
+            shown = false;
+            DoNeeding(proc, 154, {&source}, [&] {
+                run.pages.window->Show(*sourcePage);
+                shown = true;
+            });
+        }
+        if (shown) {
+            DoNeeding(proc, 156, {&source, targetPage.get()}, [&] {
+                if (CopyPage(run.pages, *sourcePage, *targetPage)) {
+                    ++reached;
+                }
+            });
+        }
         proc.Do(158, [&] { ++run.counter; });
+    }
+    if (run.pages.window) {
+        DoNeeding(proc, 160, {&source}, [&] { run.pages.window->Restore(); });
+        run.pages.window.reset();
     }
     return reached == pageCount;
 }

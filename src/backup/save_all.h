@@ -67,9 +67,10 @@ class BackupEngine {
     struct RunState;
     void Run();
     std::optional<std::string> ChooseFolder(Procedure& proc, AutomationObject& source,
-                                            const std::string& name);
+                                            AutomationObject& document, const std::string& name);
     std::string TargetPath(RunState& run, const std::string& folder, const std::string& name);
-    bool CopyDrawing(RunState& run, AutomationObject& source, AutomationObject* backup);
+    bool CopyDrawing(RunState& run, AutomationObject& source, AutomationObject& document,
+                     AutomationObject* backup);
     void SaveAside(RunState& run, AutomationObject& backup);
     void PutInPlace(RunState& run, const std::string& name);
 

@@ -128,6 +128,10 @@ TEST_P(SaveAllPagesTest, RebuildsEveryPageAndLogsTheBackup) {
     const int pages = GetParam();
     auto document = visio.User().AddDrawing("Floorplan.vsdx", "C:\\Plans\\", pages);
     document->saved = false;
+    // The user looks at the last page with one shape selected.
+    FakeInstance& user = *visio.running;
+    user.shownPage = pages > 0 ? document->pages.back() : nullptr;
+    user.selection = {0};
     engine.SaveAll();
 
     const std::string target = "D:\\Backups\\Floorplan.vsdx Date Dec 7 2021 Time 01 05 09 PM.vsd";
@@ -147,7 +151,10 @@ TEST_P(SaveAllPagesTest, RebuildsEveryPageAndLogsTheBackup) {
     EXPECT_EQ(document->path, "C:\\Plans\\");
     EXPECT_FALSE(document->saved);
     EXPECT_EQ(visio.running->CallsTo("SaveAs"), 0);
-    EXPECT_FALSE(visio.running->allSelected);
+    // Their window was never asked anything.
+    EXPECT_EQ(user.CallsTo("ActiveWindow"), 0);
+    EXPECT_EQ(user.shownPage, pages > 0 ? document->pages.back() : nullptr);
+    EXPECT_EQ(user.selection, std::vector<std::size_t>{0});
     EXPECT_TRUE(temp().quit);
     ExpectTemporaryHiddenAndEnded();
     ExpectCleanEnd();
@@ -262,9 +269,9 @@ INSTANTIATE_TEST_SUITE_P(
         RunFault{"UserPageItems", true, "Item", "D:\\Backups", {"SaveAll:146"}, false},
         RunFault{"UserBusy", true, "Pages", "D:\\Backups", {"SaveAll:146"}, false, "busy"},
         RunFault{"UserGone", true, "PageSheet", "D:\\Backups", {"CopyPage:100"}, false, "exit"},
-        // Pages whose shapes could not be taken from the right page: cells only, one report.
-        RunFault{"ShowPage", true, "Page", "D:\\Backups", {"SaveAll:154"}, true},
-        RunFault{"UserWindow", true, "ActiveWindow", "D:\\Backups", {"SaveAll:154"}, true}),
+        // The shapes are taken without the user's window.
+        RunFault{"ShowPage", true, "Page", "D:\\Backups", {}, true},
+        RunFault{"UserWindow", true, "ActiveWindow", "D:\\Backups", {}, true}),
     [](const auto& info) { return info.param.name; });
 
 TEST_F(SaveAllTest, NoNamingModeGivesAnEmptyTargetAndAFailedSave) {
@@ -313,8 +320,7 @@ TEST_F(SaveAllTest, TemporaryInstanceEndingMidRunStopsTheCopyAndTheNextRunWorks)
     EXPECT_EQ(temp().CallsTo("Quit"), 0);
     EXPECT_EQ(Log(), "");
     EXPECT_EQ(visio.running->liveObjects, 0);
-    // The user's window is left with nothing selected, and the dead instance's process ended.
-    EXPECT_FALSE(visio.running->allSelected);
+    // The dead instance's process is ended.
     EXPECT_EQ(visio.endedProcesses, std::vector<std::uint32_t>{temp().processId});
 
     visio.startedFaults.clear();
@@ -323,6 +329,75 @@ TEST_F(SaveAllTest, TemporaryInstanceEndingMidRunStopsTheCopyAndTheNextRunWorks)
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_NE(Log(), "");
     EXPECT_TRUE(temp(1).quit);
+}
+
+// An application that cannot select a page's shapes without a window: the user's window is
+// turned to each page, and put back on its page with its selection afterwards.
+TEST_F(SaveAllTest, WithoutPageSelectionsTheUsersWindowIsTurnedAndPutBack) {
+    auto document = visio.User().AddDrawing("Plan.vsd", "C:\\Plans\\", 3);
+    FakeInstance& user = *visio.running;
+    user.SetFault("CreateSelection", "unknown");
+    user.shownPage = document->pages[1];
+    user.selection = {0};
+    engine.SaveAll();
+    EXPECT_TRUE(dialogs.messages.empty());
+    ASSERT_EQ(visio.world.savedFiles.size(), 1u);
+    const auto& saved = visio.world.savedFiles.begin()->second;
+    ASSERT_EQ(saved.pages.size(), 3u);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(saved.pages[i]->shapes, document->pages[i]->shapes);
+    }
+    EXPECT_EQ(user.CallsTo("CreateSelection"), 1);
+    EXPECT_EQ(user.shownPage, document->pages[1]);
+    EXPECT_EQ(user.selection, std::vector<std::size_t>{0});
+    ExpectCleanEnd();
+}
+
+// The user takes their window to another drawing with the same page names while a report is
+// open: its pages must not be copied into this backup.
+TEST_F(SaveAllTest, AWindowTakenToAnotherDrawingIsNeitherCopiedFromNorTurned) {
+    visio.User().AddDrawing("Plan.vsd", "C:\\Plans\\", 3);
+    FakeInstance& user = *visio.running;
+    user.SetFault("CreateSelection", "Not implemented.");
+    visio.startedFaults["Cells:PlowCode"] = "Guarded";
+    std::shared_ptr<testing::FakeDocument> other;
+    dialogs.onDialog = [&] {
+        if (!other) {
+            other = user.AddDrawing("Other.vsd", "C:\\Plans\\", 3);
+        }
+    };
+    engine.SaveAll();
+    EXPECT_EQ(Reports(dialogs), (Labels{"CopyPage:132", "SaveAll:154"}));
+    EXPECT_TRUE(visio.world.savedFiles.empty());
+    EXPECT_EQ(Log(), "");
+    EXPECT_EQ(user.shownPage, other->pages[0]);
+    EXPECT_TRUE(user.selection.empty());
+    ExpectCleanEnd();
+}
+
+// The drawing whose name was read is the one copied, whatever the user activates meanwhile.
+TEST_F(SaveAllTest, ADrawingActivatedDuringThePromptIsNotCopied) {
+    choices.where = Where::SameFolder;
+    auto plan = visio.User().AddDrawing("Drawing1", "", 2);
+    dialogs.answers = {"E:\\Chosen"};
+    dialogs.onDialog = [&] { visio.running->AddDrawing("Other.vsd", "C:\\Plans\\", 2); };
+    engine.SaveAll();
+    ASSERT_EQ(visio.world.savedFiles.size(), 1u);
+    const auto& saved = visio.world.savedFiles.begin()->second;
+    ASSERT_EQ(saved.pages.size(), 2u);
+    EXPECT_EQ(saved.pages[1]->shapes, plan->pages[1]->shapes);
+}
+
+// Someone else keeps writing the clipboard between a page's copy and its paste: the page
+// cannot reach the backup, which is then neither saved nor logged.
+TEST_F(SaveAllTest, AClipboardTakenTwiceLeavesThePageUnreached) {
+    visio.User().AddDrawing("Plan.vsd", "C:\\Plans\\", 2);
+    clipboard.foreignWrites = 2;
+    engine.SaveAll();
+    EXPECT_EQ(Reports(dialogs), Labels{"CopyPage:196"});
+    EXPECT_TRUE(visio.world.savedFiles.empty());
+    EXPECT_EQ(Log(), "");
+    ExpectCleanEnd();
 }
 
 TEST_F(SaveAllTest, BlankPageIsCopiedWithoutItsShapesAndWithoutAReport) {
@@ -355,7 +430,6 @@ TEST_F(SaveAllTest, BusyTemporaryInstanceIsReportedOnceAndEnded) {
     EXPECT_EQ(visio.endedProcesses, std::vector<std::uint32_t>{temp().processId});
     // Never asked to quit, a busy instance is ended at once: the run's wait stays one call's.
     EXPECT_EQ(visio.endGraces, std::vector<std::chrono::milliseconds>{std::chrono::seconds(0)});
-    EXPECT_FALSE(visio.running->allSelected);
     ExpectCleanEnd();
 }
 
@@ -370,7 +444,7 @@ TEST_F(SaveAllTest, InstanceEndingWhileItQuitsIsNotAFailure) {
 
 TEST_F(SaveAllTest, UserInstanceEndingMidRunStillQuitsTheTemporaryOne) {
     visio.User().AddDrawing("Plan.vsd", "C:\\Plans\\", 3);
-    visio.running->SetFault("SelectAll", "exit");
+    visio.running->SetFault("CreateSelection", "exit");
     engine.SaveAll();
     EXPECT_EQ(Reports(dialogs), Labels{"CopyPage:102"});
     EXPECT_TRUE(temp().quit);
@@ -399,7 +473,7 @@ TEST_P(SaveAllLostUserTest, TheGoodBackupOfTodayIsUntouched) {
         // Ended from outside while the page named by `key` is being copied.
         const int page = std::stoi(f.key);
         visio.running->onCall = [&, page](const std::string& entry) {
-            if (entry == "SelectAll" && visio.running->CallsTo("SelectAll") == page) {
+            if (entry == "CreateSelection" && visio.running->CallsTo("CreateSelection") == page) {
                 visio.running->lost = true;
             }
         };
@@ -418,7 +492,7 @@ TEST_P(SaveAllLostUserTest, TheGoodBackupOfTodayIsUntouched) {
 
 INSTANTIATE_TEST_SUITE_P(Ways, SaveAllLostUserTest,
                          ::testing::Values(LostUser{"Exit", "Copy", "exit"},
-                                           LostUser{"Busy", "SelectAll", "busy"},
+                                           LostUser{"Busy", "CreateSelection", "busy"},
                                            LostUser{"KilledOnPage2", "2", "killed"},
                                            LostUser{"KilledOnLastPage", "3", "killed"},
                                            LostUser{"PagesUnreadable", "Count", "Bad count"}),
@@ -522,12 +596,6 @@ INSTANTIATE_TEST_SUITE_P(
                    Faults(t, {{"Cells:PlowCode", "Failed here"}});
                },
                {"CopyPage:132", "SaveAll:162"},
-               false,
-               false},
-        RunEnd{"ShowingAPage",
-               NamingMode::Overwrite,
-               [](SaveAllTest& t) { t.visio.running->SetFault("Page", "Failed here"); },
-               {"SaveAll:154", "SaveAll:162"},
                false,
                false},
         // A new file each time: the backup may lack only what failed.
@@ -638,7 +706,7 @@ TEST_F(SaveAllTest, PromptStopsAskingOnceTheUsersApplicationIsGone) {
 TEST_F(SaveAllTest, ACauseIsReportedOnceInARunWithItsFirstTextAndLine) {
     visio.User().AddDrawing("Plan.vsd", "C:\\Plans\\", 3);
     visio.startedFaults["Cells:PlowCode"] = "Guarded";
-    visio.running->SetFault("DeselectAll", "Guarded");
+    visio.startedFaults["Paste"] = "Guarded";
     engine.SaveAll();
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].text, ErrorReportText("Guarded", kCopyPageLocation, 132));

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <string_view>
+#include <type_traits>
 
 #include "backup/page_copy.h"
 #include "common/failure.h"
@@ -40,7 +41,39 @@ int IntArg(const Args& args, std::size_t i) {
 }
 
 [[noreturn]] void Unknown(std::string_view member) {
-    throw Failure("Unknown name: " + std::string(member));
+    throw UnknownMember("Unknown name: " + std::string(member));
+}
+
+// Flags, when given, as the optional Integer argument of Copy and Paste.
+int FlagsArg(const Args& args) {
+    return args.empty() ? 0 : IntArg(args, 0);
+}
+
+Arg ToArg(const Scalar& value) {
+    return std::visit([](const auto& v) -> Arg { return v; }, value);
+}
+
+Scalar ToScalar(const Arg& value) {
+    return std::visit(
+        [](const auto& v) -> Scalar {
+            if constexpr (std::is_convertible_v<decltype(v), Scalar>) {
+                return v;
+            } else {
+                throw Failure("Type mismatch");
+            }
+        },
+        value);
+}
+
+// The universal name of the cell at (section, row, cell) of a page sheet.
+std::string CellAt(const IntegerArray& stream, std::size_t entry) {
+    for (const PageCell& cell : kPageCells) {
+        if (cell.section == stream.items[3 * entry] && cell.row == stream.items[3 * entry + 1] &&
+            cell.cell == stream.items[3 * entry + 2]) {
+            return std::string(cell.name);
+        }
+    }
+    throw Failure("Unexpected end of file.");
 }
 
 enum class Kind { Application, Documents, Document, Pages, Page, Sheet, Cell, Window, Selection };
@@ -49,12 +82,14 @@ class FakeObject : public AutomationObject {
   public:
     FakeObject(std::shared_ptr<FakeInstance> instance, Kind kind,
                std::shared_ptr<FakeDocument> document = nullptr,
-               std::shared_ptr<FakePage> page = nullptr, std::string cell = {})
+               std::shared_ptr<FakePage> page = nullptr, std::string cell = {},
+               std::vector<std::size_t> shapes = {})
         : instance_(std::move(instance)),
           kind_(kind),
           document_(std::move(document)),
           page_(std::move(page)),
-          cell_(std::move(cell)) {
+          cell_(std::move(cell)),
+          shapes_(std::move(shapes)) {
         ++instance_->liveObjects;
     }
     ~FakeObject() override { --instance_->liveObjects; }
@@ -74,14 +109,11 @@ class FakeObject : public AutomationObject {
                 throw Failure("Invalid page name.");
             }
             instance_->shownPage = *it;
-            instance_->allSelected = false;
+            instance_->selection.clear();
             return;
         }
-        if (kind_ == Kind::Sheet && Is(member, "Cells")) {
-            std::string name = TextArg(args, 0);
-            if (!page_->cells.count(name)) {
-                throw Failure("Unexpected end of file.");
-            }
+        if (kind_ == Kind::Sheet && (Is(member, "Cells") || Is(member, "CellsU"))) {
+            std::string name = CellName(member, args);
             page_->cells[name] = value;
             document_->saved = false;
             return;
@@ -109,6 +141,20 @@ class FakeObject : public AutomationObject {
         }
         Unknown(member);
     }
+    void PutRef(std::string_view member, AutomationObject& value) override {
+        instance_->Enter(member, {});
+        auto* selection = dynamic_cast<FakeObject*>(&value);
+        if (kind_ == Kind::Window && Is(member, "Selection")) {
+            // Only shapes of the page the window shows can be selected in it.
+            if (!selection || selection->kind_ != Kind::Selection ||
+                selection->page_ != instance_->shownPage) {
+                throw Failure("Invalid selection.");
+            }
+            instance_->selection = selection->shapes_;
+            return;
+        }
+        Unknown(member);
+    }
     Value Call(std::string_view member, const Args& args, const NamedArgs& named) override {
         instance_->Enter(member, args);
         switch (kind_) {
@@ -124,27 +170,33 @@ class FakeObject : public AutomationObject {
                 break;
             case Kind::Page:
                 if (Is(member, "Paste")) {
-                    auto& shapes = page_->shapes;
-                    shapes.insert(shapes.end(), instance_->world.clipboard.begin(),
-                                  instance_->world.clipboard.end());
-                    document_->saved = false;
-                    return {};
+                    return Paste(FlagsArg(args));
+                }
+                if (Is(member, "CreateSelection")) {
+                    if (IntArg(args, 0) != kSelTypeAll) {
+                        throw Failure("Invalid parameter.");
+                    }
+                    return Make(Kind::Selection, document_, page_, {}, AllOf(*page_));
                 }
                 break;
             case Kind::Window:
                 if (Is(member, "SelectAll")) {
-                    instance_->allSelected = true;
+                    instance_->selection =
+                        instance_->shownPage ? AllOf(*instance_->shownPage) : Indices{};
                     return {};
                 }
                 if (Is(member, "DeselectAll")) {
-                    instance_->allSelected = false;
+                    instance_->selection.clear();
                     return {};
                 }
                 if (Is(member, "Copy")) {
-                    if (SelectedCount() == 0) {
-                        throw Failure("Requested operation is presently disabled.");
-                    }
-                    instance_->world.clipboard = instance_->shownPage->shapes;
+                    CopyShapes(instance_->shownPage, instance_->selection, FlagsArg(args));
+                    return {};
+                }
+                break;
+            case Kind::Selection:
+                if (Is(member, "Copy")) {
+                    CopyShapes(page_, shapes_, FlagsArg(args));
                     return {};
                 }
                 break;
@@ -155,6 +207,12 @@ class FakeObject : public AutomationObject {
     }
     Value CallWithArrays(std::string_view member, Args& args) override {
         instance_->Enter(member, args);
+        if (kind_ == Kind::Sheet && Is(member, "GetResults")) {
+            return GetResults(args);
+        }
+        if (kind_ == Kind::Sheet && Is(member, "SetResults")) {
+            return SetResults(args);
+        }
         Unknown(member);
     }
     Value GetDefault() override {
@@ -175,16 +233,117 @@ class FakeObject : public AutomationObject {
     bool Lost() const override { return instance_->lost; }
 
   private:
+    using Indices = std::vector<std::size_t>;
+
     Object Make(Kind kind, std::shared_ptr<FakeDocument> document = nullptr,
-                std::shared_ptr<FakePage> page = nullptr, std::string cell = {}) {
+                std::shared_ptr<FakePage> page = nullptr, std::string cell = {},
+                Indices shapes = {}) {
         return std::make_unique<FakeObject>(instance_, kind, std::move(document), std::move(page),
-                                            std::move(cell));
+                                            std::move(cell), std::move(shapes));
     }
-    std::int32_t SelectedCount() const {
-        if (!instance_->allSelected || !instance_->shownPage) {
-            return 0;
+    static Indices AllOf(const FakePage& page) {
+        Indices all(page.shapes.size());
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            all[i] = i;
         }
-        return static_cast<std::int32_t>(instance_->shownPage->shapes.size());
+        return all;
+    }
+    void CopyShapes(const std::shared_ptr<FakePage>& page, const Indices& shapes, int flags) {
+        if (!page || shapes.empty()) {
+            throw Failure("Requested operation is presently disabled.");
+        }
+        instance_->world.clipboard.clear();
+        for (std::size_t i : shapes) {
+            instance_->world.clipboard.push_back(page->shapes.at(i));
+        }
+        instance_->world.clipboardNoTranslate = (flags & kCopyPasteNoTranslate) != 0;
+    }
+    // Shapes keep their places only when both the copy and the paste said so; otherwise they
+    // land centred on the page.
+    Value Paste(int flags) {
+        std::vector<FakeShape> shapes = instance_->world.clipboard;
+        if (shapes.empty()) {
+            throw Failure("Requested operation is presently disabled.");
+        }
+        if (!instance_->world.clipboardNoTranslate || !(flags & kCopyPasteNoTranslate)) {
+            auto [minX, maxX] = std::minmax_element(
+                shapes.begin(), shapes.end(),
+                [](const FakeShape& a, const FakeShape& b) { return a.pinX < b.pinX; });
+            auto [minY, maxY] = std::minmax_element(
+                shapes.begin(), shapes.end(),
+                [](const FakeShape& a, const FakeShape& b) { return a.pinY < b.pinY; });
+            const double dx =
+                std::get<double>(page_->cells.at("PageWidth")) / 2 - (minX->pinX + maxX->pinX) / 2;
+            const double dy =
+                std::get<double>(page_->cells.at("PageHeight")) / 2 - (minY->pinY + maxY->pinY) / 2;
+            for (FakeShape& shape : shapes) {
+                shape.pinX += dx;
+                shape.pinY += dy;
+            }
+        }
+        page_->shapes.insert(page_->shapes.end(), shapes.begin(), shapes.end());
+        document_->saved = false;
+        return {};
+    }
+    // The universal name of the cell a Cells or CellsU call names.
+    std::string CellName(std::string_view member, const Args& args) {
+        std::string name = TextArg(args, 0);
+        if (Is(member, "Cells") && instance_->LocalCellNames()) {
+            auto it = std::find_if(kPageCells.begin(), kPageCells.end(), [&](const PageCell& c) {
+                return FakeInstance::LocalName(c.name) == name;
+            });
+            name = it == kPageCells.end() ? std::string() : std::string(it->name);
+        }
+        if (!page_->cells.count(name)) {
+            throw Failure("Unexpected end of file.");
+        }
+        instance_->EnterCell(name);
+        return name;
+    }
+    static const IntegerArray& StreamArg(const Args& args) {
+        const auto* stream = std::get_if<IntegerArray>(&args.at(0));
+        if (!stream || stream->items.empty() || stream->items.size() % 3 != 0) {
+            throw Failure("Type mismatch");
+        }
+        return *stream;
+    }
+    // GetResults(SRCStream, Flags, UnitsNamesOrCodes, results): a faulty cell fails the call.
+    Value GetResults(Args& args) {
+        if (args.size() != 4 || !std::holds_alternative<std::int32_t>(args[1]) ||
+            !std::holds_alternative<VariantArray>(args[2]) ||
+            !std::holds_alternative<VariantArray>(args[3])) {
+            throw Failure("Type mismatch");
+        }
+        const IntegerArray& stream = StreamArg(args);
+        VariantArray results;
+        for (std::size_t k = 0; k < stream.items.size() / 3; ++k) {
+            std::string name = CellAt(stream, k);
+            instance_->EnterCell(name);
+            results.items.push_back(ToScalar(page_->cells.at(name)));
+        }
+        args[3] = std::move(results);
+        return {};
+    }
+    // SetResults(SRCStream, UnitsNamesOrCodes, results, Flags): stops at a faulty entry, the
+    // entries before it set.
+    Value SetResults(Args& args) {
+        if (args.size() != 4 || !std::holds_alternative<VariantArray>(args[1]) ||
+            !std::holds_alternative<VariantArray>(args[2]) ||
+            !std::holds_alternative<std::int32_t>(args[3])) {
+            throw Failure("Type mismatch");
+        }
+        const IntegerArray& stream = StreamArg(args);
+        const auto& values = std::get<VariantArray>(args[2]).items;
+        if (values.size() != stream.items.size() / 3) {
+            throw Failure("Type mismatch");
+        }
+        for (std::size_t k = 0; k < values.size(); ++k) {
+            std::string name = CellAt(stream, k);
+            instance_->EnterCell(name);
+            page_->cells[name] = ToArg(values[k]);
+            document_->saved = false;
+        }
+        return Value(Arg(static_cast<std::int32_t>(values.size())));
     }
     static bool BoolArg(const Arg& value) {
         if (const auto* b = std::get_if<bool>(&value)) {
@@ -258,6 +417,9 @@ class FakeObject : public AutomationObject {
                 if (Is(member, "Path")) {
                     return Value(Arg(document_->path));
                 }
+                if (Is(member, "FullName")) {
+                    return Value(Arg(document_->path + document_->name));
+                }
                 if (Is(member, "Saved")) {
                     return Value(Arg(document_->saved));
                 }
@@ -293,25 +455,31 @@ class FakeObject : public AutomationObject {
                 }
                 break;
             case Kind::Sheet:
-                if (Is(member, "Cells")) {
-                    std::string name = TextArg(args, 0);
-                    if (!page_->cells.count(name)) {
-                        throw Failure("Unexpected end of file.");
-                    }
-                    return Make(Kind::Cell, document_, page_, name);
+                if (Is(member, "Cells") || Is(member, "CellsU")) {
+                    return Make(Kind::Cell, document_, page_, CellName(member, args));
                 }
                 break;
             case Kind::Window:
                 if (Is(member, "Page")) {
-                    return Value(Arg(instance_->shownPage ? instance_->shownPage->name : ""));
+                    if (!instance_->shownPage) {
+                        return {};
+                    }
+                    return Make(Kind::Page, instance_->active, instance_->shownPage);
+                }
+                if (Is(member, "Document")) {
+                    Active();
+                    return Make(Kind::Document, instance_->active);
                 }
                 if (Is(member, "Selection")) {
-                    return Make(Kind::Selection);
+                    // What is selected now; a later change of the window's selection is not in
+                    // it.
+                    return Make(Kind::Selection, instance_->active, instance_->shownPage, {},
+                                instance_->selection);
                 }
                 break;
             case Kind::Selection:
                 if (Is(member, "Count")) {
-                    return Value(Arg(SelectedCount()));
+                    return Value(Arg(static_cast<std::int32_t>(shapes_.size())));
                 }
                 break;
             case Kind::Cell:
@@ -350,6 +518,7 @@ class FakeObject : public AutomationObject {
     std::shared_ptr<FakeDocument> document_;
     std::shared_ptr<FakePage> page_;
     std::string cell_;
+    Indices shapes_;  // of a selection: indices into page_'s shapes
 };
 
 }  // namespace
@@ -359,12 +528,15 @@ std::shared_ptr<FakeDocument> FakeInstance::AddDrawing(const std::string& name,
     auto document = std::make_shared<FakeDocument>();
     document->name = name;
     document->path = path;
+    // Away from the page's centre, where a paste that loses their places would put them.
     for (int i = 0; i < pageCount; ++i) {
-        AddPage(*document)->shapes.push_back({name + " shape " + std::to_string(i + 1)});
+        AddPage(*document)->shapes.push_back(
+            {name + " shape " + std::to_string(i + 1), 1.0 + i, 2.0});
     }
     documents.push_back(document);
     active = document;
     shownPage = pageCount > 0 ? document->pages.front() : nullptr;
+    selection.clear();
     return document;
 }
 
@@ -396,19 +568,46 @@ void FakeInstance::Enter(std::string_view member, const Args& args) {
     }
     for (const std::string& key : {Lower(entry), Lower(member)}) {
         auto fault = faults.find(key);
-        if (fault != faults.end()) {
-            if (fault->second == "exit") {
-                lost = true;
-                throw Failure("The remote procedure call failed.");
-            }
-            // Refused for as long as the link waits: it then counts the instance as lost.
-            if (fault->second == "busy") {
-                lost = true;
-                throw Failure("Call was rejected by callee.");
-            }
-            throw Failure(fault->second);
+        if (fault != faults.end() && fault->second != "local names") {
+            Raise(fault->second);
         }
     }
+}
+
+void FakeInstance::Raise(const std::string& fault) {
+    if (fault == "exit") {
+        lost = true;
+        throw Failure("The remote procedure call failed.");
+    }
+    // Refused for as long as the link waits: it then counts the instance as lost.
+    if (fault == "busy") {
+        lost = true;
+        throw Failure("Call was rejected by callee.");
+    }
+    if (fault == "unknown") {
+        throw UnknownMember("Unknown name.");
+    }
+    throw Failure(fault);
+}
+
+void FakeInstance::EnterCell(const std::string& universalName) {
+    auto fault = faults.find(Lower("Cells:" + universalName));
+    if (fault != faults.end()) {
+        Raise(fault->second);
+    }
+}
+
+bool FakeInstance::LocalCellNames() const {
+    auto fault = faults.find("cells");
+    return fault != faults.end() && fault->second == "local names";
+}
+
+std::string FakeInstance::LocalName(std::string_view universalName) {
+    return "Lokal" + std::string(universalName);
+}
+
+bool FakeInstance::AllSelected() const {
+    return shownPage && !shownPage->shapes.empty() && selection.size() == shownPage->shapes.size();
 }
 
 Object FakeInstance::Application() {

@@ -15,6 +15,8 @@ namespace sv::backup::testing {
 
 struct FakeShape {
     std::string text;
+    double pinX = 0;
+    double pinY = 0;
     bool operator==(const FakeShape&) const = default;
 };
 
@@ -35,6 +37,8 @@ struct FakeDocument {
 // What both instances share: the clipboard and the file system.
 struct FakeWorld {
     std::vector<FakeShape> clipboard;
+    // Copied with the no-translate flag: only a paste with the same flag keeps the places.
+    bool clipboardNoTranslate = false;
     std::set<std::string> folders;                   // folders SaveAs can write into
     std::map<std::string, FakeDocument> savedFiles;  // path -> copy of the drawing saved
     // Pages the disk has room for: SaveAs writes that many of a longer drawing, then fails.
@@ -54,8 +58,14 @@ class FakeInstance : public std::enable_shared_from_this<FakeInstance> {
 
     // Every member call passes here: it is logged as "Member" or "Member:first text argument"
     // and raises the fault set for either key ("exit" ends the instance; "busy" refuses it
-    // until the link gives up on the instance).
+    // until the link gives up on the instance; "unknown" as a member the application lacks).
+    // "local names" on Cells is no fault: that instance's Cells then takes local names only.
     void Enter(std::string_view member, const Args& args);
+    // A fault set on "Cells:<universal name>" holds for every way of reaching that cell.
+    void EnterCell(const std::string& universalName);
+    bool LocalCellNames() const;
+    static std::string LocalName(std::string_view universalName);
+    [[noreturn]] void Raise(const std::string& fault);
     int CallsTo(const std::string& entry) const;
     // Key as for Enter, any letter case.
     void SetFault(const std::string& key, const std::string& description);
@@ -63,8 +73,11 @@ class FakeInstance : public std::enable_shared_from_this<FakeInstance> {
     FakeWorld& world;
     std::vector<std::shared_ptr<FakeDocument>> documents;
     std::shared_ptr<FakeDocument> active;
+    // The user's window: it shows the active document, at shownPage, with these shapes of it
+    // selected (indices).
     std::shared_ptr<FakePage> shownPage;
-    bool allSelected = false;
+    std::vector<std::size_t> selection;
+    bool AllSelected() const;
     bool quit = false;
     bool lost = false;
     // A started instance shows its window until told otherwise; the user's is shown anyway.

@@ -67,12 +67,17 @@ class RecordingClipboard : public backup::ClipboardKeeper {
     void NoteOwnChange() override { events.push_back("Own"); }
     bool HoldsOwnCopy() override {
         events.push_back("Check");
-        return holdsOwnCopy;
+        if (foreignWrites > 0) {
+            --foreignWrites;
+            return false;
+        }
+        return true;
     }
     void Restore() override { events.push_back("Restore"); }
 
     std::vector<std::string> events;
-    bool holdsOwnCopy = true;
+    // Checks that find the clipboard written by someone else, before it holds the run's own.
+    int foreignWrites = 0;
 };
 
 // Gives the queued moments in turn, then repeats the last.
