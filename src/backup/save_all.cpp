@@ -351,7 +351,7 @@ bool BackupEngine::CopyDrawing(RunState& run, AutomationObject& source, Automati
 void BackupEngine::SaveAside(RunState& run, AutomationObject& backup) {
     const std::size_t slash = run.target.rfind('\\');
     if (slash == std::string::npos) {
-        run.aside = run.target;  // no folder: nothing to stand aside from, and the save fails
+        run.aside = run.target;  // no target (no naming chosen): the save fails as it is
     } else {
         const std::string folder = run.target.substr(0, slash + 1);
         std::int64_t number = clock_.MonotonicMilliseconds();
