@@ -305,7 +305,12 @@ class DispatchObject : public AutomationObject {
         variants[0].pdispVal->AddRef();
         DISPID putId = DISPID_PROPERTYPUT;
         DISPPARAMS params{variants.data(), &putId, 1, 1};
-        Send(Ids(member, {}).front(), DISPATCH_PROPERTYPUTREF, params, nullptr);
+        // The reference writes some object properties as a plain assignment: a server that
+        // has no put by reference for the member is given a plain put of the object.
+        const DISPID id = Ids(member, {}).front();
+        if (!Send(id, DISPATCH_PROPERTYPUTREF, params, nullptr, true)) {
+            Send(id, DISPATCH_PROPERTYPUT, params, nullptr);
+        }
     }
     Value Call(std::string_view member, const Args& args, const NamedArgs& named) override {
         std::vector<std::string> names;
