@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
+#include <tuple>
 
 #include "backup/testing/fake_visio.h"
 #include "backup/testing/fakes.h"
@@ -79,6 +81,27 @@ class PageCopyTest : public ::testing::Test {
     std::shared_ptr<FakePage> source, target;
     Object sourceApp, document, sourcePage, backupApp, targetPage;
 };
+
+// A few rows as the application's type library numbers them, and no cell reached twice: an
+// index typed wrong copies one cell's value into another.
+TEST(PageCellTableTest, IndicesAreTheTypeLibrarysAndNoCellIsReachedTwice) {
+    const std::map<std::string_view, std::tuple<int, int, int>> known = {
+        {"PageHeight", {1, 10, 1}},    {"InhibitSnap", {1, 10, 26}}, {"PlowCode", {1, 24, 11}},
+        {"LineAdjustTo", {1, 24, 27}}, {"XRulerOrigin", {1, 18, 4}}, {"XGridOrigin", {1, 18, 10}},
+    };
+    std::set<std::tuple<int, int, int>> seen;
+    for (const PageCell& cell : kPageCells) {
+        const std::tuple<int, int, int> at{cell.section, cell.row, cell.cell};
+        EXPECT_TRUE(seen.insert(at).second) << cell.name;
+        if (auto it = known.find(cell.name); it != known.end()) {
+            EXPECT_EQ(at, it->second) << cell.name;
+        }
+    }
+    const IntegerArray stream = PageCellStream();
+    ASSERT_EQ(stream.items.size(), 3 * kPageCells.size());
+    EXPECT_EQ(stream.items[3 * 11 + 1], 24);  // PlowCode, the 12th cell
+    EXPECT_EQ(stream.items[3 * 11 + 2], 11);
+}
 
 TEST_F(PageCopyTest, CopiesTheCellsAndTheShapesWhereTheyStandWithoutTheUsersWindow) {
     FakePage before = *source;
