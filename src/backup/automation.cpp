@@ -8,6 +8,22 @@
 
 namespace sv::backup {
 
+Arg ToArg(const Scalar& scalar) {
+    return std::visit([](const auto& v) -> Arg { return v; }, scalar);
+}
+
+Scalar ToScalar(const Arg& arg) {
+    return std::visit(
+        [](const auto& v) -> Scalar {
+            if constexpr (std::is_convertible_v<decltype(v), Scalar>) {
+                return v;
+            } else {
+                throw Failure("Type mismatch");
+            }
+        },
+        arg);
+}
+
 Value::Value(Object object) : object_(std::move(object)) {}
 
 bool Value::IsEmpty() const {

@@ -40,6 +40,10 @@ using Arg = std::variant<std::monostate, bool, std::int32_t, double, std::string
                          VariantArray>;
 using Args = std::vector<Arg>;
 
+Arg ToArg(const Scalar& scalar);
+// The plain value of an argument; Failure("Type mismatch") for an array.
+Scalar ToScalar(const Arg& arg);
+
 struct NamedArg {
     std::string name;
     Arg value;

@@ -1,7 +1,5 @@
 #include "backup/dispatch_client_win32.h"
 
-#include <tlhelp32.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -15,6 +13,7 @@
 
 #include "common/failure.h"
 #include "common/handles_win32.h"
+#include "common/system_win32.h"
 #include "common/message_wait_win32.h"
 #include "common/text_win32.h"
 
@@ -204,26 +203,6 @@ SAFEARRAY* NewArray(VARTYPE type, std::size_t count) {
     return array;
 }
 
-Arg ToArg(const Scalar& scalar) {
-    return std::visit([](const auto& v) { return Arg(v); }, scalar);
-}
-
-Scalar ToScalar(const Value& value) {
-    if (value.IsObject()) {
-        throw Failure("Type mismatch");
-    }
-    return std::visit(
-        [](const auto& v) -> Scalar {
-            using T = std::decay_t<decltype(v)>;
-            if constexpr (std::is_same_v<T, IntegerArray> || std::is_same_v<T, VariantArray>) {
-                throw Failure("Type mismatch");
-            } else {
-                return v;
-            }
-        },
-        value.Scalar());
-}
-
 // The number of elements of what a callee left behind a reference: nothing is an empty array,
 // and an array of another element size is not the one asked for.
 std::size_t ElementCount(SAFEARRAY* array, std::size_t elementSize) {
@@ -258,7 +237,7 @@ VariantArray ReadVariants(SAFEARRAY* array, const std::shared_ptr<Connection>& c
     if (count > 0) {
         ArrayData<VARIANT> data(array);
         for (std::size_t i = 0; i < count; ++i) {
-            result.items.push_back(ToScalar(FromVariant(data[i], connection, "Item")));
+            result.items.push_back(ToScalar(FromVariant(data[i], connection, "Item").AsArg()));
         }
     }
     return result;
@@ -661,24 +640,19 @@ std::vector<std::pair<DWORD, UniqueHandle>> ProcessesOf(const std::wstring& exec
                                                         DWORD rights, bool orUnreadable) {
     std::vector<std::pair<DWORD, UniqueHandle>> found;
     const std::wstring name = executable.substr(executable.find_last_of(L"\\/") + 1);
-    sv::win32::UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot) {
-        return found;
-    }
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
-         more = ::Process32NextW(snapshot.get(), &entry)) {
-        const wchar_t* last = std::wcsrchr(entry.szExeFile, L'\\');
-        if (_wcsicmp(last ? last + 1 : entry.szExeFile, name.c_str()) != 0) {
+    for (const sv::win32::RunningProcess& running : sv::win32::RunningProcesses()) {
+        const std::size_t last = running.exeFile.find_last_of(L'\\');
+        const std::wstring file =
+            last == std::wstring::npos ? running.exeFile : running.exeFile.substr(last + 1);
+        if (_wcsicmp(file.c_str(), name.c_str()) != 0) {
             continue;
         }
         UniqueHandle process(
-            ::OpenProcess(rights | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
+            ::OpenProcess(rights | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, running.id));
         if (process && SameImage(process.get(), executable)) {
-            found.emplace_back(entry.th32ProcessID, std::move(process));
+            found.emplace_back(running.id, std::move(process));
         } else if (!process && orUnreadable) {
-            found.emplace_back(entry.th32ProcessID, UniqueHandle());
+            found.emplace_back(running.id, UniqueHandle());
         }
     }
     return found;

@@ -19,22 +19,6 @@ int CellLabel(std::size_t index) {
     return kFirstCellLabel + 2 * static_cast<int>(index);
 }
 
-Scalar ToScalar(const Arg& value) {
-    return std::visit(
-        [](const auto& v) -> Scalar {
-            if constexpr (std::is_convertible_v<decltype(v), Scalar>) {
-                return v;
-            } else {
-                throw Failure("Type mismatch");
-            }
-        },
-        value);
-}
-
-Arg ToArg(const Scalar& value) {
-    return std::visit([](const auto& v) -> Arg { return v; }, value);
-}
-
 // A cell by its universal name; an application that has no CellsU at all takes it in Cells.
 Object CellOf(AutomationObject& sheet, std::string_view name) {
     const Args args{std::string(name)};
@@ -76,11 +60,7 @@ using CellValues = std::vector<std::optional<Scalar>>;
 CellValues ReadCells(Procedure& proc, AutomationObject& sheet) {
     CellValues values(kPageCells.size());
     const bool read = Batch(proc, sheet, [&] {
-        // The results array comes sized for the answer: the marshaller can then take it back
-        // in place.
-        VariantArray answer;
-        answer.items.resize(kPageCells.size());
-        Args args{PageCellStream(), std::int32_t{0}, VariantArray{}, std::move(answer)};
+        Args args{PageCellStream(), std::int32_t{0}, VariantArray{}, VariantArray{}};
         sheet.CallWithArrays("GetResults", args);
         const auto& results = std::get<VariantArray>(args[3]).items;
         if (results.size() != kPageCells.size()) {

@@ -1,7 +1,5 @@
 #include "check/check_host_win32.h"
 
-#include <tlhelp32.h>
-
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -9,6 +7,7 @@
 
 #include "common/failure.h"
 #include "common/handles_win32.h"
+#include "common/system_win32.h"
 #include "common/message_wait_win32.h"
 #include "common/text_win32.h"
 
@@ -17,31 +16,8 @@ namespace {
 
 using sv::win32::Narrow;
 using sv::win32::UniqueFile;
-using sv::win32::UniqueFind;
 using sv::win32::UniqueHandle;
 using sv::win32::Widen;
-
-void RemoveTree(const std::wstring& folder) {
-    WIN32_FIND_DATAW data;
-    UniqueFind find(::FindFirstFileW((folder + L"\\*").c_str(), &data));
-    if (find) {
-        do {
-            std::wstring name = data.cFileName;
-            if (name == L"." || name == L"..") {
-                continue;
-            }
-            std::wstring full = folder + L"\\" + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(full);
-            } else {
-                ::SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-                ::DeleteFileW(full.c_str());
-            }
-        } while (::FindNextFileW(find.get(), &data));
-    }
-    find.reset();
-    ::RemoveDirectoryW(folder.c_str());
-}
 
 class Win32ProcessView : public ProcessView {
   public:
@@ -137,21 +113,14 @@ class Win32ProcessView : public ProcessView {
 
 Win32CheckHost::~Win32CheckHost() {
     if (!scratch_.empty()) {
-        RemoveTree(scratch_);
+        sv::win32::RemoveTree(scratch_);
     }
 }
 
 std::set<std::uint32_t> Win32CheckHost::ProcessIds() {
     std::set<std::uint32_t> ids;
-    UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot) {
-        return ids;
-    }
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
-         more = ::Process32NextW(snapshot.get(), &entry)) {
-        ids.insert(entry.th32ProcessID);
+    for (const sv::win32::RunningProcess& process : sv::win32::RunningProcesses()) {
+        ids.insert(process.id);
     }
     return ids;
 }

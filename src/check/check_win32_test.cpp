@@ -2,8 +2,6 @@
 // of the application's ways planted out of line.
 #include <windows.h>
 
-#include <tlhelp32.h>
-
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -15,6 +13,7 @@
 #include "backup/testing/standin_win32.h"
 #include "common/com_win32.h"
 #include "common/handles_win32.h"
+#include "common/system_win32.h"
 #include "common/text_win32.h"
 
 namespace sv::check {
@@ -28,14 +27,10 @@ using backup::testing::StandinProcessCount;
 // left behind must not spoil the tests after it.
 int EndStandinsStartedBy(DWORD parent) {
     std::vector<DWORD> left;
-    sv::win32::UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = snapshot && ::Process32FirstW(snapshot.get(), &entry); more;
-         more = ::Process32NextW(snapshot.get(), &entry)) {
-        if (entry.th32ParentProcessID == parent &&
-            _wcsicmp(entry.szExeFile, L"visio-standin.exe") == 0) {
-            left.push_back(entry.th32ProcessID);
+    for (const sv::win32::RunningProcess& process : sv::win32::RunningProcesses()) {
+        if (process.parent == parent &&
+            _wcsicmp(process.exeFile.c_str(), L"visio-standin.exe") == 0) {
+            left.push_back(process.id);
         }
     }
     for (DWORD id : left) {

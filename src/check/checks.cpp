@@ -18,6 +18,7 @@ using backup::Args;
 using backup::AutomationObject;
 using backup::Object;
 using backup::PageCell;
+using backup::ToArg;
 using backup::VariantArray;
 
 constexpr std::size_t kCellCount = backup::kPageCells.size();
@@ -506,10 +507,6 @@ class Checks {
         Pass("Shape.SetResults",
              "a GetResults/SetResults round trip between two pages copies exactly what CellsU "
              "reads");
-    }
-
-    static Arg ToArg(const backup::Scalar& scalar) {
-        return std::visit([](const auto& v) { return Arg(v); }, scalar);
     }
 
     static std::string Joined(const std::vector<std::string>& parts) {

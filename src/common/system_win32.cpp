@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -247,6 +248,43 @@ std::optional<std::string> Win32ShellFolders::SpecialFolderPath(int folder) {
     if (!ok)
         return std::nullopt;
     return Narrow(path);
+}
+
+std::vector<RunningProcess> RunningProcesses() {
+    std::vector<RunningProcess> processes;
+    UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) {
+        return processes;
+    }
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
+         more = ::Process32NextW(snapshot.get(), &entry)) {
+        processes.push_back({entry.th32ProcessID, entry.th32ParentProcessID, entry.szExeFile});
+    }
+    return processes;
+}
+
+void RemoveTree(const std::wstring& folder) {
+    WIN32_FIND_DATAW data;
+    UniqueFind find(::FindFirstFileW((folder + L"\\*").c_str(), &data));
+    if (find) {
+        do {
+            std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..") {
+                continue;
+            }
+            std::wstring full = folder + L"\\" + name;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(full);
+            } else {
+                ::SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+                ::DeleteFileW(full.c_str());
+            }
+        } while (::FindNextFileW(find.get(), &data));
+    }
+    find.reset();
+    ::RemoveDirectoryW(folder.c_str());
 }
 
 }  // namespace sv::win32

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/helpers.h"
 #include "common/system.h"
@@ -56,5 +57,16 @@ class Win32ShellFolders : public ShellFolders {
   public:
     std::optional<std::string> SpecialFolderPath(int folder) override;
 };
+
+struct RunningProcess {
+    std::uint32_t id = 0;
+    std::uint32_t parent = 0;
+    std::wstring exeFile;  // the file name alone
+};
+// The system's list of processes at this moment; empty when it cannot be had.
+std::vector<RunningProcess> RunningProcesses();
+
+// Deletes a folder with everything in it, read-only files included.
+void RemoveTree(const std::wstring& folder);
 
 }  // namespace sv::win32

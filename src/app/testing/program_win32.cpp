@@ -1,9 +1,9 @@
 #include "app/testing/program_win32.h"
 
 #include <commctrl.h>
-#include <tlhelp32.h>
 
 #include "app/main_window_win32.h"
+#include "common/system_win32.h"
 #include "common/text_win32.h"
 
 namespace sv::win32::testing {
@@ -94,16 +94,9 @@ bool TrayShowsAnIcon() {
 
 std::vector<DWORD> ChildProcesses(DWORD parent, const wchar_t* exeName) {
     std::vector<DWORD> children;
-    UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot) {
-        return children;
-    }
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
-         more = ::Process32NextW(snapshot.get(), &entry)) {
-        if (entry.th32ParentProcessID == parent && ::lstrcmpiW(entry.szExeFile, exeName) == 0) {
-            children.push_back(entry.th32ProcessID);
+    for (const RunningProcess& process : RunningProcesses()) {
+        if (process.parent == parent && ::lstrcmpiW(process.exeFile.c_str(), exeName) == 0) {
+            children.push_back(process.id);
         }
     }
     return children;

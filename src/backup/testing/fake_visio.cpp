@@ -49,22 +49,6 @@ int FlagsArg(const Args& args) {
     return args.empty() ? 0 : IntArg(args, 0);
 }
 
-Arg ToArg(const Scalar& value) {
-    return std::visit([](const auto& v) -> Arg { return v; }, value);
-}
-
-Scalar ToScalar(const Arg& value) {
-    return std::visit(
-        [](const auto& v) -> Scalar {
-            if constexpr (std::is_convertible_v<decltype(v), Scalar>) {
-                return v;
-            } else {
-                throw Failure("Type mismatch");
-            }
-        },
-        value);
-}
-
 // The universal name of the cell at (section, row, cell) of a page sheet.
 std::string CellAt(const IntegerArray& stream, std::size_t entry) {
     for (const PageCell& cell : kPageCells) {

@@ -1,7 +1,6 @@
 #include "backup/testing/standin_win32.h"
 
-#include <tlhelp32.h>
-
+#include "common/system_win32.h"
 #include "common/text_win32.h"
 
 #ifndef SV_STANDIN_EXE
@@ -12,28 +11,6 @@ namespace sv::backup::testing {
 namespace {
 
 constexpr wchar_t kFaultsKey[] = L"Software\\Veltrane\\Visio Stand-in\\Faults\\";
-
-void RemoveTree(const std::wstring& folder) {
-    WIN32_FIND_DATAW data;
-    sv::win32::UniqueFind find(::FindFirstFileW((folder + L"\\*").c_str(), &data));
-    if (find) {
-        do {
-            std::wstring name = data.cFileName;
-            if (name == L"." || name == L"..") {
-                continue;
-            }
-            std::wstring full = folder + L"\\" + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(full);
-            } else {
-                ::SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-                ::DeleteFileW(full.c_str());
-            }
-        } while (::FindNextFileW(find.get(), &data));
-    }
-    find.reset();
-    ::RemoveDirectoryW(folder.c_str());
-}
 
 }  // namespace
 
@@ -53,18 +30,11 @@ std::wstring StandinPath() {
 namespace {
 
 // Stand-in processes, with the process that started each.
-std::vector<PROCESSENTRY32W> StandinEntries() {
-    std::vector<PROCESSENTRY32W> found;
-    sv::win32::UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot) {
-        return found;
-    }
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
-         more = ::Process32NextW(snapshot.get(), &entry)) {
-        if (_wcsicmp(entry.szExeFile, L"visio-standin.exe") == 0) {
-            found.push_back(entry);
+std::vector<sv::win32::RunningProcess> StandinEntries() {
+    std::vector<sv::win32::RunningProcess> found;
+    for (sv::win32::RunningProcess& process : sv::win32::RunningProcesses()) {
+        if (_wcsicmp(process.exeFile.c_str(), L"visio-standin.exe") == 0) {
+            found.push_back(std::move(process));
         }
     }
     return found;
@@ -78,9 +48,9 @@ int StandinProcessCount() {
 
 std::vector<DWORD> OurStandins() {
     std::vector<DWORD> ours;
-    for (const PROCESSENTRY32W& entry : StandinEntries()) {
-        if (entry.th32ParentProcessID == ::GetCurrentProcessId()) {
-            ours.push_back(entry.th32ProcessID);
+    for (const sv::win32::RunningProcess& process : StandinEntries()) {
+        if (process.parent == ::GetCurrentProcessId()) {
+            ours.push_back(process.id);
         }
     }
     return ours;
@@ -217,13 +187,13 @@ ScratchFolder::ScratchFolder(const std::string& leaf) {
     wchar_t temp[MAX_PATH + 1];
     DWORD n = ::GetTempPathW(MAX_PATH + 1, temp);
     std::wstring folder = std::wstring(temp, n) + sv::win32::Widen(leaf);
-    RemoveTree(folder);
+    sv::win32::RemoveTree(folder);
     ::CreateDirectoryW(folder.c_str(), nullptr);
     path_ = sv::win32::Narrow(folder);
 }
 
 ScratchFolder::~ScratchFolder() {
-    RemoveTree(sv::win32::Widen(path_));
+    sv::win32::RemoveTree(sv::win32::Widen(path_));
 }
 
 bool FileExistsUtf8(const std::string& path) {
