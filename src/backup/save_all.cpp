@@ -5,78 +5,11 @@
 #include <utility>
 
 #include "backup/page_copy.h"
+#include "backup/temporary_instance.h"
 #include "history/history_log.h"
 
 namespace sv::backup {
 namespace {
-
-constexpr std::chrono::milliseconds kQuitGrace{10000};
-
-// The run's temporary instance: hidden from the start; quit without ever waiting on a prompt
-// about the copy, which is ours to discard; its process never outlives the run.
-class TemporaryInstance {
-  public:
-    explicit TemporaryInstance(DrawingLink& link) : link_(link) {}
-    TemporaryInstance(const TemporaryInstance&) = delete;
-    TemporaryInstance& operator=(const TemporaryInstance&) = delete;
-    ~TemporaryInstance() { Release(); }
-
-    void Start() {
-        StartedInstance started = link_.StartVisio();
-        app_ = std::move(started.app);
-        process_ = std::move(started.process);
-        // A refusal costs at most a visible window: not worth a report.
-        Quietly([&] { app_->Put("Visible", false); });
-    }
-    bool Started() const { return app_ != nullptr; }
-    AutomationObject* App() const { return app_.get(); }
-
-    // Line 166. The drawing is the last reference to anything but the application itself.
-    void Quit(Procedure& proc, Object drawing) {
-        if (!app_ || app_->Lost()) {
-            return;
-        }
-        if (drawing && !drawing->Lost()) {
-            Quietly([&] { drawing->Put("Saved", true); });
-        }
-        drawing.reset();
-        Quietly([&] { app_->Put("AlertResponse", std::int32_t{7}); });
-        quitAsked_ = true;
-        proc.Do(166, [&] {
-            try {
-                app_->Call("Quit");
-            } catch (...) {
-                // An instance that ended before it could answer has quit all the same.
-                if (!app_->Lost()) {
-                    throw;
-                }
-            }
-        });
-    }
-    // Line 174: lets go of the instance, and ends its process if Quit did not.
-    void Release() {
-        app_.reset();
-        if (process_) {
-            // Not asked to quit (it died, or stayed busy): nothing is worth waiting for.
-            std::exchange(process_, nullptr)
-                ->End(quitAsked_ ? kQuitGrace : std::chrono::milliseconds(0));
-        }
-    }
-
-  private:
-    template <class Call>
-    static void Quietly(Call&& call) {
-        try {
-            call();
-        } catch (...) {
-        }
-    }
-
-    DrawingLink& link_;
-    Object app_;
-    std::unique_ptr<InstanceProcess> process_;
-    bool quitAsked_ = false;
-};
 
 // The user's clipboard for the length of a run: taken once, put back once, on every path.
 class KeptClipboard {

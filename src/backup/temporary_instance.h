@@ -1,0 +1,36 @@
+#pragma once
+
+#include <memory>
+
+#include "backup/automation.h"
+#include "common/error_report.h"
+
+namespace sv::backup {
+
+// The run's temporary instance: hidden from the start; quit without ever waiting on a prompt
+// about the copy, which is ours to discard; its process never outlives the run.
+class TemporaryInstance {
+  public:
+    explicit TemporaryInstance(DrawingLink& link) : link_(link) {}
+    TemporaryInstance(const TemporaryInstance&) = delete;
+    TemporaryInstance& operator=(const TemporaryInstance&) = delete;
+    ~TemporaryInstance() { Release(); }
+
+    // Throws Failure.
+    void Start();
+    bool Started() const { return app_ != nullptr; }
+    AutomationObject* App() const { return app_.get(); }
+
+    // Line 166. The drawing is the last reference to anything but the application itself.
+    void Quit(Procedure& proc, Object drawing);
+    // Line 174: lets go of the instance, and ends its process if Quit did not.
+    void Release();
+
+  private:
+    DrawingLink& link_;
+    Object app_;
+    std::unique_ptr<InstanceProcess> process_;
+    bool quitAsked_ = false;
+};
+
+}  // namespace sv::backup
