@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
-#include <set>
 #include <utility>
 #include <vector>
 
@@ -71,8 +70,6 @@ struct Connection {
     std::chrono::milliseconds busyRetryInterval;
     // Key: object kind, member and named-argument names, separated by '\n'.
     std::map<std::string, std::vector<DISPID>> ids;
-    // Parameterised properties that refused a one-call put: written through their object.
-    std::set<std::string> putThroughObject;
     bool lost = false;
     std::string lostDescription;
 
@@ -109,25 +106,12 @@ class DispatchObject : public AutomationObject {
         return Invoke(Ids(member, {}).front(), DISPATCH_PROPERTYGET | DISPATCH_METHOD, args, {},
                       ChildKind(member));
     }
-    void Put(std::string_view member, const Arg& value, const Args& args) override {
-        DISPID id = Ids(member, {}).front();
-        if (args.empty()) {
-            PutById(id, value, args);
-            return;
-        }
-        // sheet.Cells("X") = v in one call where the server allows it; otherwise, as late-bound
-        // callers do, fetch the object and write its default member. A refusal holds for the
-        // whole connection, so it costs one failed call at most.
-        const std::string key(member);
-        if (!connection_->putThroughObject.count(key)) {
-            if (PutById(id, value, args, true)) {
-                return;
-            }
-            connection_->putThroughObject.insert(key);
-        }
-        Get(member, args).TakeObject()->PutDefault(value);
+    void Put(std::string_view member, const Arg& value) override {
+        VariantList variants(1);
+        ToVariant(value, variants[0]);
+        PutById(Ids(member, {}).front(), DISPATCH_PROPERTYPUT, variants);
     }
-    void PutRef(std::string_view member, AutomationObject& value) override {
+    void PutObject(std::string_view member, AutomationObject& value) override {
         auto* object = dynamic_cast<DispatchObject*>(&value);
         if (!object) {
             throw Failure("Object required");
@@ -136,13 +120,11 @@ class DispatchObject : public AutomationObject {
         variants[0].vt = VT_DISPATCH;
         variants[0].pdispVal = object->dispatch_.get();
         variants[0].pdispVal->AddRef();
-        DISPID putId = DISPID_PROPERTYPUT;
-        DISPPARAMS params{variants.data(), &putId, 1, 1};
-        // The reference writes some object properties as a plain assignment: a server that
-        // has no put by reference for the member is given a plain put of the object.
+        // The type library gives the object properties we write a plain put; a server that
+        // has only a put by reference for the member refuses it, and is given that.
         const DISPID id = Ids(member, {}).front();
-        if (!Send(id, DISPATCH_PROPERTYPUTREF, params, nullptr, true)) {
-            Send(id, DISPATCH_PROPERTYPUT, params, nullptr);
+        if (!PutById(id, DISPATCH_PROPERTYPUT, variants, true)) {
+            PutById(id, DISPATCH_PROPERTYPUTREF, variants);
         }
     }
     Value Call(std::string_view member, const Args& args, const NamedArgs& named) override {
@@ -172,7 +154,11 @@ class DispatchObject : public AutomationObject {
     Value GetDefault() override {
         return Invoke(DISPID_VALUE, DISPATCH_PROPERTYGET, {}, {}, kind_ + ".Value");
     }
-    void PutDefault(const Arg& value) override { PutById(DISPID_VALUE, value, {}); }
+    void PutDefault(const Arg& value) override {
+        VariantList variants(1);
+        ToVariant(value, variants[0]);
+        PutById(DISPID_VALUE, DISPATCH_PROPERTYPUT, variants);
+    }
     bool Lost() const override { return connection_->lost; }
 
   private:
@@ -239,17 +225,12 @@ class DispatchObject : public AutomationObject {
         return ids;
     }
 
-    // False, when allowed, for a server that takes no put with these arguments.
-    bool PutById(DISPID id, const Arg& value, const Args& args, bool mayRefuse = false) {
-        // The new value goes first in rgvarg, marked as the DISPID_PROPERTYPUT argument.
-        VariantList variants(args.size() + 1);
-        ToVariant(value, variants[0]);
-        for (std::size_t i = 0; i < args.size(); ++i) {
-            ToVariant(args[args.size() - 1 - i], variants[i + 1]);
-        }
+    // The new value, marked as the DISPID_PROPERTYPUT argument. False, when allowed, for a
+    // server that has no such put for the member.
+    bool PutById(DISPID id, WORD flags, VariantList& value, bool mayRefuse = false) {
         DISPID putId = DISPID_PROPERTYPUT;
-        DISPPARAMS params{variants.data(), &putId, variants.size(), 1};
-        return Send(id, DISPATCH_PROPERTYPUT, params, nullptr, mayRefuse);
+        DISPPARAMS params{value.data(), &putId, value.size(), 1};
+        return Send(id, flags, params, nullptr, mayRefuse);
     }
 
     Value Invoke(DISPID id, WORD flags, const Args& args,
@@ -283,8 +264,7 @@ class DispatchObject : public AutomationObject {
         if (SUCCEEDED(hr)) {
             return true;
         }
-        if (mayRefuse && (hr == DISP_E_MEMBERNOTFOUND || hr == DISP_E_BADPARAMCOUNT ||
-                          hr == DISP_E_PARAMNOTOPTIONAL)) {
+        if (mayRefuse && hr == DISP_E_MEMBERNOTFOUND) {
             return false;
         }
         if (hr != DISP_E_EXCEPTION) {

@@ -420,11 +420,13 @@ class Checks {
         for (const PageCell& cell : backup::kPageCells) {
             const Args name{std::string(cell.name)};
             try {
-                Arg value = sheet.GetObj("CellsU", name)->GetDefault().AsArg();
+                Object written = sheet.GetObj("CellsU", name);
+                Arg value = written->GetDefault().AsArg();
                 if (auto n = AsNumber(value)) {
                     value = Changed(cell, *n);
                 }
-                sheet.Put("CellsU", value, name);
+                // CellsU is get-only: the cell it gives is written.
+                written->PutDefault(value);
                 Arg back = sheet.GetObj("CellsU", name)->GetDefault().AsArg();
                 if (!SameValue(back, value)) {
                     problems.push_back(std::string(cell.name) + " written " + Shown(value) +
