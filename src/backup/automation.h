@@ -104,8 +104,12 @@ class AutomationObject {
     // The default member (a cell's value).
     virtual Value GetDefault() = 0;
     virtual void PutDefault(const Arg& value) = 0;
-    // True once the application behind this object is known to be gone; later calls fail.
+    // True once the application behind this object is known to be gone, or was given up as
+    // busy past all patience; later calls fail.
     virtual bool Lost() const = 0;
+    // Lost because it refused calls for too long: its process is still there, and a call it
+    // refused never ran.
+    virtual bool GivenUpBusy() const { return false; }
 
     // Shorthands for the common shapes of a call.
     Object GetObj(std::string_view member, const Args& args = {});

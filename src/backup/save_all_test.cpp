@@ -419,21 +419,40 @@ TEST_F(SaveAllTest, BlankPageIsCopiedWithoutItsShapesAndWithoutAReport) {
     EXPECT_NE(Log(), "");
 }
 
-// A temporary instance that stays busy is given up like a lost one: one report, nothing
-// saved, no call to it, and its process ended.
-TEST_F(SaveAllTest, BusyTemporaryInstanceIsReportedOnceAndEnded) {
+// A temporary instance that stays busy is given up like a lost one: no call to it after the
+// refused one, at most one report, and its process ended at once, never waited for: a call it
+// refused never ran, Quit included.
+struct BusyTemporary {
+    std::string name;
+    std::string member;
+    Labels reports;
+    bool logged;
+};
+
+class SaveAllBusyTemporaryTest : public SaveAllTest,
+                                 public ::testing::WithParamInterface<BusyTemporary> {};
+
+TEST_P(SaveAllBusyTemporaryTest, IsGivenUpAndEndedAtOnce) {
+    const BusyTemporary& b = GetParam();
     visio.User().AddDrawing("Plan.vsd", "C:\\Plans\\", 3);
-    visio.startedFaults["Paste"] = "busy";
+    visio.startedFaults[b.member] = "busy";
     engine.SaveAll();
-    EXPECT_EQ(Reports(dialogs), Labels{"CopyPage:196"});
-    EXPECT_EQ(temp().calls.back(), "Paste");
-    EXPECT_TRUE(visio.world.savedFiles.empty());
-    EXPECT_EQ(Log(), "");
+    EXPECT_EQ(Reports(dialogs), b.reports);
+    EXPECT_EQ(temp().calls.back(), b.member);
+    EXPECT_EQ(visio.world.savedFiles.size(), b.logged ? 1u : 0u);
+    EXPECT_EQ(Log().empty(), !b.logged);
     EXPECT_EQ(visio.endedProcesses, std::vector<std::uint32_t>{temp().processId});
-    // Never asked to quit, a busy instance is ended at once: the run's wait stays one call's.
     EXPECT_EQ(visio.endGraces, std::vector<std::chrono::milliseconds>{std::chrono::seconds(0)});
     ExpectCleanEnd();
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Moments, SaveAllBusyTemporaryTest,
+    ::testing::Values(BusyTemporary{"Paste", "Paste", {"CopyPage:196"}, false},
+                      // The backup was written: a successful run shows nothing.
+                      BusyTemporary{"MarkedSaved", "Saved", {}, true},
+                      BusyTemporary{"Quit", "Quit", {}, true}),
+    [](const auto& info) { return info.param.name; });
 
 TEST_F(SaveAllTest, InstanceEndingWhileItQuitsIsNotAFailure) {
     visio.User().AddDrawing("Plan.vsd", "C:\\Plans\\", 1);

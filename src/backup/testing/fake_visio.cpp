@@ -214,6 +214,7 @@ class FakeObject : public AutomationObject {
         document_->saved = false;
     }
     bool Lost() const override { return instance_->lost; }
+    bool GivenUpBusy() const override { return instance_->givenUpBusy; }
 
   private:
     using Indices = std::vector<std::size_t>;
@@ -568,6 +569,7 @@ void FakeInstance::Raise(const std::string& fault) {
     // Refused for as long as the link waits: it then counts the instance as lost.
     if (fault == "busy") {
         lost = true;
+        givenUpBusy = true;
         throw Failure("Call was rejected by callee.");
     }
     if (fault == "unknown") {

@@ -80,6 +80,7 @@ class FakeInstance : public std::enable_shared_from_this<FakeInstance> {
     bool AllSelected() const;
     bool quit = false;
     bool lost = false;
+    bool givenUpBusy = false;
     // A started instance shows its window until told otherwise; the user's is shown anyway.
     bool visible = true;
     std::int32_t alertResponse = 0;  // 0 asks; 6, 7, 2 answer Yes, No, Cancel silently
