@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <exception>
 #include <utility>
 
 #include "backup/page_copy.h"
@@ -30,12 +31,15 @@ Object ActiveDocument(AutomationObject& source) {
     return active.IsObject() ? active.TakeObject() : nullptr;
 }
 
-// Whether the instance ended, asking it once if it does not know yet.
-bool InstanceGone(AutomationObject& app) {
-    if (!app.Lost()) {
-        try {
-            app.Get("ActiveDocument");
-        } catch (...) {
+// Whether the instance is lost, asking it once. Lost, that is reported at the label: the run
+// ends there and must say why.
+bool InstanceLost(Procedure& proc, int label, AutomationObject& app) {
+    try {
+        app.Get("ActiveDocument");
+    } catch (...) {
+        if (app.Lost()) {
+            std::exception_ptr failure = std::current_exception();
+            proc.Do(label, [&] { std::rethrow_exception(failure); });
         }
     }
     return app.Lost();
@@ -187,7 +191,7 @@ std::optional<std::string> BackupEngine::ChooseFolder(Procedure& proc, Automatio
             });
             // No asking again after a prompt that could not be shown, nor for a drawing
             // whose application has gone meanwhile.
-            if (!answered || (folder.empty() && InstanceGone(source))) {
+            if (!answered || (folder.empty() && InstanceLost(proc, 118, source))) {
                 return std::nullopt;
             }
         }
