@@ -234,6 +234,57 @@ TEST_F(RealApplicationTest, InstancesBusyFromTheirStartAreEndedAndTheRunSaysSoOn
     EXPECT_TRUE(::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &result));
 }
 
+// The user's drawing as the test can see it: name, whether saved, pages, shape texts.
+std::string DescribeActiveDrawing(backup::AutomationObject& app) {
+    Object document = app.GetObj("ActiveDocument");
+    std::string text = document->GetText("Name") + " saved " + document->GetText("Saved");
+    Object pages = document->GetObj("Pages");
+    for (int i = 1, n = pages->Get("Count").Integer(); i <= n; ++i) {
+        Object shapes = pages->GetObj("Item", {i})->GetObj("Shapes");
+        text += " | " + std::to_string(i) + ":";
+        for (int k = 1, m = shapes->Get("Count").Integer(); k <= m; ++k) {
+            text += " " + shapes->GetObj("Item", {k})->GetText("Text");
+        }
+    }
+    return text;
+}
+
+bool InAJob(DWORD process) {
+    UniqueHandle handle(::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, process));
+    BOOL in = FALSE;
+    return handle && ::IsProcessInJob(handle.get(), nullptr, &in) && in;
+}
+
+// Ended from outside in the middle of a run (the task manager, a crash): the run's instance,
+// put in the program's job and then busy, ends with the program. The user's drawing is as it
+// was, and the program starts again as usual.
+TEST_F(RealApplicationTest, TheProgramEndedFromOutsideTakesItsInstanceWithIt) {
+    std::optional<PlantedFaults> faults(std::in_place, L"Embedding");
+    faults->Set("Documents", "busy forever");
+    StartUserDrawing();
+    const std::string before = DescribeActiveDrawing(*userApp);
+    PressTestButton();
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            std::vector<DWORD> started = ChildProcesses(program->Id(), kStandInExe);
+            return started.size() == 1 && InAJob(started[0]);
+        },
+        60s))
+        << "the run's instance did not go into a job";
+    ASSERT_TRUE(::TerminateProcess(program->Process(), 1));
+    ASSERT_TRUE(program->Exited(5s));
+    EXPECT_TRUE(WaitFor([] { return backup::testing::StandinProcessCount() == 1; }, 5s))
+        << backup::testing::StandinProcessCount() << " stand-in processes left";
+    EXPECT_EQ(DescribeActiveDrawing(*userApp), before);
+    EXPECT_EQ(ReadAll(HistoryLog()), "");
+
+    faults.reset();
+    window = program.emplace().WaitForWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(program->Dialogs().empty());
+    EXPECT_TRUE(program->Close());
+}
+
 // The user's three-page drawing, each page with its own cell values and two shapes far from
 // its centre; the user looks at page 2 with its first shape selected.
 class RealApplicationPageTest : public RealApplicationTest {

@@ -127,6 +127,9 @@ class InstanceProcess {
     // Its Windows process id, for looking at it from outside (its windows, its end); 0 when
     // not known.
     virtual std::uint32_t Id() const { return 0; }
+    // Whether it ends with this program, whatever ends the program; false where the system
+    // refused to tie it to the program.
+    virtual bool EndsWithProgram() const { return true; }
 };
 
 struct StartedInstance {

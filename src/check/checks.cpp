@@ -281,6 +281,14 @@ class Checks {
                                    "), identified as the program does");
             instance.process = host_.OpenProcess(instance.processId);
         }
+        if (instance.started.process && !instance.started.process->EndsWithProgram() &&
+            !untiedTold_) {
+            untiedTold_ = true;
+            Unknown("StartVisio", which +
+                                      " instance could not be put in the program's job: should "
+                                      "the program be ended from outside, its instances would "
+                                      "be left running");
+        }
         // A new instance has no drawing open: one that has is someone's own, not to be
         // touched any further.
         int open = 0;
@@ -739,6 +747,7 @@ class Checks {
     backup::DrawingLink& link_;
     CheckHost& host_;
     CheckReport report_;
+    bool untiedTold_ = false;
     Instance first_;
     Instance second_;
     std::string firstPage_;

@@ -52,5 +52,23 @@ TEST(RunChecksTest, AnInstanceWithDrawingsOpenIsLeftAlone) {
     EXPECT_TRUE(visio.endedProcesses.empty());
 }
 
+// Where the system will not tie the started instances to the program's end, one line says so,
+// however many instances there are.
+class RunChecksJobTest : public ::testing::TestWithParam<bool> {};
+
+TEST_P(RunChecksJobTest, ARefusedJobIsSaidOnce) {
+    FakeVisio visio;
+    visio.processUntied = GetParam();
+    NoHost host;
+    CheckReport report = RunChecks(visio, host);
+    ASSERT_EQ(visio.started.size(), 2u);
+    const auto said = std::count_if(report.lines.begin(), report.lines.end(), [](const auto& l) {
+        return l.reason.find("program's job") != std::string::npos;
+    });
+    EXPECT_EQ(said, GetParam() ? 1 : 0) << FormatReport(report);
+}
+
+INSTANTIATE_TEST_SUITE_P(Untied, RunChecksJobTest, ::testing::Bool());
+
 }  // namespace
 }  // namespace sv::check

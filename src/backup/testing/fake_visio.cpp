@@ -626,6 +626,7 @@ class FakeProcess : public InstanceProcess {
         visio_.endedProcesses.push_back(id_);
         visio_.endGraces.push_back(grace);
     }
+    bool EndsWithProgram() const override { return !visio_.processUntied; }
 
   private:
     FakeVisio& visio_;

@@ -108,6 +108,7 @@ class FakeVisio : public DrawingLink {
     std::vector<std::shared_ptr<FakeInstance>> started;
     bool startFails = false;
     bool processUnknown = false;
+    bool processUntied = false;                        // refused by the program's job
     std::map<std::string, std::string> startedFaults;  // faults of every started instance
     std::vector<std::uint32_t> endedProcesses;         // processes ended, in order
     std::vector<std::chrono::milliseconds> endGraces;  // and the grace each one gave
