@@ -78,7 +78,7 @@ TEST_F(ProgramTest, FreshStartShowsEveryControlAndStoresThreeValues) {
     RECT client;
     ::GetClientRect(window, &client);
     EXPECT_EQ(client.right, TwipsToPixels(8025, dpi));
-    EXPECT_EQ(client.bottom, TwipsToPixels(8325, dpi));
+    EXPECT_EQ(client.bottom, TwipsToPixels(9025, dpi));
 
     for (const sv::testing::ExpectedControl& expected : kExpectedControls) {
         SCOPED_TRACE(expected.name);
@@ -320,9 +320,9 @@ TEST_F(ProgramTest, KeyboardMovesTopToBottomAndPressesButtons) {
     ASSERT_TRUE(WaitFor([&] { return FocusName(program) == "PushButton4"; }, 5s));
 
     const std::vector<std::string> order = {
-        "Option1",      "Text1",        "PushButton1", "Option3",     "Check5",
-        "Check8",       "ListView1",    "PushButton2", "PushButton3", "PushButton5",
-        "PushButton11", "PushButton12", "PushButton4"};
+        "Option1",     "Text1",       "PushButton1",  "Option3",      "Check5",
+        "Check8",      "Check9",      "Check10",      "ListView1",    "PushButton2",
+        "PushButton3", "PushButton5", "PushButton11", "PushButton12", "PushButton4"};
     for (const std::string& next : order) {
         PressKey(program, VK_TAB);
         EXPECT_TRUE(WaitFor([&] { return FocusName(program) == next; }, 2s))
