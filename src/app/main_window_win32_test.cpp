@@ -572,10 +572,10 @@ class InProcessWindow : public ::testing::Test {
     };
 
     void SetUp() override {
-        form_.emplace(window_,
-                      Form1Services{settings_, dialogs_, files_, launcher_, random_, environment_,
-                                    folders_, tray_, [] {}, [](const std::string&) { return true; },
-                                    registry_, "C:\\Program\\stenvault.exe"});
+        form_.emplace(window_, Form1Services{settings_, dialogs_, files_, launcher_, random_,
+                                             environment_, folders_, tray_, [](RunCause) {},
+                                             [](const std::string&) { return true; }, registry_,
+                                             "C:\\Program\\stenvault.exe"});
         attached_.emplace(window_, *form_);
         form_->Form_Load();
     }
