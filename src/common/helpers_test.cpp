@@ -94,6 +94,8 @@ struct FakeFiles : FileSystem {
     bool DeletePlain(const std::string&) override { return false; }
     bool DeleteForced(const std::string&) override { return false; }
     void MoveOver(const std::string&, const std::string&) override {}
+    std::vector<FolderEntry> ListFolder(const std::string&) override { return {}; }
+    bool RemoveUnused(const std::string&, Removal) override { return false; }
     std::string ProgramFolder() override { return "C:\\Program Files\\Stenvault"; }
 };
 

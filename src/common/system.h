@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 // The small interfaces through which portable code reaches the operating system. The Windows
 // side implements them in *_win32 files; tests implement them with fakes. Texts are UTF-8.
@@ -35,6 +36,22 @@ class Locale {
     virtual std::string LongTime(const LocalTime& t) = 0;   // "1:05:09 PM"
 };
 
+// One entry of a folder, as it was when the folder was listed.
+struct FolderEntry {
+    std::string name;  // its own name, without the folder
+    bool folder = false;
+    bool readOnly = false;
+    // Since it was last written, by the system's clock now; negative for a time ahead of it.
+    std::int64_t ageSeconds = 0;
+};
+
+// How a file that is no longer wanted goes.
+enum class Removal {
+    Recycle,  // into the Recycle Bin, so the user can get it back; deleted where the volume has
+              // none
+    Delete,
+};
+
 class FileSystem {
   public:
     virtual ~FileSystem() = default;
@@ -53,6 +70,12 @@ class FileSystem {
     // Puts the file `from` in the place of `to` in one step, over a file of that name, and
     // returns once that is on disk. Throws Failure, and then both are as they were.
     virtual void MoveOver(const std::string& from, const std::string& to) = 0;
+    // The entries of one folder, not those of its subfolders. Throws Failure when it cannot be
+    // listed.
+    virtual std::vector<FolderEntry> ListFolder(const std::string& folder) = 0;
+    // Removes an ordinary file that is not read-only and that no process holds open. False
+    // when it stays.
+    virtual bool RemoveUnused(const std::string& path, Removal how) = 0;
     // Folder of the running program's executable, without a trailing backslash.
     virtual std::string ProgramFolder() = 0;
 };

@@ -1,6 +1,7 @@
 #include "common/system_win32.h"
 
 #include <windows.h>
+#include <shellapi.h>
 #include <shlobj.h>
 #include <tlhelp32.h>
 
@@ -178,6 +179,85 @@ void Win32FileSystem::MoveOver(const std::string& from, const std::string& to) {
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         ThrowLastError();
     }
+}
+
+std::vector<FolderEntry> Win32FileSystem::ListFolder(const std::string& folder) {
+    std::wstring pattern = Widen(folder);
+    if (pattern.empty() || (pattern.back() != L'\\' && pattern.back() != L'/'))
+        pattern += L'\\';
+    pattern += L'*';
+    WIN32_FIND_DATAW found;
+    UniqueFind find(::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found,
+                                       FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
+    std::vector<FolderEntry> entries;
+    if (!find) {
+        // A root folder with nothing in it has not even "." to list.
+        if (::GetLastError() == ERROR_FILE_NOT_FOUND)
+            return entries;
+        ThrowLastError();
+    }
+    FILETIME now;
+    ::GetSystemTimeAsFileTime(&now);
+    auto ticks = [](const FILETIME& t) {
+        return static_cast<std::int64_t>((static_cast<std::uint64_t>(t.dwHighDateTime) << 32) |
+                                         t.dwLowDateTime);
+    };
+    do {
+        const std::wstring_view name(found.cFileName);
+        if (name == L"." || name == L"..")
+            continue;
+        FolderEntry entry;
+        entry.name = Narrow(name);
+        entry.folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        entry.readOnly = (found.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+        entry.ageSeconds = (ticks(now) - ticks(found.ftLastWriteTime)) / 10'000'000;
+        entries.push_back(std::move(entry));
+    } while (::FindNextFileW(find.get(), &found));
+    if (::GetLastError() != ERROR_NO_MORE_FILES)
+        ThrowLastError();
+    return entries;
+}
+
+bool Win32FileSystem::RemoveUnused(const std::string& path, Removal how) {
+    if (path.empty())
+        return false;
+    const std::wstring wide = Widen(path);
+    constexpr DWORD kLeftAlone = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY |
+                                 FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                 FILE_ATTRIBUTE_REPARSE_POINT;
+    const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & kLeftAlone))
+        return false;
+    if (how == Removal::Delete) {
+        // Shared with nobody: a file another process holds open is not opened at all, and one
+        // opened this way is gone once the handle closes.
+        UniqueFile file(::CreateFileW(wide.c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT,
+                                      nullptr));
+        return static_cast<bool>(file);
+    }
+    {
+        UniqueFile file(::CreateFileW(wide.c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        if (!file)
+            return false;
+    }
+    wchar_t full[32768];
+    const DWORD n = ::GetFullPathNameW(wide.c_str(), 32767, full, nullptr);
+    if (n == 0 || n >= 32767)
+        return false;
+    // The shell wants its list ended by an empty name.
+    std::wstring from(full, n);
+    from.push_back(L'\0');
+    SHFILEOPSTRUCTW operation{};
+    operation.wFunc = FO_DELETE;
+    operation.pFrom = from.c_str();
+    // Into the Recycle Bin where the volume has one, otherwise deleted: never a question, a
+    // progress window or an error box.
+    operation.fFlags =
+        FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI | FOF_NOCONFIRMMKDIR;
+    return ::SHFileOperationW(&operation) == 0 && !operation.fAnyOperationsAborted &&
+           ::GetFileAttributesW(wide.c_str()) == INVALID_FILE_ATTRIBUTES;
 }
 
 std::string Win32FileSystem::ProgramFolder() {

@@ -34,6 +34,8 @@ class Win32FileSystem : public FileSystem {
     bool DeletePlain(const std::string& path) override;
     bool DeleteForced(const std::string& path) override;
     void MoveOver(const std::string& from, const std::string& to) override;
+    std::vector<FolderEntry> ListFolder(const std::string& folder) override;
+    bool RemoveUnused(const std::string& path, Removal how) override;
     std::string ProgramFolder() override;
 };
 

@@ -105,6 +105,71 @@ TEST_F(Win32FileSystemTest, AppendToAFolderFails) {
     EXPECT_THROW(files_.ReadText(file_), Failure);
 }
 
+// What stands in the way of removing a file, and what becomes of it either way.
+struct RemovalCase {
+    const char* name;
+    Removal how;
+    // Attributes set on the file, or a folder in its place, or the file held open.
+    DWORD attributes;
+    bool isFolder;
+    bool heldOpen;
+    bool removed;
+};
+
+class RemoveUnusedTest : public Win32FileSystemTest,
+                         public testing::WithParamInterface<RemovalCase> {};
+
+TEST_P(RemoveUnusedTest, RemovesOnlyAnOrdinaryFileNobodyHolds) {
+    const RemovalCase& c = GetParam();
+    const std::string path = folder_ + "\\old backup.vsd";
+    const std::wstring wide = Widen(path);
+    if (c.isFolder) {
+        ASSERT_TRUE(::CreateDirectoryW(wide.c_str(), nullptr));
+    } else {
+        files_.AppendText(path, "drawing");
+        ::SetFileAttributesW(wide.c_str(), c.attributes);
+    }
+    UniqueFile holder;
+    if (c.heldOpen) {
+        holder.reset(::CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                   OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(holder);
+    }
+    std::vector<FolderEntry> listed = files_.ListFolder(folder_);
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(listed[0].name, "old backup.vsd");
+    EXPECT_EQ(listed[0].folder, c.isFolder);
+    EXPECT_EQ(listed[0].readOnly, (c.attributes & FILE_ATTRIBUTE_READONLY) != 0);
+    EXPECT_GE(listed[0].ageSeconds, 0);
+    EXPECT_LT(listed[0].ageSeconds, 60);
+
+    EXPECT_EQ(files_.RemoveUnused(path, c.how), c.removed);
+    holder.reset();
+    EXPECT_EQ(::GetFileAttributesW(wide.c_str()) == INVALID_FILE_ATTRIBUTES, c.removed);
+    ::SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileW(wide.c_str());
+    ::RemoveDirectoryW(wide.c_str());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, RemoveUnusedTest,
+    testing::Values(
+        RemovalCase{"Recycled", Removal::Recycle, FILE_ATTRIBUTE_NORMAL, false, false, true},
+        RemovalCase{"Deleted", Removal::Delete, FILE_ATTRIBUTE_NORMAL, false, false, true},
+        RemovalCase{"ReadOnlyRecycle", Removal::Recycle, FILE_ATTRIBUTE_READONLY, false, false,
+                    false},
+        RemovalCase{"ReadOnlyDelete", Removal::Delete, FILE_ATTRIBUTE_READONLY, false, false,
+                    false},
+        RemovalCase{"HeldOpenRecycle", Removal::Recycle, FILE_ATTRIBUTE_NORMAL, false, true, false},
+        RemovalCase{"HeldOpenDelete", Removal::Delete, FILE_ATTRIBUTE_NORMAL, false, true, false},
+        RemovalCase{"Folder", Removal::Recycle, 0, true, false, false}),
+    [](const testing::TestParamInfo<RemovalCase>& info) { return info.param.name; });
+
+TEST_F(Win32FileSystemTest, AFolderThatCannotBeListedFails) {
+    EXPECT_THROW(files_.ListFolder(folder_ + "\\missing"), Failure);
+    EXPECT_TRUE(files_.ListFolder(folder_).empty());
+}
+
 TEST(Win32FileSystem, ProgramFolderHoldsThisTest) {
     Win32FileSystem files;
     std::string folder = files.ProgramFolder();

@@ -44,6 +44,8 @@ struct FakeFiles : FileSystem {
         return files.erase(path) > 0;
     }
     void MoveOver(const std::string&, const std::string&) override {}
+    std::vector<FolderEntry> ListFolder(const std::string&) override { return {}; }
+    bool RemoveUnused(const std::string&, Removal) override { return false; }
     std::string ProgramFolder() override { return "C:\\Program"; }
 };
 

@@ -4,6 +4,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -144,11 +145,48 @@ class MemoryFiles : public FileSystem {
         node.key() = to;
         files.insert(std::move(node));
     }
+    // The files directly in the folder, and the planted folders there.
+    std::vector<FolderEntry> ListFolder(const std::string& folder) override {
+        if (unlistable.count(folder)) {
+            throw Failure("Access is denied.");
+        }
+        const std::string prefix = folder + "\\";
+        std::vector<FolderEntry> entries;
+        auto add = [&](const std::string& path, bool isFolder) {
+            if (path.rfind(prefix, 0) == 0 && path.find('\\', prefix.size()) == std::string::npos) {
+                auto age = ages.find(path);
+                entries.push_back({path.substr(prefix.size()), isFolder, readOnly.count(path) > 0,
+                                   age == ages.end() ? 0 : age->second});
+            }
+        };
+        for (const auto& [path, text] : files) {
+            add(path, false);
+        }
+        for (const std::string& path : folders) {
+            add(path, true);
+        }
+        return entries;
+    }
+    bool RemoveUnused(const std::string& path, Removal how) override {
+        if (!files.count(path) || readOnly.count(path) || heldOpen.count(path)) {
+            return false;
+        }
+        files.erase(path);
+        removed.push_back({path, how});
+        return true;
+    }
     std::string ProgramFolder() override { return "C:\\Program Files\\Stenvault"; }
 
     std::map<std::string, std::string> files;
     bool appendFails = false;
     bool moveFails = false;
+    // What ListFolder and RemoveUnused see besides the files.
+    std::set<std::string> folders;
+    std::set<std::string> readOnly;
+    std::set<std::string> heldOpen;
+    std::set<std::string> unlistable;
+    std::map<std::string, std::int64_t> ages;
+    std::vector<std::pair<std::string, Removal>> removed;
 };
 
 }  // namespace sv::backup::testing
