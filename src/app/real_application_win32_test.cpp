@@ -285,6 +285,64 @@ TEST_F(RealApplicationTest, TheProgramEndedFromOutsideTakesItsInstanceWithIt) {
     EXPECT_TRUE(program->Close());
 }
 
+// A file or folder last written `age` ago.
+void Plant(const std::wstring& path, std::chrono::seconds age, bool folder = false) {
+    if (folder) {
+        ASSERT_TRUE(::CreateDirectoryW(path.c_str(), nullptr));
+    } else {
+        std::ofstream(std::filesystem::path(path), std::ios::binary) << "half a drawing";
+    }
+    UniqueFile handle(::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    ASSERT_TRUE(handle);
+    FILETIME now;
+    ::GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER when;
+    when.LowPart = now.dwLowDateTime;
+    when.HighPart = now.dwHighDateTime;
+    when.QuadPart -= static_cast<ULONGLONG>(age.count()) * 10'000'000;
+    const FILETIME written{when.LowPart, when.HighPart};
+    ASSERT_TRUE(::SetFileTime(handle.get(), nullptr, nullptr, &written));
+}
+
+// What runs that were ended left beside the backups goes with the next backup into that
+// folder, and only that.
+TEST_F(RealApplicationTest, TheNextBackupRemovesWhatAnEndedRunLeftAndNothingElse) {
+    const std::wstring in = Widen(folder.path()) + L"\\";
+    const std::wstring old = L"~Stenvault unfinished 1001.vsd";
+    const std::vector<std::wstring> kept = {
+        L"~Stenvault unfinished 1002.vsd",  // just written: a run in progress may own it
+        L"~Stenvault unfinished 10o3.vsd",  // look-alike names
+        L"~Stenvault unfinished 1003.vsdx",
+        L"~Stenvault unfinished 1004.vsd",  // a folder
+        L"~Stenvault unfinished 1005.vsd",  // read-only
+        L"~Stenvault unfinished 1006.vsd",  // open
+    };
+    Plant(in + old, 2h);
+    Plant(in + kept[0], 0s);
+    Plant(in + kept[1], 2h);
+    Plant(in + kept[2], 2h);
+    Plant(in + kept[3], 2h, true);
+    Plant(in + kept[4], 2h);
+    ASSERT_TRUE(::SetFileAttributesW((in + kept[4]).c_str(), FILE_ATTRIBUTE_READONLY));
+    Plant(in + kept[5], 2h);
+    UniqueFile open(::CreateFileW((in + kept[5]).c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(open);
+
+    StartUserDrawing();
+    PressTestButton();
+    ASSERT_TRUE(WaitForRunEnd(0, 90s)) << "no backup was logged";
+    EXPECT_TRUE(program->Dialogs().empty()) << Narrow(program->Dialogs()[0].text);
+    EXPECT_EQ(::GetFileAttributesW((in + old).c_str()), INVALID_FILE_ATTRIBUTES);
+    for (const std::wstring& name : kept) {
+        EXPECT_NE(::GetFileAttributesW((in + name).c_str()), INVALID_FILE_ATTRIBUTES)
+            << Narrow(name) << " was removed";
+    }
+    ::SetFileAttributesW((in + kept[4]).c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
 // The user's three-page drawing, each page with its own cell values and two shapes far from
 // its centre; the user looks at page 2 with its first shape selected.
 class RealApplicationPageTest : public RealApplicationTest {

@@ -45,6 +45,16 @@ bool InstanceLost(Procedure& proc, int label, AutomationObject& app) {
     return app.Lost();
 }
 
+// What runs that were ended left in the folder goes first; what cannot go stays, unsaid.
+void RemoveLeftovers(FileSystem& files, const std::string& folder, std::string_view extension) {
+    try {
+        for (const std::string& name : Leftovers(files.ListFolder(folder), extension)) {
+            files.RemoveUnused(folder + "\\" + name, Removal::Delete);
+        }
+    } catch (const Failure&) {
+    }
+}
+
 }  // namespace
 
 // What one run carries from step to step.
@@ -292,9 +302,10 @@ void BackupEngine::SaveAside(RunState& run, AutomationObject& backup) {
         run.aside = run.target;  // no target (no naming chosen): the save fails as it is
     } else {
         const std::string folder = run.target.substr(0, slash + 1);
+        RemoveLeftovers(files_, run.target.substr(0, slash), extension_());
         std::int64_t number = clock_.MonotonicMilliseconds();
         do {
-            run.aside = folder + "~Stenvault unfinished " + std::to_string(number++) + extension_();
+            run.aside = folder + UnfinishedName(number++, extension_());
         } while (files_.Exists(run.aside));
     }
     DoNeeding(run.shown, 162, {&backup}, [&] {
