@@ -132,12 +132,7 @@ void ThinOut(FileSystem& files, Locale& locale, const std::string& target,
     const std::string folder = target.substr(0, slash);
     const std::string written = target.substr(slash + 1);
     const BackupNames names(drawing, std::string(extension), locale);
-    std::vector<FolderEntry> entries;
-    try {
-        entries = files.ListFolder(folder);
-    } catch (const std::exception&) {
-        return;
-    }
+    const std::vector<FolderEntry> entries = files.ListFolder(folder);
     std::vector<Candidate> candidates;
     std::vector<const std::string*> leaves;
     bool found = false;
@@ -158,12 +153,10 @@ void ThinOut(FileSystem& files, Locale& locale, const std::string& target,
         return;
     }
     for (const std::size_t i : NotKept(candidates, t)) {
-        try {
-            files.RemoveUnused(folder + "\\" + *leaves[i], Removal::Recycle);
-        } catch (const std::exception&) {
-        }
+        files.RemoveUnused(folder + "\\" + *leaves[i], Removal::Recycle);
     }
 } catch (...) {
+    // A folder that cannot be listed: nothing is removed.
 }
 
 }  // namespace sv::backup
