@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
-#include <functional>
-#include <map>
 
 namespace sv::backup {
 namespace {
@@ -47,9 +45,10 @@ std::int64_t FloorDivide(std::int64_t a, std::int64_t b) {
     return a / b - (a % b < 0 ? 1 : 0);
 }
 
+// Each period follows the one before it on the clock, so the newest first meet each in turn.
 struct Band {
     std::int64_t span;  // in keys, up to t; 0 for ever
-    std::function<std::int64_t(const Placed&)> period;
+    std::int64_t (*period)(const Placed&);
 };
 
 const Band kBands[] = {
@@ -102,14 +101,19 @@ std::vector<std::size_t> NotKept(const std::vector<Candidate>& candidates, const
         }
     }
     for (const Band& band : kBands) {
-        std::map<std::int64_t, std::int64_t> newest;  // period -> newest key
-        for (const std::size_t i : earlier) {
-            newest.emplace(band.period(placed[i]), placed[i].key);  // newest first
-        }
-        for (const std::size_t i : earlier) {
-            const bool within = band.span == 0 || now - placed[i].key <= band.span;
-            if (within && newest.at(band.period(placed[i])) == placed[i].key) {
-                kept[i] = true;
+        std::int64_t period = 0;
+        std::int64_t newest = 0;
+        for (std::size_t rank = 0; rank < earlier.size(); ++rank) {
+            const Placed& p = placed[earlier[rank]];
+            if (band.span != 0 && now - p.key > band.span) {
+                break;
+            }
+            if (rank == 0 || band.period(p) != period) {
+                period = band.period(p);
+                newest = p.key;
+            }
+            if (p.key == newest) {
+                kept[earlier[rank]] = true;
             }
         }
     }
