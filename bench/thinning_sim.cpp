@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "backup/naming.h"
+#include "backup/testing/civil_time.h"
 #include "backup/testing/fakes.h"
 #include "backup/thinning.h"
 
@@ -16,19 +17,8 @@ namespace {
 using namespace std::chrono;
 using sv::LocalTime;
 using sv::backup::Candidate;
-
-LocalTime Civil(sys_seconds at) {
-    const sys_days day = floor<days>(at);
-    const year_month_day date(day);
-    const hh_mm_ss time(at - day);
-    return {int(date.year()),          int(unsigned(date.month())), int(unsigned(date.day())),
-            int(time.hours().count()), int(time.minutes().count()), int(time.seconds().count())};
-}
-
-sys_seconds Instant(const LocalTime& t) {
-    return sys_days(year(t.year) / t.month / t.day) + hours(t.hour) + minutes(t.minute) +
-           seconds(t.second);
-}
+using sv::backup::testing::Civil;
+using sv::backup::testing::OnTheClock;
 
 std::string Span(seconds s) {
     char text[32];
@@ -74,11 +64,12 @@ void Year(seconds interval) {
         }
         most = std::max(most, folder.size());
     }
-    const sys_seconds last = Instant(folder.back().stamp.moment);
+    const sys_seconds last = OnTheClock(folder.back().stamp.moment);
     std::vector<seconds> gaps(std::size(kAges), seconds(0));
     for (std::size_t i = 0; i + 1 < folder.size(); ++i) {
-        const seconds age = last - Instant(folder[i].stamp.moment);
-        const seconds gap = Instant(folder[i + 1].stamp.moment) - Instant(folder[i].stamp.moment);
+        const seconds age = last - OnTheClock(folder[i].stamp.moment);
+        const seconds gap =
+            OnTheClock(folder[i + 1].stamp.moment) - OnTheClock(folder[i].stamp.moment);
         std::size_t band = 0;
         while (age > kAges[band].upTo) {
             ++band;

@@ -2,8 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdio>
+
+#include "backup/testing/civil_time.h"
 
 namespace sv::backup {
 namespace {
@@ -15,17 +16,6 @@ BackupStamp Read(const std::string& text) {
     s.dayOnly = std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d", &t.year, &t.month, &t.day, &t.hour,
                             &t.minute, &t.second) == 3;
     return s;
-}
-
-LocalTime SecondsBefore(const LocalTime& t, int seconds) {
-    using namespace std::chrono;
-    const sys_seconds at = sys_days(year(t.year) / t.month / t.day) + hours(t.hour) +
-                           minutes(t.minute) + std::chrono::seconds(t.second - seconds);
-    const sys_days day = floor<days>(at);
-    const year_month_day date(day);
-    const hh_mm_ss time(at - day);
-    return {int(date.year()),          int(unsigned(date.month())), int(unsigned(date.day())),
-            int(time.hours().count()), int(time.minutes().count()), int(time.seconds().count())};
 }
 
 // A row's candidates: a mark ("+" stays, "-" goes, "=" the backup just written), the moment, and
@@ -58,7 +48,8 @@ TEST_P(ThinningTest, RemovesWhatNoRuleKeepsAndNothingMoreTheSecondTime) {
                 expected.push_back(candidates.size());
             }
             candidates.push_back(
-                {{SecondsBefore(newest.moment, i * step), newest.dayOnly}, row[0] == '='});
+                {{testing::Before(newest.moment, std::chrono::seconds(i * step)), newest.dayOnly},
+                 row[0] == '='});
         }
     }
     const LocalTime t = Read(c.t).moment;
