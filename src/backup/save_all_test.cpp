@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <map>
 
 #include "backup/page_copy.h"
+#include "backup/thinning.h"
 #include "backup/testing/choices.h"
 #include "backup/testing/fake_visio.h"
 #include "backup/testing/fakes.h"
@@ -804,6 +806,26 @@ INSTANTIATE_TEST_SUITE_P(
                 },
                 {}}),
     [](const auto& info) { return info.param.name; });
+
+// A long history thinned for the first time: a hundred go in one run, the rest in the next. Of
+// 120 backups of the day before, the 8 newest (with the two runs' own) and 10:59, the newest of
+// its hour, stay.
+TEST_F(SaveAllTest, AHundredAtMostGoInOneRun) {
+    for (int minute = 0; minute < 120; ++minute) {
+        char name[80];
+        std::snprintf(name, sizeof name,
+                      "D:\\Backups\\Plan.vsd Date Dec 6 2021 Time %02d %02d 00 AM.vsd",
+                      10 + minute / 60, minute % 60);
+        files.files[name] = "drawing";
+    }
+    choices.thinOut = true;
+    visio.User().AddDrawing("Plan.vsd", "C:\\Plans\\", 1);
+    engine.SaveAll();
+    EXPECT_EQ(files.removed.size(), kMostRemovedInARun);
+    clock.times = {{2021, 12, 7, 13, 6, 9}};
+    engine.SaveAll();
+    EXPECT_EQ(files.removed.size(), 111u);
+}
 
 // The user's clipboard is taken once the run goes ahead and put back on every way out.
 struct ClipboardPath {

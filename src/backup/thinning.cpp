@@ -156,8 +156,11 @@ void ThinOut(FileSystem& files, Locale& locale, const std::string& target,
     if (!found) {
         return;
     }
-    for (const std::size_t i : NotKept(candidates, t)) {
-        files.RemoveUnused(folder + "\\" + *leaves[i], Removal::Recycle);
+    // A long history thinned for the first time goes over several runs: each removal blocks the
+    // window for a few milliseconds.
+    const std::vector<std::size_t> removed = NotKept(candidates, t);
+    for (std::size_t n = 0; n < removed.size() && n < kMostRemovedInARun; ++n) {
+        files.RemoveUnused(folder + "\\" + *leaves[removed[n]], Removal::Recycle);
     }
 } catch (...) {
     // A folder that cannot be listed: nothing is removed.

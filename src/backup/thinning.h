@@ -24,10 +24,12 @@ struct Candidate {
 // the others.
 std::vector<std::size_t> NotKept(const std::vector<Candidate>& candidates, const LocalTime& t);
 
+inline constexpr std::size_t kMostRemovedInARun = 100;
+
 // After a backup is put in place at `target` and logged at t: the backups of `drawing` in that
-// folder (not its subfolders) that no rule keeps go to the Recycle Bin. Reports nothing and
-// never throws: a folder that cannot be listed and a file that cannot be removed stay as they
-// are.
+// folder (not its subfolders) that no rule keeps go to the Recycle Bin, at most
+// kMostRemovedInARun of them; the next run goes on. Reports nothing and never throws: a folder
+// that cannot be listed and a file that cannot be removed stay as they are.
 void ThinOut(FileSystem& files, Locale& locale, const std::string& target,
              const std::string& drawing, std::string_view extension, const LocalTime& t);
 
