@@ -81,30 +81,31 @@ std::vector<std::size_t> NotKept(const std::vector<Candidate>& candidates, const
     }
 
     std::vector<bool> kept(candidates.size(), false);
-    // The rules weigh the candidates up to t; one later than t (a clock set back) stays.
-    std::vector<std::size_t> earlier;
+    // The rules weigh the candidates up to t; one later (a clock set back) stays, and is not
+    // among the 10 newest.
+    std::vector<std::size_t> upToT;
     for (std::size_t i = 0; i < candidates.size(); ++i) {
         if (candidates[i].written || placed[i].key > now) {
             kept[i] = true;
         }
         if (placed[i].key <= now) {
-            earlier.push_back(i);
+            upToT.push_back(i);
         }
     }
-    std::sort(earlier.begin(), earlier.end(),
+    std::sort(upToT.begin(), upToT.end(),
               [&](std::size_t a, std::size_t b) { return placed[a].key > placed[b].key; });
-    for (std::size_t rank = 0; rank < earlier.size(); ++rank) {
-        const std::size_t i = earlier[rank];
+    for (std::size_t rank = 0; rank < upToT.size(); ++rank) {
+        const std::size_t i = upToT[rank];
         // Two of the same moment are alike: either both are among the newest or neither.
-        if (rank < kNewest || placed[i].key == placed[earlier[kNewest - 1]].key) {
+        if (rank < kNewest || placed[i].key == placed[upToT[kNewest - 1]].key) {
             kept[i] = true;
         }
     }
     for (const Band& band : kBands) {
         std::int64_t period = 0;
         std::int64_t newest = 0;
-        for (std::size_t rank = 0; rank < earlier.size(); ++rank) {
-            const Placed& p = placed[earlier[rank]];
+        for (std::size_t rank = 0; rank < upToT.size(); ++rank) {
+            const Placed& p = placed[upToT[rank]];
             if (band.span != 0 && now - p.key > band.span) {
                 break;
             }
@@ -113,7 +114,7 @@ std::vector<std::size_t> NotKept(const std::vector<Candidate>& candidates, const
                 newest = p.key;
             }
             if (p.key == newest) {
-                kept[earlier[rank]] = true;
+                kept[upToT[rank]] = true;
             }
         }
     }

@@ -17,9 +17,9 @@ struct Candidate {
 };
 
 // The candidates no rule keeps, by index, with t the moment of the run that wrote one of them.
-// A candidate stays when it is one of the 10 newest; the newest of its 5-minute clock period
-// within 2 hours up to t, of its clock hour within 48 hours, of its day within 60 days, of its
-// Monday-to-Sunday week within 52 weeks, of its month for ever; or later than t. The backup
+// A candidate stays when it is one of the 10 newest up to t; the newest of its 5-minute clock
+// period within 2 hours up to t, of its clock hour within 48 hours, of its day within 60 days, of
+// its Monday-to-Sunday week within 52 weeks, of its month for ever; or later than t. The backup
 // just written always stays, and nothing goes when t is more than 7 days after the newest of
 // the others.
 std::vector<std::size_t> NotKept(const std::vector<Candidate>& candidates, const LocalTime& t);

@@ -22,8 +22,8 @@ BackupStamp Read(const std::string& text) {
 // optionally " xN/S": N candidates S seconds apart (1 unless given), the newest at that moment.
 struct RulesCase {
     std::string name;
-    std::string t;
     std::vector<std::string> candidates;
+    std::string t = "2021-12-07 13:02:30";
 };
 
 // Ten more at the second before t's: rule 1 is spent on them, the other rules act alone.
@@ -69,86 +69,66 @@ INSTANTIATE_TEST_SUITE_P(
     Rules, ThinningTest,
     ::testing::Values(
         // The 10th newest stays, the 11th goes.
-        RulesCase{"TenNewest",
-                  "2021-12-07 13:02:30",
-                  {"+2021-12-07 13:02:29 x10", "-2021-12-07 13:02:19 x2"}},
+        RulesCase{"TenNewest", {"+2021-12-07 13:02:29 x10", "-2021-12-07 13:02:19 x2"}},
         RulesCase{"TheBackupJustWrittenStays",
-                  "2021-12-07 13:02:30",
                   {kTen, "=2021-12-07 13:02:00", "-2021-12-07 13:01:00"}},
         // Periods of the clock: 12:54:59 is the last of 12:50 to 12:55, 12:55:00 the first of
         // the next.
         RulesCase{"NewestOfItsFiveMinutes",
-                  "2021-12-07 13:02:30",
                   {kTen, "-2021-12-07 12:51:00", "+2021-12-07 12:54:59", "+2021-12-07 12:55:00"}},
         // Exactly 2 hours before t is within them, a second more is not.
-        RulesCase{"TwoHoursToTheSecond",
-                  "2021-12-07 13:02:30",
-                  {kTen, "+2021-12-07 11:02:30", "+2021-12-07 11:30:00"}},
-        RulesCase{"TwoHoursAndASecond",
-                  "2021-12-07 13:02:30",
-                  {kTen, "-2021-12-07 11:02:29", "+2021-12-07 11:30:00"}},
+        RulesCase{"TwoHoursToTheSecond", {kTen, "+2021-12-07 11:02:30", "+2021-12-07 11:30:00"}},
+        RulesCase{"TwoHoursAndASecond", {kTen, "-2021-12-07 11:02:29", "+2021-12-07 11:30:00"}},
         RulesCase{"NewestOfItsHourFor48Hours",
-                  "2021-12-07 13:02:30",
                   {kTen, "-2021-12-05 13:01:00", "+2021-12-05 13:02:30", "+2021-12-05 20:00:00"}},
         RulesCase{"FortyEightHoursAndASecond",
-                  "2021-12-07 13:02:30",
                   {kTen, "-2021-12-05 13:02:29", "+2021-12-05 20:00:00"}},
         // 8 and 10 October are a Friday and a Sunday of one week.
         RulesCase{"NewestOfItsDayFor60Days",
-                  "2021-12-07 13:02:30",
                   {kTen, "-2021-10-08 09:00:00", "+2021-10-08 13:02:30", "+2021-10-10 12:00:00"}},
-        RulesCase{"SixtyDaysAndASecond",
-                  "2021-12-07 13:02:30",
-                  {kTen, "-2021-10-08 13:02:29", "+2021-10-10 12:00:00"}},
+        RulesCase{"SixtyDaysAndASecond", {kTen, "-2021-10-08 13:02:29", "+2021-10-10 12:00:00"}},
         // A one-file-a-day name counts as the end of its day: of 8 October, within 60 days.
         RulesCase{
             "ADaysFileIsItsEnd",
-            "2021-12-07 13:02:30",
             {kTen, "+2021-10-08", "+2021-10-10 12:00:00", "-2021-12-01 23:59:59", "+2021-12-01"}},
         // Sunday 8 August ends a week, Monday 9 August begins one.
         RulesCase{"WeeksRunMondayToSunday",
-                  "2021-12-07 13:02:30",
                   {kTen, "-2021-08-07 12:00:00", "+2021-08-08 12:00:00", "-2021-08-09 08:00:00",
                    "+2021-08-09 09:00:00", "+2021-08-30 12:00:00"}},
         RulesCase{"FiftyTwoWeeksToTheSecond",
-                  "2021-12-07 13:02:30",
                   {kTen, "+2020-12-08 13:02:30", "+2020-12-20 12:00:00"}},
         RulesCase{"FiftyTwoWeeksAndASecond",
-                  "2021-12-07 13:02:30",
                   {kTen, "-2020-12-08 13:02:29", "+2020-12-20 12:00:00"}},
         RulesCase{"NewestOfItsMonthForEver",
-                  "2021-12-07 13:02:30",
                   {kTen, "-2015-03-15 12:00:00", "-2015-03-31 22:00:00", "+2015-03-31 23:00:00",
                    "+2015-04-01 00:00:00"}},
         // A clock set back: what is later than t stays, and the 10 newest are those up to t.
         RulesCase{
             "LaterThanT",
-            "2021-12-07 13:02:30",
             {"+2021-12-07 14:00:09 x10", "+2021-12-07 13:02:31", kTen, "-2021-12-07 13:02:19 x2"}},
         // Exactly 7 days after the newest of the others thins; a second more removes nothing.
         RulesCase{"SevenDaysAfterTheNewest",
-                  "2021-12-07 13:02:30",
                   {"=2021-12-07 13:02:00", "+2021-11-30 13:02:30 x9", "-2021-11-30 13:02:21"}},
         RulesCase{"MoreThanSevenDaysAfterTheNewest",
-                  "2021-12-07 13:02:31",
-                  {"=2021-12-07 13:02:00", "+2021-11-30 13:02:30 x9", "+2021-11-30 13:02:21"}},
+                  {"=2021-12-07 13:02:00", "+2021-11-30 13:02:30 x9", "+2021-11-30 13:02:21"},
+                  "2021-12-07 13:02:31"},
         // The clock goes back from 02:00 to 01:00: the first 01:15 to 01:55 are later than t.
-        RulesCase{"DuringAnHourTheClockRepeats",
-                  "2021-11-07 01:10:30",
-                  {"+2021-11-07 01:55:09 x9/300", "+2021-11-07 01:10:09 x24/300",
-                   "-2021-11-06 23:10:09"}},
+        RulesCase{
+            "DuringAnHourTheClockRepeats",
+            {"+2021-11-07 01:55:09 x9/300", "+2021-11-07 01:10:09 x24/300", "-2021-11-06 23:10:09"},
+            "2021-11-07 01:10:30"},
         // Both passes of the repeated hour 01, the second's seconds at :39: one stays.
         RulesCase{"AfterAnHourTheClockRepeated",
-                  "2021-11-07 04:00:30",
                   {"-2021-11-07 00:50:09 x11/300", "+2021-11-07 00:55:09",
                    "-2021-11-07 01:55:09 x12/300", "-2021-11-07 01:50:39 x11/300",
-                   "+2021-11-07 01:55:39", "-2021-11-07 02:00:09", "+2021-11-07 03:55:09 x23/300"}},
+                   "+2021-11-07 01:55:39", "-2021-11-07 02:00:09", "+2021-11-07 03:55:09 x23/300"},
+                  "2021-11-07 04:00:30"},
         // The clock goes from 02:00 to 03:00: the hour before keeps its newest.
         RulesCase{
             "AfterAnHourTheClockSkipped",
-            "2021-03-14 04:00:30",
             {"-2021-03-14 00:50:09 x11/300", "+2021-03-14 00:55:09", "-2021-03-14 01:50:09 x11/300",
-             "+2021-03-14 01:55:09", "+2021-03-14 03:55:09 x12/300"}}),
+             "+2021-03-14 01:55:09", "+2021-03-14 03:55:09 x12/300"},
+            "2021-03-14 04:00:30"}),
     [](const auto& info) { return info.param.name; });
 
 }  // namespace
