@@ -7,6 +7,7 @@
 
 #include "backup/page_copy.h"
 #include "backup/temporary_instance.h"
+#include "backup/thinning.h"
 #include "history/history_log.h"
 
 namespace sv::backup {
@@ -339,11 +340,18 @@ void BackupEngine::PutInPlace(RunState& run, const std::string& name) {
         files_.DeletePlain(run.aside);
         return;
     }
+    std::optional<LocalTime> logged;
     run.shown.Do(164, [&] {
-        AppendHistoryLine(files_, historyLogPath_(),
-                          name + " was backup saved as " + run.target + " at " +
-                              GeneralDate(locale_, clock_.Now()));
+        const LocalTime now = clock_.Now();
+        AppendHistoryLine(
+            files_, historyLogPath_(),
+            name + " was backup saved as " + run.target + " at " + GeneralDate(locale_, now));
+        logged = now;
     });
+    // Only after a run that met no failure, at the moment its line names.
+    if (logged && run.reports.Failures() == 0 && choices_.ThinOutSelected()) {
+        ThinOut(files_, locale_, run.target, name, extension_(), *logged);
+    }
 }
 
 }  // namespace sv::backup
