@@ -46,8 +46,12 @@ bool InstanceLost(Procedure& proc, int label, AutomationObject& app) {
     return app.Lost();
 }
 
-// What runs that were ended left in the folder goes first; what cannot go stays, unsaid.
+// What runs that were ended left in the folder goes first; what cannot go stays, unsaid. A
+// target without a folder of its own (an empty folder field) names none.
 void RemoveLeftovers(FileSystem& files, const std::string& folder, std::string_view extension) {
+    if (folder.find_first_not_of('\\') == std::string::npos) {
+        return;
+    }
     try {
         for (const std::string& name : Leftovers(files.ListFolder(folder), extension)) {
             files.RemoveUnused(folder + "\\" + name, Removal::Delete);
