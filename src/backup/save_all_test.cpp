@@ -110,8 +110,10 @@ class SaveAllTest : public ::testing::Test {
             EXPECT_TRUE(temp().active->saved);
         }
         EXPECT_EQ(visio.endedProcesses, std::vector<std::uint32_t>{temp().processId});
+        // The grace only for an instance that took its Quit: a refusal leaves nothing to wait for.
         EXPECT_EQ(visio.endGraces,
-                  std::vector<std::chrono::milliseconds>{std::chrono::seconds(10)});
+                  std::vector<std::chrono::milliseconds>{temp().quit ? std::chrono::seconds(10)
+                                                                     : std::chrono::seconds(0)});
     }
 
     FakeVisio visio;
@@ -282,6 +284,8 @@ INSTANTIATE_TEST_SUITE_P(
         RunFault{"SaveAs", false, "SaveAs", "D:\\Backups", {"SaveAll:162"}, false},
         RunFault{"Quit", false, "Quit", "D:\\Backups", {"SaveAll:166"}, true},
         RunFault{"NoNewDrawing", false, "Documents", "D:\\Backups", {"SaveAll:144"}, false},
+        // The drawing Add gave is the one copied into: a hidden instance's may not be active.
+        RunFault{"NoActiveDocument", false, "ActiveDocument", "D:\\Backups", {}, true},
         // A backup lacking a page of the drawing is neither saved nor logged.
         RunFault{"NoFirstTargetPage", false, "Item", "D:\\Backups", {"SaveAll:150"}, false},
         RunFault{"TargetPages", false, "Pages", "D:\\Backups", {"SaveAll:150"}, false},

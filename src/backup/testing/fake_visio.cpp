@@ -60,7 +60,20 @@ std::string CellAt(const IntegerArray& stream, std::size_t entry) {
     throw Failure("Unexpected end of file.");
 }
 
-enum class Kind { Application, Documents, Document, Pages, Page, Sheet, Cell, Window, Selection };
+enum class Kind {
+    Application,
+    Documents,
+    Document,
+    Pages,
+    Page,
+    Sheet,
+    Cell,
+    Window,
+    Selection,
+    Shapes,
+    Shape,      // shapes_ holds its index on page_
+    ShapeCell,  // PinX or PinY of that shape
+};
 
 class FakeObject : public AutomationObject {
   public:
@@ -82,8 +95,8 @@ class FakeObject : public AutomationObject {
         instance_->Enter(member, args);
         return Read(member, args);
     }
-    void Put(std::string_view member, const Arg& value, const Args& args) override {
-        instance_->Enter(member, args);
+    void Put(std::string_view member, const Arg& value) override {
+        instance_->Enter(member, {});
         if (kind_ == Kind::Window && Is(member, "Page")) {
             const auto* name = std::get_if<std::string>(&value);
             auto& pages = Active().pages;
@@ -94,12 +107,6 @@ class FakeObject : public AutomationObject {
             }
             instance_->shownPage = *it;
             instance_->selection.clear();
-            return;
-        }
-        if (kind_ == Kind::Sheet && (Is(member, "Cells") || Is(member, "CellsU"))) {
-            std::string name = CellName(member, args);
-            page_->cells[name] = value;
-            document_->saved = false;
             return;
         }
         if (kind_ == Kind::Page && Is(member, "Background")) {
@@ -125,7 +132,8 @@ class FakeObject : public AutomationObject {
         }
         Unknown(member);
     }
-    void PutRef(std::string_view member, AutomationObject& value) override {
+    // A plain put, as the type library declares Window.Selection.
+    void PutObject(std::string_view member, AutomationObject& value) override {
         instance_->Enter(member, {});
         auto* selection = dynamic_cast<FakeObject*>(&value);
         if (kind_ == Kind::Window && Is(member, "Selection")) {
@@ -156,6 +164,13 @@ class FakeObject : public AutomationObject {
                 if (Is(member, "Paste")) {
                     return Paste(FlagsArg(args));
                 }
+                if (Is(member, "DrawRectangle")) {
+                    auto corner = [&](std::size_t i) { return std::get<double>(args.at(i)); };
+                    page_->shapes.push_back(
+                        {"rectangle", (corner(0) + corner(2)) / 2, (corner(1) + corner(3)) / 2});
+                    document_->saved = false;
+                    return Make(Kind::Shape, document_, page_, {}, {page_->shapes.size() - 1});
+                }
                 if (Is(member, "CreateSelection")) {
                     if (IntArg(args, 0) != kSelTypeAll) {
                         throw Failure("Invalid parameter.");
@@ -174,7 +189,11 @@ class FakeObject : public AutomationObject {
                     return {};
                 }
                 if (Is(member, "Copy")) {
-                    CopyShapes(instance_->shownPage, instance_->selection, FlagsArg(args));
+                    // Obsolete, and without the flag that keeps the shapes in their places.
+                    if (!args.empty()) {
+                        throw Failure("Invalid number of parameters.");
+                    }
+                    CopyShapes(instance_->shownPage, instance_->selection, 0);
                     return {};
                 }
                 break;
@@ -201,6 +220,10 @@ class FakeObject : public AutomationObject {
     }
     Value GetDefault() override {
         instance_->Enter("Value", {});
+        if (kind_ == Kind::ShapeCell) {
+            const FakeShape& shape = page_->shapes.at(shapes_.at(0));
+            return Value(Arg(cell_ == "PinX" ? shape.pinX : shape.pinY));
+        }
         if (kind_ != Kind::Cell) {
             Unknown("Value");
         }
@@ -418,6 +441,15 @@ class FakeObject : public AutomationObject {
                 if (Is(member, "Count")) {
                     return Value(Arg(static_cast<std::int32_t>(document_->pages.size())));
                 }
+                if (Is(member, "Item") && !args.empty() &&
+                    std::holds_alternative<std::string>(args[0])) {
+                    for (const auto& page : document_->pages) {
+                        if (page->name == TextArg(args, 0)) {
+                            return Make(Kind::Page, document_, page);
+                        }
+                    }
+                    throw Failure("Invalid page name.");
+                }
                 if (Is(member, "Item")) {
                     int index = IntArg(args, 0);
                     if (index < 1 || index > static_cast<int>(document_->pages.size())) {
@@ -439,6 +471,28 @@ class FakeObject : public AutomationObject {
                 }
                 if (Is(member, "PageSheet")) {
                     return Make(Kind::Sheet, document_, page_);
+                }
+                if (Is(member, "Shapes")) {
+                    return Make(Kind::Shapes, document_, page_);
+                }
+                break;
+            case Kind::Shapes:
+                if (Is(member, "Count")) {
+                    return Value(Arg(static_cast<std::int32_t>(page_->shapes.size())));
+                }
+                if (Is(member, "Item")) {
+                    const int index = IntArg(args, 0);
+                    if (index < 1 || index > static_cast<int>(page_->shapes.size())) {
+                        throw Failure("Invalid shape index.");
+                    }
+                    return Make(Kind::Shape, document_, page_, {},
+                                {static_cast<std::size_t>(index - 1)});
+                }
+                break;
+            case Kind::Shape:
+                if (Is(member, "CellsU") &&
+                    (TextArg(args, 0) == "PinX" || TextArg(args, 0) == "PinY")) {
+                    return Make(Kind::ShapeCell, document_, page_, TextArg(args, 0), shapes_);
                 }
                 break;
             case Kind::Sheet:
@@ -470,6 +524,7 @@ class FakeObject : public AutomationObject {
                 }
                 break;
             case Kind::Cell:
+            case Kind::ShapeCell:
                 break;
         }
         Unknown(member);
@@ -625,6 +680,7 @@ class FakeProcess : public InstanceProcess {
         visio_.endedProcesses.push_back(id_);
         visio_.endGraces.push_back(grace);
     }
+    std::uint32_t Id() const override { return id_; }
 
   private:
     FakeVisio& visio_;
