@@ -1277,22 +1277,40 @@ class Declared : public testing::Test {
     static inline std::unique_ptr<Instance> instance_;
 };
 
-struct RefusalCase {
-    const char* name;
+constexpr WORD kAsMethod = DISPATCH_METHOD;
+constexpr WORD kAsRead = DISPATCH_PROPERTYGET;
+constexpr WORD kReadOrMethod = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
+constexpr WORD kAsPut = DISPATCH_PROPERTYPUT;
+std::vector<Variant> None(Instance&) {
+    return {};
+}
+std::vector<Variant> One(Instance&) {
+    return Args(1);
+}
+
+// One call and its answer: refused with hr (and argErr), or answered in the type vt.
+struct CallCase {
+    const char* name;  // null: object and member
     const char* object;
     const char* member;
-    WORD flags;
-    std::vector<Variant> (*args)(Instance&);  // in order; a put's value last
-    HRESULT hr;
+    WORD flags = kReadOrMethod;
+    std::vector<Variant> (*args)(Instance&) = None;  // in order; a put's value last
+    HRESULT hr = S_OK;
     std::optional<UINT> argErr = std::nullopt;
     const char* named = nullptr;  // the last argument goes by this name
     bool putNamed = true;         // a put's value named DISPID_PROPERTYPUT, as oleaut32 requires
+    VARTYPE vt = VT_EMPTY;
 };
 
-class Dispatched : public Declared, public testing::WithParamInterface<RefusalCase> {};
+CallCase Gives(const char* object, const char* member, VARTYPE vt,
+               std::vector<Variant> (*args)(Instance&) = None) {
+    return {nullptr, object, member, kReadOrMethod, args, S_OK, std::nullopt, nullptr, true, vt};
+}
+
+class Dispatched : public Declared, public testing::WithParamInterface<CallCase> {};
 
 TEST_P(Dispatched, AnswersAsATypeLibraryDispatchDoes) {
-    const RefusalCase& c = GetParam();
+    const CallCase& c = GetParam();
     const Obj& object = ObjectOf(c.object);
     std::vector<Variant> args = c.args(*instance_);
     Outcome out;
@@ -1310,108 +1328,84 @@ TEST_P(Dispatched, AnswersAsATypeLibraryDispatchDoes) {
     if (c.argErr) {
         EXPECT_EQ(out.argErr, *c.argErr);
     }
-}
-
-constexpr WORD kAsMethod = DISPATCH_METHOD;
-constexpr WORD kAsRead = DISPATCH_PROPERTYGET;
-constexpr WORD kReadOrMethod = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
-constexpr WORD kAsPut = DISPATCH_PROPERTYPUT;
-std::vector<Variant> None(Instance&) {
-    return {};
-}
-std::vector<Variant> One(Instance&) {
-    return Args(1);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Calls, Dispatched,
-    testing::Values(
-        RefusalCase{"AnArgumentToAMethodThatTakesNone", "Window", "Copy", kAsMethod, One,
-                    DISP_E_BADPARAMCOUNT},
-        RefusalCase{"AnotherMethodThatTakesNone", "Pages", "Add", kAsMethod, One,
-                    DISP_E_BADPARAMCOUNT},
-        RefusalCase{"ARequiredArgumentLeftOut", "Documents", "Add", kAsMethod, None,
-                    DISP_E_BADPARAMCOUNT},
-        RefusalCase{"NoArgumentWhereOneIsRequired", "Page", "CreateSelection", kAsMethod, None,
-                    DISP_E_BADPARAMCOUNT},
-        RefusalCase{"ARequiredArgumentLeftOutByName", "Page", "CreateSelection", kAsMethod,
-                    [](Instance&) { return Args(256); }, DISP_E_PARAMNOTOPTIONAL, std::nullopt,
-                    "IterationMode"},
-        RefusalCase{"APutOnAGetOnlyMember", "Shape", "CellsU", kAsPut,
-                    [](Instance&) { return Args("PageWidth", 3.0); }, DISP_E_MEMBERNOTFOUND},
-        RefusalCase{"AOneCallPutOfACell", "Shape", "Cells", kAsPut,
-                    [](Instance&) { return Args("PageWidth", 3.0); }, DISP_E_MEMBERNOTFOUND},
-        RefusalCase{"APutByReferenceOnAPlainPut", "Window", "Selection", DISPATCH_PROPERTYPUTREF,
-                    [](Instance& s) { return Args(s.selection.get()); }, DISP_E_MEMBERNOTFOUND},
-        RefusalCase{"AMethodCallOfAProperty", "Documents", "Count", kAsMethod, None,
-                    DISP_E_MEMBERNOTFOUND},
-        RefusalCase{"APropertyReadOfAMethod", "Window", "SelectAll", kAsRead, None,
-                    DISP_E_MEMBERNOTFOUND},
-        RefusalCase{"AnArrayByValueWhereItGoesByReference", "Shape", "GetResults", kAsMethod,
-                    [](Instance& s) {
-                        return Args(ShortArray({1, 10, 0}), 0, RefTo(s.units), s.results.Ref());
-                    },
-                    DISP_E_TYPEMISMATCH, 3u},
-        RefusalCase{"AReferenceToAVariantWhereATypedOneGoes", "Shape", "GetResults", kAsMethod,
-                    [](Instance& s) {
-                        Variant ref;
-                        ref.get()->vt = VT_BYREF | VT_VARIANT;
-                        ref.get()->pvarVal = s.stream.get();
-                        return Args(std::move(ref), 0, RefTo(s.units), s.results.Ref());
-                    },
-                    DISP_E_TYPEMISMATCH, 3u},
-        RefusalCase{"AnIntegerOutOfRange", "Shape", "CellsSRC", kReadOrMethod,
-                    [](Instance&) { return Args(1, 10, 70000); }, DISP_E_OVERFLOW, 0u},
-        RefusalCase{"TextWhereANumberIsDeclared", "Cell", "ResultIU", kAsPut,
-                    [](Instance&) { return Args("1 in"); }, DISP_E_TYPEMISMATCH, 0u},
-        RefusalCase{"ANameWhereAPositionIsDeclared", "Selection", "Item", kReadOrMethod,
-                    [](Instance&) { return Args("Sheet.1"); }, DISP_E_TYPEMISMATCH, 0u},
-        RefusalCase{"APutValueWithoutItsName", "Cell", "ResultIU", kAsPut,
-                    [](Instance&) { return Args(3.0); }, DISP_E_PARAMNOTOPTIONAL, std::nullopt,
-                    nullptr, false},
-        RefusalCase{"AFlagPutWithoutItsName", "Application", "Visible", kAsPut,
-                    [](Instance&) { return Args(0); }, DISP_E_PARAMNOTOPTIONAL, std::nullopt,
-                    nullptr, false},
-        // By value the usual conversions apply.
-        RefusalCase{"TextThatReadsAsANumber", "Cell", "ResultIU", kAsPut,
-                    [](Instance&) { return Args("2.5"); }, S_OK}),
-    [](const testing::TestParamInfo<RefusalCase>& info) { return std::string(info.param.name); });
-
-struct TypedCase {
-    const char* object;
-    const char* member;
-    VARTYPE vt;
-};
-
-class Typed : public Declared, public testing::WithParamInterface<TypedCase> {};
-
-TEST_P(Typed, ResultsComeInTheDeclaredType) {
-    const TypedCase& c = GetParam();
-    std::vector<Variant> args;
-    if (std::string_view(c.member) == "SaveAs") {
-        args = Args(Narrow((instance_->folder / L"typed.vsd").wstring()));
+    if (c.vt != VT_EMPTY) {
+        EXPECT_EQ(out.value.get()->vt, c.vt);
     }
-    Outcome out = Invoke(ObjectOf(c.object).get(), c.member, kReadOrMethod, std::move(args));
-    ASSERT_EQ(out.hr, S_OK) << out.error;
-    EXPECT_EQ(out.value.get()->vt, c.vt);
+}
+
+std::string CallName(const testing::TestParamInfo<CallCase>& info) {
+    return info.param.name ? info.param.name : std::string(info.param.object) + info.param.member;
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Members, Typed,
-    testing::Values(TypedCase{"Documents", "Count", VT_I2}, TypedCase{"Pages", "Count", VT_I2},
-                    TypedCase{"Application", "AlertResponse", VT_I2},
-                    TypedCase{"Document", "SaveAs", VT_I2}, TypedCase{"Document", "Save", VT_I2},
-                    TypedCase{"Document", "Index", VT_I2}, TypedCase{"Page", "Index", VT_I2},
-                    TypedCase{"Page", "Background", VT_I2}, TypedCase{"Shapes", "Count", VT_I4},
-                    TypedCase{"Selection", "Count", VT_I4},
-                    TypedCase{"Application", "WindowHandle32", VT_I4},
-                    TypedCase{"Application", "Build", VT_I4},
-                    TypedCase{"Application", "ProcessID", VT_I4}, TypedCase{"Page", "ID", VT_I4},
-                    TypedCase{"Shape", "ID", VT_I4}, TypedCase{"Application", "Visible", VT_BOOL},
-                    TypedCase{"Document", "Saved", VT_BOOL}, TypedCase{"Cell", "ResultIU", VT_R8}),
-    [](const testing::TestParamInfo<TypedCase>& info) {
-        return std::string(info.param.object) + info.param.member;
-    });
+    Refusals, Dispatched,
+    testing::Values(
+        CallCase{"AnArgumentToAMethodThatTakesNone", "Window", "Copy", kAsMethod, One,
+                 DISP_E_BADPARAMCOUNT},
+        CallCase{"AnotherMethodThatTakesNone", "Pages", "Add", kAsMethod, One,
+                 DISP_E_BADPARAMCOUNT},
+        CallCase{"ARequiredArgumentLeftOut", "Documents", "Add", kAsMethod, None,
+                 DISP_E_BADPARAMCOUNT},
+        CallCase{"NoArgumentWhereOneIsRequired", "Page", "CreateSelection", kAsMethod, None,
+                 DISP_E_BADPARAMCOUNT},
+        CallCase{"ARequiredArgumentLeftOutByName", "Page", "CreateSelection", kAsMethod,
+                 [](Instance&) { return Args(256); }, DISP_E_PARAMNOTOPTIONAL, std::nullopt,
+                 "IterationMode"},
+        CallCase{"APutOnAGetOnlyMember", "Shape", "CellsU", kAsPut,
+                 [](Instance&) { return Args("PageWidth", 3.0); }, DISP_E_MEMBERNOTFOUND},
+        CallCase{"AOneCallPutOfACell", "Shape", "Cells", kAsPut,
+                 [](Instance&) { return Args("PageWidth", 3.0); }, DISP_E_MEMBERNOTFOUND},
+        CallCase{"APutByReferenceOnAPlainPut", "Window", "Selection", DISPATCH_PROPERTYPUTREF,
+                 [](Instance& s) { return Args(s.selection.get()); }, DISP_E_MEMBERNOTFOUND},
+        CallCase{"AMethodCallOfAProperty", "Documents", "Count", kAsMethod, None,
+                 DISP_E_MEMBERNOTFOUND},
+        CallCase{"APropertyReadOfAMethod", "Window", "SelectAll", kAsRead, None,
+                 DISP_E_MEMBERNOTFOUND},
+        CallCase{"AnArrayByValueWhereItGoesByReference", "Shape", "GetResults", kAsMethod,
+                 [](Instance& s) {
+                     return Args(ShortArray({1, 10, 0}), 0, RefTo(s.units), s.results.Ref());
+                 },
+                 DISP_E_TYPEMISMATCH, 3u},
+        CallCase{"AReferenceToAVariantWhereATypedOneGoes", "Shape", "GetResults", kAsMethod,
+                 [](Instance& s) {
+                     Variant ref;
+                     ref.get()->vt = VT_BYREF | VT_VARIANT;
+                     ref.get()->pvarVal = s.stream.get();
+                     return Args(std::move(ref), 0, RefTo(s.units), s.results.Ref());
+                 },
+                 DISP_E_TYPEMISMATCH, 3u},
+        CallCase{"AnIntegerOutOfRange", "Shape", "CellsSRC", kReadOrMethod,
+                 [](Instance&) { return Args(1, 10, 70000); }, DISP_E_OVERFLOW, 0u},
+        CallCase{"TextWhereANumberIsDeclared", "Cell", "ResultIU", kAsPut,
+                 [](Instance&) { return Args("1 in"); }, DISP_E_TYPEMISMATCH, 0u},
+        CallCase{"ANameWhereAPositionIsDeclared", "Selection", "Item", kReadOrMethod,
+                 [](Instance&) { return Args("Sheet.1"); }, DISP_E_TYPEMISMATCH, 0u},
+        CallCase{"APutValueWithoutItsName", "Cell", "ResultIU", kAsPut,
+                 [](Instance&) { return Args(3.0); }, DISP_E_PARAMNOTOPTIONAL, std::nullopt,
+                 nullptr, false},
+        CallCase{"AFlagPutWithoutItsName", "Application", "Visible", kAsPut,
+                 [](Instance&) { return Args(0); }, DISP_E_PARAMNOTOPTIONAL, std::nullopt, nullptr,
+                 false},
+        // By value the usual conversions apply.
+        CallCase{"TextThatReadsAsANumber", "Cell", "ResultIU", kAsPut,
+                 [](Instance&) { return Args("2.5"); }, S_OK}),
+    CallName);
+
+INSTANTIATE_TEST_SUITE_P(
+    Results, Dispatched,
+    testing::Values(
+        Gives("Documents", "Count", VT_I2), Gives("Pages", "Count", VT_I2),
+        Gives("Application", "AlertResponse", VT_I2),
+        Gives("Document", "SaveAs", VT_I2,
+              [](Instance& s) { return Args(Narrow((s.folder / L"typed.vsd").wstring())); }),
+        Gives("Document", "Save", VT_I2), Gives("Document", "Index", VT_I2),
+        Gives("Page", "Index", VT_I2), Gives("Page", "Background", VT_I2),
+        Gives("Shapes", "Count", VT_I4), Gives("Selection", "Count", VT_I4),
+        Gives("Application", "WindowHandle32", VT_I4), Gives("Application", "Build", VT_I4),
+        Gives("Application", "ProcessID", VT_I4), Gives("Page", "ID", VT_I4),
+        Gives("Shape", "ID", VT_I4), Gives("Application", "Visible", VT_BOOL),
+        Gives("Document", "Saved", VT_BOOL), Gives("Cell", "ResultIU", VT_R8)),
+    CallName);
 
 // A member that answers outside its declaration, or is not served at all, fails here.
 TEST_F(Declared, EveryMemberReadWithoutArgumentsAnswersInItsDeclaredType) {

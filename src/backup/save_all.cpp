@@ -158,9 +158,10 @@ void BackupEngine::Run() {
     }
     // From here every path reaches the quit at 166.
     Object backup;
+    // The drawing Add returns: an instance started hidden may have no active window, and then
+    // no ActiveDocument.
     DoNeeding(proc, 144, {temporary.App()}, [&] {
-        temporary.App()->GetObj("Documents")->Call("Add", {std::string()});
-        backup = temporary.App()->GetObj("ActiveDocument");
+        backup = temporary.App()->GetObj("Documents")->Call("Add", {std::string()}).TakeObject();
     });
     // Only a copy of the drawing is saved (and so may replace an earlier backup) and logged.
     const int failuresBefore = run.reports.Failures();

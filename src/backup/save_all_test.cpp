@@ -291,6 +291,8 @@ INSTANTIATE_TEST_SUITE_P(
         RunFault{"SaveAs", false, "SaveAs", "D:\\Backups", {"SaveAll:162"}, false},
         RunFault{"Quit", false, "Quit", "D:\\Backups", {"SaveAll:166"}, true},
         RunFault{"NoNewDrawing", false, "Documents", "D:\\Backups", {"SaveAll:144"}, false},
+        // The drawing Add gave is the one copied into: a hidden instance's may not be active.
+        RunFault{"NoActiveDocument", false, "ActiveDocument", "D:\\Backups", {}, true},
         // A backup lacking a page of the drawing is neither saved nor logged.
         RunFault{"NoFirstTargetPage", false, "Item", "D:\\Backups", {"SaveAll:150"}, false},
         RunFault{"TargetPages", false, "Pages", "D:\\Backups", {"SaveAll:150"}, false},

@@ -163,7 +163,8 @@ TEST_F(SaveAllWineTest, BacksUpTheActiveDrawingEndToEnd) {
         EXPECT_EQ(copied[i].cells, before[i].cells) << "page " << i + 1;
         EXPECT_EQ(copied[i].texts, before[i].texts) << "page " << i + 1;
     }
-    EXPECT_EQ(backup->GetObj("Pages")->GetObj("Item", {3})->Get("Background").Scalar(), Arg(false));
+    // Background is an Integer: True is -1.
+    EXPECT_EQ(backup->GetObj("Pages")->GetObj("Item", {3})->Get("Background").Integer(), 0);
     backup.reset();
     EXPECT_TRUE(QuitQuietly(*reader));
 }
