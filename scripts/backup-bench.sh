@@ -3,7 +3,9 @@
 # checkout and, side by side in the same Wine session and against the same stand-in, for an
 # earlier commit's backup_bench when one is named. Not part of the test run.
 #
-#   bash scripts/backup-bench.sh [commit]
+#   bash scripts/backup-bench.sh [--busy] [commit]
+#
+# With --busy, both measure instead what a busy moment of either instance adds to a run.
 #
 # The earlier commit is built from `git archive` in build/bench-before/<commit>.
 set -euo pipefail
@@ -13,6 +15,11 @@ build=$root/build/windows
 export CMAKE_BUILD_PARALLEL_LEVEL=2
 
 if [ "${1:-}" != --inside ]; then
+    export BENCH_MODE=
+    if [ "${1:-}" = --busy ]; then
+        BENCH_MODE=busy
+        shift
+    fi
     before=${1:-}
     [ -f "$build/CMakeCache.txt" ] || cmake --preset windows >/dev/null
     cmake --build --preset windows --target backup_bench visio-standin >/dev/null
@@ -44,7 +51,7 @@ wine "$standin" /RegServer >/dev/null 2>&1 </dev/null || true
 echo "$(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, $(wine --version)"
 if [ -n "${BENCH_BEFORE_EXE:-}" ]; then
     echo "before ($BENCH_BEFORE_NAME):"
-    wine "$BENCH_BEFORE_EXE" </dev/null 2>&1 | tr -d '\r' | sed 's/^/  /'
+    wine "$BENCH_BEFORE_EXE" $BENCH_MODE </dev/null 2>&1 | tr -d '\r' | sed 's/^/  /'
 fi
 echo "this checkout ($(git rev-parse --short HEAD)):"
-wine "$build/backup_bench.exe" </dev/null 2>&1 | tr -d '\r' | sed 's/^/  /'
+wine "$build/backup_bench.exe" $BENCH_MODE </dev/null 2>&1 | tr -d '\r' | sed 's/^/  /'

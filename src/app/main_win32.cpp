@@ -65,7 +65,10 @@ int Run(HINSTANCE instance) {
     Win32Registry registry;
     Win32TrayShell trayShell;
     trayShell.UseIconResource(instance, IDI_STENVAULT);
-    backup::win32::DispatchLink link;
+    // Declared before everything that may start an instance: it goes last, taking with it any
+    // instance still running.
+    backup::win32::InstanceJob instances;
+    backup::win32::DispatchLink link(instances);
 
     MainWindow window(instance);
     // Runs copy pages through the clipboard; what the user had copied is put back after each.

@@ -209,7 +209,7 @@ TEST_F(RealApplicationTest, AnInstanceNamingAnotherProcessIsEndedAndThatProcessL
     EXPECT_EQ(backup::testing::StandinProcessCount(), 1);
 }
 
-TEST_F(RealApplicationTest, InstancesBusyFromTheirStartAreEndedWithAtMostOneReport) {
+TEST_F(RealApplicationTest, InstancesBusyFromTheirStartAreEndedAndTheRunSaysSoOnce) {
     PlantedFaults faults(L"Embedding");
     faults.Set("Start", "busy forever");
     StartUserDrawing();
@@ -221,21 +221,130 @@ TEST_F(RealApplicationTest, InstancesBusyFromTheirStartAreEndedWithAtMostOneRepo
     EXPECT_EQ(backup::testing::StandinProcessCount(), 1);
 
     ::PostMessageW(program->Control(Control::PushButton2), BM_CLICK, 0, 0);
-    bool started = false;
-    ASSERT_TRUE(WaitFor(
-        [&] {
-            bool running = TemporaryInstanceRunning(*program);
-            started = started || running;
-            return started && !running;
-        },
-        90s))
-        << "the run's instance was not ended";
+    const auto pressed = std::chrono::steady_clock::now();
+    ASSERT_TRUE(WaitForRunEnd(1, 90s)) << "the run's instance was not ended, or nothing was said";
+    const auto took = std::chrono::steady_clock::now() - pressed;
+    EXPECT_LT(took, 40s) << "the run took "
+                         << std::chrono::duration_cast<std::chrono::seconds>(took).count() << " s";
     std::this_thread::sleep_for(2s);
-    EXPECT_LE(program->Dialogs().size(), 1u);
+    auto dialogs = program->Dialogs();
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_NE(dialogs[0].text.find(L"busy"), std::wstring::npos) << Narrow(dialogs[0].text);
+    EXPECT_NE(dialogs[0].text.find(L"at line 142\r"), std::wstring::npos)
+        << Narrow(dialogs[0].text);
     EXPECT_EQ(ReadAll(HistoryLog()), "");
     EXPECT_EQ(backup::testing::StandinProcessCount(), 1);
     DWORD_PTR result = 0;
     EXPECT_TRUE(::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &result));
+}
+
+// The user's drawing as the test can see it: name, whether saved, pages, shape texts.
+std::string DescribeActiveDrawing(backup::AutomationObject& app) {
+    Object document = app.GetObj("ActiveDocument");
+    std::string text = document->GetText("Name") + " saved " + document->GetText("Saved");
+    Object pages = document->GetObj("Pages");
+    for (int i = 1, n = pages->Get("Count").Integer(); i <= n; ++i) {
+        Object shapes = pages->GetObj("Item", {i})->GetObj("Shapes");
+        text += " | " + std::to_string(i) + ":";
+        for (int k = 1, m = shapes->Get("Count").Integer(); k <= m; ++k) {
+            text += " " + shapes->GetObj("Item", {k})->GetText("Text");
+        }
+    }
+    return text;
+}
+
+bool InAJob(DWORD process) {
+    UniqueHandle handle(::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, process));
+    BOOL in = FALSE;
+    return handle && ::IsProcessInJob(handle.get(), nullptr, &in) && in;
+}
+
+// Ended from outside in the middle of a run (the task manager, a crash): the run's instance,
+// put in the program's job and then busy, ends with the program. The user's drawing is as it
+// was, and the program starts again as usual.
+TEST_F(RealApplicationTest, TheProgramEndedFromOutsideTakesItsInstanceWithIt) {
+    std::optional<PlantedFaults> faults(std::in_place, L"Embedding");
+    faults->Set("Documents", "busy forever");
+    StartUserDrawing();
+    const std::string before = DescribeActiveDrawing(*userApp);
+    PressTestButton();
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            std::vector<DWORD> started = ChildProcesses(program->Id(), kStandInExe);
+            return started.size() == 1 && InAJob(started[0]);
+        },
+        60s))
+        << "the run's instance did not go into a job";
+    ASSERT_TRUE(::TerminateProcess(program->Process(), 1));
+    ASSERT_TRUE(program->Exited(5s));
+    EXPECT_TRUE(WaitFor([] { return backup::testing::StandinProcessCount() == 1; }, 5s))
+        << backup::testing::StandinProcessCount() << " stand-in processes left";
+    EXPECT_EQ(DescribeActiveDrawing(*userApp), before);
+    EXPECT_EQ(ReadAll(HistoryLog()), "");
+
+    faults.reset();
+    window = program.emplace().WaitForWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(program->Dialogs().empty());
+    EXPECT_TRUE(program->Close());
+}
+
+// A file or folder last written `age` ago.
+void Plant(const std::wstring& path, std::chrono::seconds age, bool folder = false) {
+    if (folder) {
+        ASSERT_TRUE(::CreateDirectoryW(path.c_str(), nullptr));
+    } else {
+        std::ofstream(std::filesystem::path(path), std::ios::binary) << "half a drawing";
+    }
+    UniqueFile handle(::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    ASSERT_TRUE(handle);
+    FILETIME now;
+    ::GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER when;
+    when.LowPart = now.dwLowDateTime;
+    when.HighPart = now.dwHighDateTime;
+    when.QuadPart -= static_cast<ULONGLONG>(age.count()) * 10'000'000;
+    const FILETIME written{when.LowPart, when.HighPart};
+    ASSERT_TRUE(::SetFileTime(handle.get(), nullptr, nullptr, &written));
+}
+
+// What runs that were ended left beside the backups goes with the next backup into that
+// folder, and only that.
+TEST_F(RealApplicationTest, TheNextBackupRemovesWhatAnEndedRunLeftAndNothingElse) {
+    const std::wstring in = Widen(folder.path()) + L"\\";
+    const std::wstring old = L"~Stenvault unfinished 1001.vsd";
+    const std::vector<std::wstring> kept = {
+        L"~Stenvault unfinished 1002.vsd",  // just written: a run in progress may own it
+        L"~Stenvault unfinished 10o3.vsd",  // look-alike names
+        L"~Stenvault unfinished 1003.vsdx",
+        L"~Stenvault unfinished 1004.vsd",  // a folder
+        L"~Stenvault unfinished 1005.vsd",  // read-only
+        L"~Stenvault unfinished 1006.vsd",  // open
+    };
+    Plant(in + old, 2h);
+    Plant(in + kept[0], 0s);
+    Plant(in + kept[1], 2h);
+    Plant(in + kept[2], 2h);
+    Plant(in + kept[3], 2h, true);
+    Plant(in + kept[4], 2h);
+    ASSERT_TRUE(::SetFileAttributesW((in + kept[4]).c_str(), FILE_ATTRIBUTE_READONLY));
+    Plant(in + kept[5], 2h);
+    UniqueFile open(::CreateFileW((in + kept[5]).c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(open);
+
+    StartUserDrawing();
+    PressTestButton();
+    ASSERT_TRUE(WaitForRunEnd(0, 90s)) << "no backup was logged";
+    EXPECT_TRUE(program->Dialogs().empty()) << Narrow(program->Dialogs()[0].text);
+    EXPECT_EQ(::GetFileAttributesW((in + old).c_str()), INVALID_FILE_ATTRIBUTES);
+    for (const std::wstring& name : kept) {
+        EXPECT_NE(::GetFileAttributesW((in + name).c_str()), INVALID_FILE_ATTRIBUTES)
+            << Narrow(name) << " was removed";
+    }
+    ::SetFileAttributesW((in + kept[4]).c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 // The user's three-page drawing, each page with its own cell values and two shapes far from

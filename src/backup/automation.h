@@ -104,8 +104,12 @@ class AutomationObject {
     // The default member (a cell's value).
     virtual Value GetDefault() = 0;
     virtual void PutDefault(const Arg& value) = 0;
-    // True once the application behind this object is known to be gone; later calls fail.
+    // True once the application behind this object is known to be gone, or was given up as
+    // busy past all patience; later calls fail.
     virtual bool Lost() const = 0;
+    // Lost because it refused calls for too long: its process is still there, and a call it
+    // refused never ran.
+    virtual bool GivenUpBusy() const { return false; }
 
     // Shorthands for the common shapes of a call.
     Object GetObj(std::string_view member, const Args& args = {});
@@ -123,6 +127,9 @@ class InstanceProcess {
     // Its Windows process id, for looking at it from outside (its windows, its end); 0 when
     // not known.
     virtual std::uint32_t Id() const { return 0; }
+    // Whether it ends with this program, whatever ends the program; false where the system
+    // refused to tie it to the program.
+    virtual bool EndsWithProgram() const { return true; }
 };
 
 struct StartedInstance {

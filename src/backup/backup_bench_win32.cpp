@@ -1,8 +1,12 @@
 // Cross-process cost of a backup run against the stand-in: calls and time per copied page.
 // Runs the same backup of a 1-page and a 20-page drawing; the difference is the pages' share.
+// With "busy": what a busy moment of either instance adds to a run of a 1-page drawing.
 #include "backup/dispatch_client_win32.h"
 
 #include <cstdio>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "backup/save_all.h"
 #include "backup/testing/choices.h"
@@ -25,7 +29,23 @@ double Now() {
     return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-Sample Measure(int pageCount, const std::string& folder) {
+// Faults planted for the instances of one measurement: the user's, and those the run starts.
+struct Busy {
+    const char* what = "";
+    int rounds = 3;
+    std::vector<std::pair<std::string, std::string>> user;
+    std::vector<std::pair<std::string, std::string>> temporary;
+};
+
+Sample Measure(int pageCount, const std::string& folder, const Busy& busy = {}) {
+    testing::PlantedFaults userFaults(L"Interactive");
+    testing::PlantedFaults temporaryFaults(L"Embedding");
+    for (const auto& [member, data] : busy.user) {
+        userFaults.Set(member, data);
+    }
+    for (const auto& [member, data] : busy.temporary) {
+        temporaryFaults.Set(member, data);
+    }
     testing::UserInstance user;
     if (!user.ready()) {
         std::fprintf(stderr, "the stand-in did not start\n");
@@ -99,10 +119,42 @@ void Probe() {
     testing::QuitQuietly(*tempApp);
 }
 
-int Run(bool probe) {
+// Each busy period beside a run without one, alternating. A busy period longer than the link's
+// patience outlasts any wait of the run: once is enough.
+void MeasureBusy(const std::string& folder) {
+    const std::vector<Busy> cases = {
+        {"no busy period", 3, {}, {}},
+        {"user's instance busy 3 s", 3, {{"ActiveDocument", "busy 3"}}, {}},
+        {"temporary instance busy 3 s from its start", 3, {}, {{"Start", "busy 3"}}},
+        {"temporary instance busy 3 s after Paste", 3, {}, {{"Paste", "busy 3"}}},
+        {"temporary instance busy 32 s after SaveAs", 1, {}, {{"SaveAs", "busy 32"}}},
+    };
+    std::vector<std::vector<Sample>> samples(cases.size());
+    for (int round = 0; round < 3; ++round) {
+        for (std::size_t i = 0; i < cases.size(); ++i) {
+            if (round < cases[i].rounds) {
+                samples[i].push_back(Measure(1, folder, cases[i]));
+            }
+        }
+    }
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        std::printf("%-44s", cases[i].what);
+        for (const Sample& s : samples[i]) {
+            std::printf(" %6.2f s (%d)", s.seconds, s.reports);
+        }
+        std::printf("\n");
+    }
+}
+
+int Run(const std::string& mode) {
     sv::win32::ComApartment apartment;
-    if (probe) {
+    if (mode == "probe") {
         Probe();
+        return 0;
+    }
+    if (mode == "busy") {
+        testing::ScratchFolder folder("h2 busy bench");
+        MeasureBusy(folder.path());
         return 0;
     }
     testing::ScratchFolder folder("h2 bench");
@@ -131,5 +183,5 @@ int Run(bool probe) {
 }  // namespace sv::backup
 
 int main(int argc, char** argv) {
-    return sv::backup::Run(argc > 1 && std::string(argv[1]) == "probe");
+    return sv::backup::Run(argc > 1 ? argv[1] : "");
 }

@@ -21,6 +21,10 @@ DispatchLink::DispatchLink(std::wstring progId, std::chrono::milliseconds busyPa
       busyRetryInterval_(busyRetryInterval),
       stats_(std::make_shared<CallStats>()) {}
 
+DispatchLink::DispatchLink(const InstanceJob& job) : DispatchLink() {
+    job_ = &job;
+}
+
 Object DispatchLink::Wrap(ComPtr<IDispatch> dispatch, std::string kind) {
     return Connect(std::move(dispatch), stats_, busyPatience_, busyRetryInterval_, std::move(kind));
 }
@@ -92,7 +96,7 @@ StartedInstance DispatchLink::Started(ComPtr<IDispatch> dispatch, StartWatch& wa
         window = answer.IsObject() ? Arg() : answer.AsArg();
     } catch (const Failure&) {
     }
-    started.process = watch.Identify(window);
+    started.process = watch.Identify(window, job_);
     return started;
 }
 

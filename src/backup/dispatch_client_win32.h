@@ -9,6 +9,7 @@
 
 #include "backup/automation.h"
 #include "backup/dispatch_object_win32.h"
+#include "backup/instance_job_win32.h"
 #include "common/com_win32.h"
 #include "common/dialogs.h"
 
@@ -44,6 +45,9 @@ class DispatchLink : public DrawingLink {
                           std::chrono::milliseconds busyPatience = kBusyPatience,
                           std::chrono::milliseconds busyRetryInterval = kBusyRetryInterval,
                           std::wstring invisibleProgId = L"Visio.InvisibleApp");
+    // The program's link: every instance it starts goes into the program's job as soon as its
+    // process is known, and so ends with the program.
+    explicit DispatchLink(const InstanceJob& job);
 
     Object AttachToVisio() override;
     StartedInstance StartVisio() override;
@@ -65,6 +69,7 @@ class DispatchLink : public DrawingLink {
     std::chrono::milliseconds busyPatience_;
     std::chrono::milliseconds busyRetryInterval_;
     std::shared_ptr<CallStats> stats_;
+    const InstanceJob* job_ = nullptr;
 };
 
 // The start-up check against the real ProgID (see backup::CheckVisioInstalled).

@@ -71,6 +71,7 @@ struct Connection {
     // Key: object kind, member and named-argument names, separated by '\n'.
     std::map<std::string, std::vector<DISPID>> ids;
     bool lost = false;
+    bool givenUpBusy = false;
     std::string lostDescription;
 
     // Makes the call until it is not refused as busy, or the patience is used up.
@@ -160,6 +161,7 @@ class DispatchObject : public AutomationObject {
         PutById(DISPID_VALUE, DISPATCH_PROPERTYPUT, variants);
     }
     bool Lost() const override { return connection_->lost; }
+    bool GivenUpBusy() const override { return connection_->givenUpBusy; }
 
   private:
     std::string ChildKind(std::string_view member) const {
@@ -182,6 +184,7 @@ class DispatchObject : public AutomationObject {
         if (MeansDisconnected(hr) || MeansBusy(hr)) {
             if (MeansBusy(hr)) {
                 description = BusyDescription(connection_->busyPatience);
+                connection_->givenUpBusy = true;
             }
             connection_->lost = true;
             connection_->lostDescription = description;

@@ -20,7 +20,8 @@ using sv::win32::Widen;
 // The instance's process, held from its start: ended only through this handle.
 class HeldProcess : public InstanceProcess {
   public:
-    explicit HeldProcess(UniqueHandle process) : process_(std::move(process)) {}
+    HeldProcess(UniqueHandle process, const InstanceJob* job)
+        : process_(std::move(process)), tied_(job && job->Take(process_.get())) {}
     void End(std::chrono::milliseconds grace) override {
         // Waits on the window's thread: its messages keep being handled meanwhile.
         if (!sv::win32::WaitHandlingMessages(process_.get(), grace) &&
@@ -29,9 +30,11 @@ class HeldProcess : public InstanceProcess {
         }
     }
     std::uint32_t Id() const override { return ::GetProcessId(process_.get()); }
+    bool EndsWithProgram() const override { return tied_; }
 
   private:
     UniqueHandle process_;
+    bool tied_;
 };
 
 bool IsAbsolute(const std::wstring& path) {
@@ -158,7 +161,8 @@ void StartWatch::Started() {
     before_.clear();
 }
 
-std::unique_ptr<InstanceProcess> StartWatch::Identify(const std::optional<Arg>& window) {
+std::unique_ptr<InstanceProcess> StartWatch::Identify(const std::optional<Arg>& window,
+                                                      const InstanceJob* job) {
     std::vector<std::uint32_t> ids;
     for (const auto& entry : appeared_) {
         ids.push_back(entry.first);
@@ -166,7 +170,7 @@ std::unique_ptr<InstanceProcess> StartWatch::Identify(const std::optional<Arg>& 
     if (std::optional<std::uint32_t> chosen = StartedProcess(ids, window, WindowProcess)) {
         for (auto& [id, process] : appeared_) {
             if (id == *chosen) {
-                return std::make_unique<HeldProcess>(std::move(process));
+                return std::make_unique<HeldProcess>(std::move(process), job);
             }
         }
     }

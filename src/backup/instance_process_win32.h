@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "backup/automation.h"
+#include "backup/instance_job_win32.h"
 #include "common/handles_win32.h"
 
 namespace sv::backup::win32 {
@@ -27,9 +28,11 @@ class StartWatch {
 
     // Right after the start: holds the processes that came with it.
     void Started();
-    // The instance's process, confirmed by the window it names (nothing when it gave none);
-    // null when it cannot be told apart, and then it is never ended.
-    std::unique_ptr<InstanceProcess> Identify(const std::optional<Arg>& window);
+    // The instance's process, confirmed by the window it names (nothing when it gave none), put
+    // in the job at once when there is one; null when it cannot be told apart, and then it is
+    // never ended.
+    std::unique_ptr<InstanceProcess> Identify(const std::optional<Arg>& window,
+                                              const InstanceJob* job);
 
   private:
     std::wstring server_;

@@ -26,7 +26,8 @@ void QuietStep(QuitStep, const std::function<void()>& step);
 
 // Quits an instance we started without a question: its drawing (may be null) marked saved and
 // let go, every question answered No, then Quit. An instance already lost is not asked. True
-// when the instance took the Quit: it answered, or ended before it could.
+// when the instance took the Quit: it answered, or ended before it could (not when it was
+// given up as busy on the way).
 bool AskToQuit(AutomationObject& app, Object drawing, const QuitStepRunner& run);
 
 // The instance's process, once nothing of the instance is held any more: given kQuitGrace to

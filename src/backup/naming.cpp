@@ -17,6 +17,10 @@ std::string CollapsePairs(std::string_view s) {
     return out;
 }
 
+constexpr std::string_view kUnfinishedPrefix = "~Stenvault unfinished ";
+// Older than any run: a file this old that is still named so belongs to no run in progress.
+constexpr std::int64_t kLeftoverAgeSeconds = 3600;
+
 std::string TwoDigits(int n) {
     char buffer[16];
     std::snprintf(buffer, sizeof buffer, "%02d", n);
@@ -78,6 +82,30 @@ std::string StampName(std::string_view base, NamingMode mode, Clock& clock, Loca
         time = StampTime(now, locale.TimeMarker(Afternoon(now)));
     }
     return std::string(base) + Stamp(mode, date, time, extension);
+}
+
+std::string UnfinishedName(std::int64_t number, std::string_view extension) {
+    return std::string(kUnfinishedPrefix) + std::to_string(number) + std::string(extension);
+}
+
+std::vector<std::string> Leftovers(const std::vector<FolderEntry>& entries,
+                                   std::string_view extension) {
+    std::vector<std::string> names;
+    for (const FolderEntry& entry : entries) {
+        std::string_view name = entry.name;
+        if (entry.folder || entry.readOnly || entry.ageSeconds <= kLeftoverAgeSeconds ||
+            name.size() <= kUnfinishedPrefix.size() + extension.size() ||
+            name.substr(0, kUnfinishedPrefix.size()) != kUnfinishedPrefix ||
+            name.substr(name.size() - extension.size()) != extension) {
+            continue;
+        }
+        const std::string_view number = name.substr(
+            kUnfinishedPrefix.size(), name.size() - kUnfinishedPrefix.size() - extension.size());
+        if (number.find_first_not_of("0123456789") == std::string_view::npos) {
+            names.push_back(entry.name);
+        }
+    }
+    return names;
 }
 
 }  // namespace sv::backup

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/system.h"
 
@@ -31,5 +33,15 @@ std::string Stamp(NamingMode mode, std::string_view date, std::string_view time,
 // readings).
 std::string StampName(std::string_view base, NamingMode mode, Clock& clock, Locale& locale,
                       std::string_view extension);
+
+// The name a run saves its copy under, beside the target, until the copy takes the target's
+// place: "~Stenvault unfinished " + number + extension.
+std::string UnfinishedName(std::int64_t number, std::string_view extension);
+
+// Of one folder's entries, those a run that was ended left behind: files, not read-only, named
+// exactly as UnfinishedName makes them (digits only) with this extension, last written more
+// than an hour ago. Nothing else is ever named.
+std::vector<std::string> Leftovers(const std::vector<FolderEntry>& entries,
+                                   std::string_view extension);
 
 }  // namespace sv::backup

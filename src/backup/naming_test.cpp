@@ -180,5 +180,42 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{"Plan.vsdx Date Dec 7 2021 Time 01 05 09 h.vsd", "", true},
         NameCase{"Plan.vsdx Dec 7 2021.vsd", "2021-12-07", true}));
 
+// What an ended run left, told apart from everything else in the folder.
+struct LeftoverCase {
+    const char* name;
+    FolderEntry entry;
+    bool removed;
+};
+
+class LeftoversTest : public ::testing::TestWithParam<LeftoverCase> {};
+
+TEST_P(LeftoversTest, OnlyAnOldFileOfExactlyThatNameGoes) {
+    const std::vector<std::string> names = Leftovers({GetParam().entry}, ".vsd");
+    EXPECT_EQ(names, GetParam().removed ? std::vector<std::string>{GetParam().entry.name}
+                                        : std::vector<std::string>{});
+}
+
+constexpr std::int64_t kTwoHours = 7200;
+
+INSTANTIATE_TEST_SUITE_P(
+    Entries, LeftoversTest,
+    ::testing::Values(
+        LeftoverCase{"TwoHoursOld", {UnfinishedName(1702, ".vsd"), false, false, kTwoHours}, true},
+        LeftoverCase{"JustWritten", {UnfinishedName(1702, ".vsd"), false, false, 5}, false},
+        LeftoverCase{"AnHourOld", {UnfinishedName(1702, ".vsd"), false, false, 3600}, false},
+        LeftoverCase{"AFolder", {UnfinishedName(1702, ".vsd"), true, false, kTwoHours}, false},
+        LeftoverCase{"ReadOnly", {UnfinishedName(1702, ".vsd"), false, true, kTwoHours}, false},
+        LeftoverCase{
+            "NotDigits", {"~Stenvault unfinished 17a2.vsd", false, false, kTwoHours}, false},
+        LeftoverCase{"NoNumber", {"~Stenvault unfinished .vsd", false, false, kTwoHours}, false},
+        LeftoverCase{
+            "OtherCase", {"~stenvault unfinished 1702.vsd", false, false, kTwoHours}, false},
+        LeftoverCase{
+            "OtherExtension", {UnfinishedName(1702, ".vsdx"), false, false, kTwoHours}, false},
+        LeftoverCase{
+            "Prefixed", {"x" + UnfinishedName(1702, ".vsd"), false, false, kTwoHours}, false},
+        LeftoverCase{"ABackup", {"Plan.vsd Dec 7 2021.vsd", false, false, kTwoHours}, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace sv::backup

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <exception>
 #include <utility>
 
 #include "backup/page_copy.h"
@@ -31,15 +32,32 @@ Object ActiveDocument(AutomationObject& source) {
     return active.IsObject() ? active.TakeObject() : nullptr;
 }
 
-// Whether the instance ended, asking it once if it does not know yet.
-bool InstanceGone(AutomationObject& app) {
-    if (!app.Lost()) {
-        try {
-            app.Get("ActiveDocument");
-        } catch (...) {
+// Whether the instance is lost, asking it once. Lost, that is reported at the label: the run
+// ends there and must say why.
+bool InstanceLost(Procedure& proc, int label, AutomationObject& app) {
+    try {
+        app.Get("ActiveDocument");
+    } catch (...) {
+        if (app.Lost()) {
+            std::exception_ptr failure = std::current_exception();
+            proc.Do(label, [&] { std::rethrow_exception(failure); });
         }
     }
     return app.Lost();
+}
+
+// What runs that were ended left in the folder goes first; what cannot go stays, unsaid. A
+// target without a folder of its own (an empty folder field) names none.
+void RemoveLeftovers(FileSystem& files, const std::string& folder, std::string_view extension) {
+    if (folder.find_first_not_of('\\') == std::string::npos) {
+        return;
+    }
+    try {
+        for (const std::string& name : Leftovers(files.ListFolder(folder), extension)) {
+            files.RemoveUnused(folder + "\\" + name, Removal::Delete);
+        }
+    } catch (const Failure&) {
+    }
 }
 
 }  // namespace
@@ -190,7 +208,7 @@ std::optional<std::string> BackupEngine::ChooseFolder(Procedure& proc, Automatio
             });
             // No asking again after a prompt that could not be shown, nor for a drawing
             // whose application has gone meanwhile.
-            if (!answered || (folder.empty() && InstanceGone(source))) {
+            if (!answered || (folder.empty() && InstanceLost(proc, 118, source))) {
                 return std::nullopt;
             }
         }
@@ -290,9 +308,10 @@ void BackupEngine::SaveAside(RunState& run, AutomationObject& backup) {
         run.aside = run.target;  // no target (no naming chosen): the save fails as it is
     } else {
         const std::string folder = run.target.substr(0, slash + 1);
+        RemoveLeftovers(files_, run.target.substr(0, slash), extension_());
         std::int64_t number = clock_.MonotonicMilliseconds();
         do {
-            run.aside = folder + "~Stenvault unfinished " + std::to_string(number++) + extension_();
+            run.aside = folder + UnfinishedName(number++, extension_());
         } while (files_.Exists(run.aside));
     }
     DoNeeding(run.shown, 162, {&backup}, [&] {

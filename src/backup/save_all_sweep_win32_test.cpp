@@ -309,6 +309,10 @@ TEST_P(SaveAllSweepTest, RunEndsCleanAndLogsOnlyWholeBackups) {
     if (row.onUser && row.fault == Fault::Exit) {
         EXPECT_FALSE(userAlive) << "the fault was never met";
     }
+    // No backup of the open drawing: said at least once.
+    if (!logged) {
+        EXPECT_GE(dialogs.messages.size(), 1u) << "the run ended without a backup and a word";
+    }
     EXPECT_LE(dialogs.messages.size(), 3u);
     std::set<std::string> descriptions;
     for (const auto& message : dialogs.messages) {

@@ -55,8 +55,12 @@ class WorldFiles : public MemoryFiles {
         world_.savedFiles.erase(to);
         node.key() = to;
         world_.savedFiles.insert(std::move(node));
+        placed = true;
     }
     std::vector<FolderEntry> ListFolder(const std::string& folder) override {
+        // Before the save, a run looks for what ended runs left; only once a backup is in
+        // place does it weigh the older ones.
+        weighings += placed;
         std::vector<FolderEntry> entries = MemoryFiles::ListFolder(folder);
         for (const auto& [path, document] : world_.savedFiles) {
             if (path.rfind(folder + "\\", 0) == 0) {
@@ -72,6 +76,9 @@ class WorldFiles : public MemoryFiles {
         }
         return MemoryFiles::RemoveUnused(path, how);
     }
+
+    bool placed = false;
+    int weighings = 0;
 
   private:
     testing::FakeWorld& world_;
@@ -270,7 +277,7 @@ TEST_P(SaveAllFaultTest, ReportsAndStillQuitsTheTemporaryInstance) {
     // A history line names a backup that was written, and only such a one.
     EXPECT_EQ(visio.world.savedFiles.size(), f.logged ? 1u : 0u);
     // Older backups are weighed only after a run that met no failure.
-    EXPECT_EQ(!files.listed.empty(), f.logged && f.reports.empty());
+    EXPECT_EQ(files.weighings > 0, f.logged && f.reports.empty());
     EXPECT_EQ(temp().CallsTo("Quit"), 1);
     ExpectTemporaryHiddenAndEnded();
     ExpectCleanEnd();
@@ -326,13 +333,13 @@ TEST_F(SaveAllTest, FailedStartIsReportedOnce) {
 }
 
 // Busy from its start, the temporary instance is given up at its first refused call: its
-// process is still ended, and the run says so once.
+// process is still ended, and the run says so once, at the start.
 TEST_F(SaveAllTest, TemporaryInstanceBusyFromItsStartIsStillEnded) {
     visio.User().AddDrawing("Plan.vsd", "C:\\Plans\\", 2);
     visio.startedFaults["Visible"] = "busy";
     engine.SaveAll();
     EXPECT_EQ(visio.endedProcesses, std::vector<std::uint32_t>{temp().processId});
-    EXPECT_LE(dialogs.messages.size(), 1u);
+    EXPECT_EQ(Reports(dialogs), Labels{"SaveAll:142"});
     EXPECT_EQ(Log(), "");
 }
 
@@ -442,21 +449,40 @@ TEST_F(SaveAllTest, BlankPageIsCopiedWithoutItsShapesAndWithoutAReport) {
     EXPECT_NE(Log(), "");
 }
 
-// A temporary instance that stays busy is given up like a lost one: one report, nothing
-// saved, no call to it, and its process ended.
-TEST_F(SaveAllTest, BusyTemporaryInstanceIsReportedOnceAndEnded) {
+// A temporary instance that stays busy is given up like a lost one: no call to it after the
+// refused one, at most one report, and its process ended at once, never waited for: a call it
+// refused never ran, Quit included.
+struct BusyTemporary {
+    std::string name;
+    std::string member;
+    Labels reports;
+    bool logged;
+};
+
+class SaveAllBusyTemporaryTest : public SaveAllTest,
+                                 public ::testing::WithParamInterface<BusyTemporary> {};
+
+TEST_P(SaveAllBusyTemporaryTest, IsGivenUpAndEndedAtOnce) {
+    const BusyTemporary& b = GetParam();
     visio.User().AddDrawing("Plan.vsd", "C:\\Plans\\", 3);
-    visio.startedFaults["Paste"] = "busy";
+    visio.startedFaults[b.member] = "busy";
     engine.SaveAll();
-    EXPECT_EQ(Reports(dialogs), Labels{"CopyPage:196"});
-    EXPECT_EQ(temp().calls.back(), "Paste");
-    EXPECT_TRUE(visio.world.savedFiles.empty());
-    EXPECT_EQ(Log(), "");
+    EXPECT_EQ(Reports(dialogs), b.reports);
+    EXPECT_EQ(temp().calls.back(), b.member);
+    EXPECT_EQ(visio.world.savedFiles.size(), b.logged ? 1u : 0u);
+    EXPECT_EQ(Log().empty(), !b.logged);
     EXPECT_EQ(visio.endedProcesses, std::vector<std::uint32_t>{temp().processId});
-    // Never asked to quit, a busy instance is ended at once: the run's wait stays one call's.
     EXPECT_EQ(visio.endGraces, std::vector<std::chrono::milliseconds>{std::chrono::seconds(0)});
     ExpectCleanEnd();
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Moments, SaveAllBusyTemporaryTest,
+    ::testing::Values(BusyTemporary{"Paste", "Paste", {"CopyPage:196"}, false},
+                      // The backup was written: a successful run shows nothing.
+                      BusyTemporary{"MarkedSaved", "Saved", {}, true},
+                      BusyTemporary{"Quit", "Quit", {}, true}),
+    [](const auto& info) { return info.param.name; });
 
 TEST_F(SaveAllTest, InstanceEndingWhileItQuitsIsNotAFailure) {
     visio.User().AddDrawing("Plan.vsd", "C:\\Plans\\", 1);
@@ -509,7 +535,7 @@ TEST_P(SaveAllLostUserTest, TheGoodBackupOfTodayIsUntouched) {
     ASSERT_EQ(visio.world.savedFiles.size(), 1u);
     EXPECT_EQ(visio.world.savedFiles[target].name, "this morning's good backup");
     EXPECT_EQ(Log(), "");
-    EXPECT_LE(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages.size(), 1u);
     EXPECT_TRUE(temp().quit);
     EXPECT_EQ(temp().savePrompts, 0);
     ExpectCleanEnd();
@@ -557,7 +583,7 @@ TEST_P(SaveAllEndTest, TheEarlierBackupGoesOnlyForAWholeCopy) {
         EXPECT_EQ(there.pages.size(), 3u);
     }
     EXPECT_EQ(Log().empty(), !e.logged);
-    EXPECT_EQ(!files.listed.empty(), e.logged && e.reports.empty());
+    EXPECT_EQ(files.weighings > 0, e.logged && e.reports.empty());
     if (e.logged) {
         EXPECT_NE(Log().find(" was backup saved as " + target + " at "), std::string::npos);
     }
@@ -671,7 +697,7 @@ TEST_P(SaveAllAbandonTest, NothingMoreIsCopiedSavedOrReplaced) {
     EXPECT_EQ(Log(), "");
     EXPECT_EQ(visio.endedProcesses, std::vector<std::uint32_t>{temp().processId});
     EXPECT_EQ(clipboard.events.back(), "Restore");
-    EXPECT_TRUE(files.listed.empty());
+    EXPECT_EQ(files.weighings, 0);
     ExpectCleanEnd();
 
     // Only the run in progress was abandoned.
@@ -681,7 +707,8 @@ TEST_P(SaveAllAbandonTest, NothingMoreIsCopiedSavedOrReplaced) {
     engine.SaveAll();
     EXPECT_EQ(visio.world.savedFiles[target].pages.size(), 3u);
     EXPECT_NE(Log(), "");
-    EXPECT_EQ(files.listed, std::vector<std::string>{"D:\\Backups"});
+    EXPECT_EQ(files.weighings, 1);
+    EXPECT_EQ(files.listed.back(), "D:\\Backups");
 }
 
 INSTANTIATE_TEST_SUITE_P(Moments, SaveAllAbandonTest,
@@ -729,8 +756,26 @@ TEST_F(SaveAllTest, PromptStopsAskingOnceTheUsersApplicationIsGone) {
     dialogs.onDialog = [&] { visio.running->lost = true; };
     engine.SaveAll();
     EXPECT_EQ(dialogs.prompts.size(), 1u);
-    EXPECT_TRUE(dialogs.messages.empty());
+    // No backup of a drawing that was open: said once.
+    EXPECT_EQ(Reports(dialogs), Labels{"SaveAll:118"});
     EXPECT_TRUE(visio.started.empty());
+}
+
+// What an ended run left in the folder a run saves into goes before the save; nothing else,
+// and nowhere else.
+TEST_F(SaveAllTest, OnlyTheTargetFoldersLeftoversGo) {
+    const std::string there = "D:\\Backups\\" + UnfinishedName(17, ".vsd");
+    const std::string elsewhere = "C:\\Plans\\" + UnfinishedName(17, ".vsd");
+    for (const std::string& path : {there, elsewhere}) {
+        files.files[path] = "half a drawing";
+        files.ages[path] = 7200;
+    }
+    visio.User().AddDrawing("Plan.vsd", "C:\\Plans\\", 1);
+    engine.SaveAll();
+    EXPECT_EQ(files.removed,
+              (std::vector<std::pair<std::string, Removal>>{{there, Removal::Delete}}));
+    EXPECT_EQ(files.files.count(elsewhere), 1u);
+    EXPECT_NE(Log(), "");
 }
 
 TEST_F(SaveAllTest, ACauseIsReportedOnceInARunWithItsFirstTextAndLine) {
@@ -779,7 +824,7 @@ TEST_P(SaveAllThinTest, RemovesOnlyWhatTheRulesDoNotKeep) {
     engine.SaveAll();
 
     EXPECT_TRUE(dialogs.messages.empty());
-    EXPECT_EQ(files.listed.size(), choices.thinOut ? 1u : 0u);
+    EXPECT_EQ(files.weighings, choices.thinOut ? 1 : 0);
     std::vector<std::pair<std::string, Removal>> expected;
     for (const std::string& time : GetParam().removed) {
         expected.push_back({Backup(time), Removal::Recycle});

@@ -10,10 +10,14 @@ void TemporaryInstance::Start() {
     StartedInstance started = link_.StartVisio();
     app_ = std::move(started.app);
     process_ = std::move(started.process);
-    // A refusal costs at most a visible window: not worth a report.
+    // A refusal costs at most a visible window: not worth a report. An instance lost already
+    // (busy from its start, or gone) can do nothing for the run: that is the start's failure.
     try {
         app_->Put("Visible", false);
     } catch (...) {
+        if (app_->Lost()) {
+            throw;
+        }
     }
 }
 

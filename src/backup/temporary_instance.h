@@ -16,7 +16,7 @@ class TemporaryInstance {
     TemporaryInstance& operator=(const TemporaryInstance&) = delete;
     ~TemporaryInstance() { Release(); }
 
-    // Throws Failure.
+    // Throws Failure, also for an instance that started but is lost already (then Started()).
     void Start();
     bool Started() const { return app_ != nullptr; }
     AutomationObject* App() const { return app_.get(); }

@@ -41,6 +41,13 @@ bool Checks::Start(Instance& instance, const std::string& which) {
                                "), identified as the program does");
         instance.process = host_.OpenProcess(instance.processId);
     }
+    if (instance.started.process && !instance.started.process->EndsWithProgram() && !untiedTold_) {
+        untiedTold_ = true;
+        Unknown("StartVisio", which +
+                                  " instance could not be put in the program's job: should the "
+                                  "program be ended from outside, its instances would be left "
+                                  "running");
+    }
     // A new instance has no drawing open: one that has is someone's own, not to be
     // touched any further.
     int open = 0;

@@ -124,6 +124,7 @@ class Checks {
     backup::DrawingLink& link_;
     CheckHost& host_;
     CheckReport report_;
+    bool untiedTold_ = false;
     Instance first_;
     Instance second_;
     std::string firstPage_;

@@ -73,6 +73,7 @@ enum class Plant {
     NoDrawing,         // Documents.Add refused
     GuardedCell,       // one page cell refuses to be written
     NoWindow,          // the hidden instances have no window to look at
+    JobRefused,        // the system will not tie the started instances to the program's end
 };
 
 struct CheckCase {
@@ -94,6 +95,7 @@ TEST_P(RunChecksTest, TheLineSaysWhatTheApplicationDid) {
     visio.User().AddDrawing("Plan.vsdx", "C:\\Plans\\", 2);
     visio.processUnknown = c.plant == Plant::ProcessUnknown;
     visio.startFails = c.plant == Plant::NoStart;
+    visio.processUntied = c.plant == Plant::JobRefused;
     if (c.plant == Plant::AnsweringUnset) {
         visio.startedFaults["Saved"] = "Not now.";
         visio.startedFaults["AlertResponse"] = "Not now.";
@@ -121,6 +123,12 @@ TEST_P(RunChecksTest, TheLineSaysWhatTheApplicationDid) {
     ASSERT_NE(line, report.lines.end()) << FormatReport(report);
     EXPECT_EQ(line->outcome, c.outcome) << FormatReport(report);
     EXPECT_EQ(ExitCode(report), c.exitCode);
+    // However many instances were started.
+    EXPECT_EQ(std::count_if(report.lines.begin(), report.lines.end(),
+                            [](const CheckLine& l) {
+                                return l.reason.find("program's job") != std::string::npos;
+                            }),
+              c.plant == Plant::JobRefused ? 1 : 0);
     if (!visio.started.empty()) {
         EXPECT_EQ(visio.started.front()->quit, c.firstQuit);
     }
@@ -159,7 +167,9 @@ INSTANTIATE_TEST_SUITE_P(
                   "PlowCode: Cell PlowCode is guarded.", Outcome::Fail, 1, true},
         // The copy is checked all the same; only what it does to a window cannot be seen.
         CheckCase{"NoWindow", Plant::NoWindow, "Page.Paste", "arrive in the other instance",
-                  Outcome::Pass, 1, true}),
+                  Outcome::Pass, 1, true},
+        CheckCase{"JobRefused", Plant::JobRefused, "StartVisio",
+                  "could not be put in the program's job", Outcome::Unknown, 1, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

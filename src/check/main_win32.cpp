@@ -73,7 +73,8 @@ int wmain(int argc, wchar_t** argv) {
     sv::check::CheckReport report;
     {
         sv::win32::ComApartment apartment;
-        sv::backup::win32::DispatchLink link;
+        sv::backup::win32::InstanceJob instances;
+        sv::backup::win32::DispatchLink link(instances);
         sv::check::win32::Win32CheckHost host;
         report = sv::check::RunChecks(link, host);
     }

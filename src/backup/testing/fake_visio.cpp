@@ -238,6 +238,7 @@ class FakeObject : public AutomationObject {
         document_->saved = false;
     }
     bool Lost() const override { return instance_->lost; }
+    bool GivenUpBusy() const override { return instance_->givenUpBusy; }
 
   private:
     using Indices = std::vector<std::size_t>;
@@ -624,6 +625,7 @@ void FakeInstance::Raise(const std::string& fault) {
     // Refused for as long as the link waits: it then counts the instance as lost.
     if (fault == "busy") {
         lost = true;
+        givenUpBusy = true;
         throw Failure("Call was rejected by callee.");
     }
     if (fault == "unknown") {
@@ -681,6 +683,7 @@ class FakeProcess : public InstanceProcess {
         visio_.endGraces.push_back(grace);
     }
     std::uint32_t Id() const override { return id_; }
+    bool EndsWithProgram() const override { return !visio_.processUntied; }
 
   private:
     FakeVisio& visio_;

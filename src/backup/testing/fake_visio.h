@@ -80,6 +80,7 @@ class FakeInstance : public std::enable_shared_from_this<FakeInstance> {
     bool AllSelected() const;
     bool quit = false;
     bool lost = false;
+    bool givenUpBusy = false;
     // A started instance shows its window until told otherwise; the user's is shown anyway.
     bool visible = true;
     std::int32_t alertResponse = 0;  // 0 asks; 6, 7, 2 answer Yes, No, Cancel silently
@@ -107,6 +108,7 @@ class FakeVisio : public DrawingLink {
     std::vector<std::shared_ptr<FakeInstance>> started;
     bool startFails = false;
     bool processUnknown = false;
+    bool processUntied = false;                        // refused by the program's job
     std::map<std::string, std::string> startedFaults;  // faults of every started instance
     std::vector<std::uint32_t> endedProcesses;         // processes ended, in order
     std::vector<std::chrono::milliseconds> endGraces;  // and the grace each one gave
