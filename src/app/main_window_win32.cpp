@@ -1,5 +1,7 @@
 #include "app/main_window_win32.h"
 
+#include <cstddef>
+
 #include "app/form1.h"
 #include "common/product.h"
 #include "common/text_win32.h"
@@ -265,17 +267,10 @@ HWND MainWindow::OptionWindow(Option option) const {
 }
 
 HWND MainWindow::CheckWindow(CheckBox box) const {
-    switch (box) {
-        case CheckBox::Check5:
-            return Control(sv::Control::Check5);
-        case CheckBox::Check8:
-            return Control(sv::Control::Check8);
-        case CheckBox::Check9:
-            return Control(sv::Control::Check9);
-        case CheckBox::Check10:
-            return Control(sv::Control::Check10);
-    }
-    return nullptr;
+    // In the order of CheckBox.
+    constexpr sv::Control kChecks[] = {sv::Control::Check5, sv::Control::Check8,
+                                       sv::Control::Check9, sv::Control::Check10};
+    return Control(kChecks[static_cast<std::size_t>(box)]);
 }
 
 std::string MainWindow::ToggleCaption() {
