@@ -8,16 +8,11 @@
 #include <oaidl.h>
 
 #include "backup/automation.h"
+#include "backup/dispatch_object_win32.h"
 #include "common/com_win32.h"
 #include "common/dialogs.h"
 
 namespace sv::backup::win32 {
-
-// Cross-process traffic of a link: Invoke and GetIDsOfNames calls made.
-struct CallStats {
-    std::uint64_t invokes = 0;
-    std::uint64_t lookups = 0;
-};
 
 // How long one call may stay refused by a busy application before it fails, and how often it
 // is tried again meanwhile.

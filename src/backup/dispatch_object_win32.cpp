@@ -1,0 +1,345 @@
+#include "backup/dispatch_object_win32.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "backup/dispatch_variant_win32.h"
+#include "common/failure.h"
+#include "common/message_wait_win32.h"
+#include "common/text_win32.h"
+
+namespace sv::backup::win32 {
+
+using sv::win32::Bstr;
+using sv::win32::ComPtr;
+using sv::win32::SystemMessage;
+using sv::win32::Widen;
+
+std::string HresultText(HRESULT hr) {
+    std::string text = SystemMessage(static_cast<unsigned long>(hr));
+    if (text.empty()) {
+        char buffer[48];
+        std::snprintf(buffer, sizeof buffer, "Automation error 0x%08lX",
+                      static_cast<unsigned long>(hr));
+        text = buffer;
+    }
+    return text;
+}
+
+namespace {
+
+// The server process is gone: every later call would fail the same way.
+bool MeansDisconnected(HRESULT hr) {
+    switch (hr) {
+        case HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE):
+        case HRESULT_FROM_WIN32(RPC_S_CALL_FAILED):
+        case HRESULT_FROM_WIN32(RPC_S_CALL_FAILED_DNE):
+        case RPC_E_DISCONNECTED:
+        case RPC_E_SERVER_DIED:
+        case RPC_E_SERVER_DIED_DNE:
+        case CO_E_OBJNOTCONNECTED:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Refused by a busy application: the call did not run and may be made again.
+bool MeansBusy(HRESULT hr) {
+    return hr == RPC_E_CALL_REJECTED || hr == RPC_E_SERVERCALL_RETRYLATER;
+}
+
+std::string BusyDescription(std::chrono::milliseconds patience) {
+    auto seconds = std::max<long long>(1, (patience.count() + 999) / 1000);
+    return "Visio stayed busy and refused the call for " + std::to_string(seconds) +
+           (seconds == 1 ? " second." : " seconds.");
+}
+
+// One connection to one application instance: its DISPID cache and whether it is gone.
+struct Connection {
+    Connection(std::shared_ptr<CallStats> stats, std::chrono::milliseconds busyPatience,
+               std::chrono::milliseconds busyRetryInterval)
+        : stats(std::move(stats)),
+          busyPatience(busyPatience),
+          busyRetryInterval(busyRetryInterval) {}
+    std::shared_ptr<CallStats> stats;
+    std::chrono::milliseconds busyPatience;
+    std::chrono::milliseconds busyRetryInterval;
+    // Key: object kind, member and named-argument names, separated by '\n'.
+    std::map<std::string, std::vector<DISPID>> ids;
+    // Parameterised properties that refused a one-call put: written through their object.
+    std::set<std::string> putThroughObject;
+    bool lost = false;
+    std::string lostDescription;
+
+    // Makes the call until it is not refused as busy, or the patience is used up.
+    template <class Attempt>
+    HRESULT Patiently(Attempt attempt) {
+        const auto deadline = std::chrono::steady_clock::now() + busyPatience;
+        for (;;) {
+            HRESULT hr = attempt();
+            if (!MeansBusy(hr)) {
+                return hr;
+            }
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) {
+                return hr;
+            }
+            sv::win32::WaitHandlingMessages(nullptr, std::min(left, busyRetryInterval));
+        }
+    }
+};
+
+Value FromVariant(VARIANT& v, const std::shared_ptr<Connection>& connection, std::string kind);
+
+class DispatchObject : public AutomationObject {
+  public:
+    DispatchObject(ComPtr<IDispatch> dispatch, std::shared_ptr<Connection> connection,
+                   std::string kind)
+        : dispatch_(std::move(dispatch)),
+          connection_(std::move(connection)),
+          kind_(std::move(kind)) {}
+
+    Value Get(std::string_view member, const Args& args) override {
+        return Invoke(Ids(member, {}).front(), DISPATCH_PROPERTYGET | DISPATCH_METHOD, args, {},
+                      ChildKind(member));
+    }
+    void Put(std::string_view member, const Arg& value, const Args& args) override {
+        DISPID id = Ids(member, {}).front();
+        if (args.empty()) {
+            PutById(id, value, args);
+            return;
+        }
+        // sheet.Cells("X") = v in one call where the server allows it; otherwise, as late-bound
+        // callers do, fetch the object and write its default member. A refusal holds for the
+        // whole connection, so it costs one failed call at most.
+        const std::string key(member);
+        if (!connection_->putThroughObject.count(key)) {
+            if (PutById(id, value, args, true)) {
+                return;
+            }
+            connection_->putThroughObject.insert(key);
+        }
+        Get(member, args).TakeObject()->PutDefault(value);
+    }
+    void PutRef(std::string_view member, AutomationObject& value) override {
+        auto* object = dynamic_cast<DispatchObject*>(&value);
+        if (!object) {
+            throw Failure("Object required");
+        }
+        VariantList variants(1);
+        variants[0].vt = VT_DISPATCH;
+        variants[0].pdispVal = object->dispatch_.get();
+        variants[0].pdispVal->AddRef();
+        DISPID putId = DISPID_PROPERTYPUT;
+        DISPPARAMS params{variants.data(), &putId, 1, 1};
+        // The reference writes some object properties as a plain assignment: a server that
+        // has no put by reference for the member is given a plain put of the object.
+        const DISPID id = Ids(member, {}).front();
+        if (!Send(id, DISPATCH_PROPERTYPUTREF, params, nullptr, true)) {
+            Send(id, DISPATCH_PROPERTYPUT, params, nullptr);
+        }
+    }
+    Value Call(std::string_view member, const Args& args, const NamedArgs& named) override {
+        std::vector<std::string> names;
+        for (const NamedArg& n : named) {
+            names.push_back(n.name);
+        }
+        std::vector<DISPID> ids = Ids(member, names);
+        std::vector<std::pair<DISPID, const Arg*>> namedValues;
+        for (std::size_t i = 0; i < named.size(); ++i) {
+            namedValues.emplace_back(ids[i + 1], &named[i].value);
+        }
+        return Invoke(ids.front(), DISPATCH_METHOD, args, namedValues, ChildKind(member));
+    }
+    Value CallWithArrays(std::string_view member, Args& args) override {
+        const DISPID id = Ids(member, {}).front();
+        VariantList variants(args.size());
+        ArraySlots arrays(args.size());
+        ToVariants(args, variants, arrays);
+        DISPPARAMS params{variants.data(), nullptr, variants.size(), 0};
+        sv::win32::Variant result;
+        Send(id, DISPATCH_METHOD, params, result.put());
+        Value value = FromVariant(*result.get(), connection_, ChildKind(member));
+        FromArrays(args, arrays);
+        return value;
+    }
+    Value GetDefault() override {
+        return Invoke(DISPID_VALUE, DISPATCH_PROPERTYGET, {}, {}, kind_ + ".Value");
+    }
+    void PutDefault(const Arg& value) override { PutById(DISPID_VALUE, value, {}); }
+    bool Lost() const override { return connection_->lost; }
+
+  private:
+    std::string ChildKind(std::string_view member) const {
+        // Items of a collection are one kind, however they were reached.
+        if (member == "Item" || member == "Add") {
+            return kind_ + ".Item";
+        }
+        return kind_ + "." + std::string(member);
+    }
+
+    void ThrowIfLost() const {
+        if (connection_->lost) {
+            throw Failure(connection_->lostDescription);
+        }
+    }
+
+    [[noreturn]] void Fail(HRESULT hr, std::string description) const {
+        // A gone application, or one busy past all patience, is given up for good: the next
+        // call would meet the same, or wait as long again.
+        if (MeansDisconnected(hr) || MeansBusy(hr)) {
+            if (MeansBusy(hr)) {
+                description = BusyDescription(connection_->busyPatience);
+            }
+            connection_->lost = true;
+            connection_->lostDescription = description;
+        }
+        throw Failure(description);
+    }
+
+    // DISPIDs of a member and its named arguments, asked once per object kind.
+    std::vector<DISPID> Ids(std::string_view member, const std::vector<std::string>& names) {
+        ThrowIfLost();
+        std::string key = kind_ + "\n" + std::string(member);
+        for (const std::string& n : names) {
+            key += "\n" + n;
+        }
+        auto found = connection_->ids.find(key);
+        if (found != connection_->ids.end()) {
+            return found->second;
+        }
+        std::vector<std::wstring> wide{Widen(member)};
+        for (const std::string& n : names) {
+            wide.push_back(Widen(n));
+        }
+        std::vector<LPOLESTR> pointers;
+        for (std::wstring& w : wide) {
+            pointers.push_back(w.data());
+        }
+        std::vector<DISPID> ids(wide.size(), DISPID_UNKNOWN);
+        HRESULT hr = connection_->Patiently([&] {
+            ++connection_->stats->lookups;
+            return dispatch_->GetIDsOfNames(IID_NULL, pointers.data(),
+                                            static_cast<UINT>(pointers.size()), LOCALE_USER_DEFAULT,
+                                            ids.data());
+        });
+        if (hr == DISP_E_UNKNOWNNAME) {
+            throw UnknownMember(HresultText(hr) + " (" + std::string(member) + ")");
+        }
+        if (FAILED(hr)) {
+            Fail(hr, HresultText(hr) + " (" + std::string(member) + ")");
+        }
+        connection_->ids.emplace(std::move(key), ids);
+        return ids;
+    }
+
+    // False, when allowed, for a server that takes no put with these arguments.
+    bool PutById(DISPID id, const Arg& value, const Args& args, bool mayRefuse = false) {
+        // The new value goes first in rgvarg, marked as the DISPID_PROPERTYPUT argument.
+        VariantList variants(args.size() + 1);
+        ToVariant(value, variants[0]);
+        for (std::size_t i = 0; i < args.size(); ++i) {
+            ToVariant(args[args.size() - 1 - i], variants[i + 1]);
+        }
+        DISPID putId = DISPID_PROPERTYPUT;
+        DISPPARAMS params{variants.data(), &putId, variants.size(), 1};
+        return Send(id, DISPATCH_PROPERTYPUT, params, nullptr, mayRefuse);
+    }
+
+    Value Invoke(DISPID id, WORD flags, const Args& args,
+                 const std::vector<std::pair<DISPID, const Arg*>>& named, std::string childKind) {
+        // rgvarg: the named arguments first, then the positional ones in reverse order.
+        VariantList variants(named.size() + args.size());
+        std::vector<DISPID> namedIds;
+        for (std::size_t i = 0; i < named.size(); ++i) {
+            ToVariant(*named[i].second, variants[i]);
+            namedIds.push_back(named[i].first);
+        }
+        for (std::size_t i = 0; i < args.size(); ++i) {
+            ToVariant(args[args.size() - 1 - i], variants[named.size() + i]);
+        }
+        DISPPARAMS params{variants.data(), namedIds.empty() ? nullptr : namedIds.data(),
+                          variants.size(), static_cast<UINT>(namedIds.size())};
+        sv::win32::Variant result;
+        Send(id, flags, params, result.put());
+        return FromVariant(*result.get(), connection_, std::move(childKind));
+    }
+
+    bool Send(DISPID id, WORD flags, DISPPARAMS& params, VARIANT* result, bool mayRefuse = false) {
+        ThrowIfLost();
+        EXCEPINFO info{};
+        UINT argError = 0;
+        HRESULT hr = connection_->Patiently([&] {
+            ++connection_->stats->invokes;
+            return dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result,
+                                     &info, &argError);
+        });
+        if (SUCCEEDED(hr)) {
+            return true;
+        }
+        if (mayRefuse && (hr == DISP_E_MEMBERNOTFOUND || hr == DISP_E_BADPARAMCOUNT ||
+                          hr == DISP_E_PARAMNOTOPTIONAL)) {
+            return false;
+        }
+        if (hr != DISP_E_EXCEPTION) {
+            Fail(hr, HresultText(hr));
+        }
+        if (info.pfnDeferredFillIn) {
+            info.pfnDeferredFillIn(&info);
+        }
+        Bstr description = Bstr::Adopt(info.bstrDescription);
+        Bstr source = Bstr::Adopt(info.bstrSource);
+        Bstr help = Bstr::Adopt(info.bstrHelpFile);
+        HRESULT code = info.scode ? info.scode : static_cast<HRESULT>(info.wCode);
+        std::string text = description.Utf8();
+        if (text.empty()) {
+            text = code ? HresultText(code) : "Automation error";
+        }
+        Fail(code, text);
+    }
+
+    ComPtr<IDispatch> dispatch_;
+    std::shared_ptr<Connection> connection_;
+    std::string kind_;
+};
+
+Value FromVariant(VARIANT& v, const std::shared_ptr<Connection>& connection, std::string kind) {
+    VARIANT* value = &v;
+    if (value->vt == (VT_BYREF | VT_VARIANT) && value->pvarVal) {
+        value = value->pvarVal;
+    }
+    if (value->vt != VT_DISPATCH && value->vt != VT_UNKNOWN) {
+        return Value(ScalarFromVariant(*value));
+    }
+    if (!value->punkVal) {
+        return {};
+    }
+    ComPtr<IDispatch> dispatch;
+    if (FAILED(value->punkVal->QueryInterface(IID_IDispatch, dispatch.put_void())) || !dispatch) {
+        throw Failure("Object doesn't support this action");
+    }
+    return Value(
+        Object(std::make_unique<DispatchObject>(std::move(dispatch), connection, std::move(kind))));
+}
+
+}  // namespace
+
+Object Connect(ComPtr<IDispatch> dispatch, std::shared_ptr<CallStats> stats,
+               std::chrono::milliseconds busyPatience, std::chrono::milliseconds busyRetryInterval,
+               std::string kind) {
+    if (!dispatch) {
+        return nullptr;
+    }
+    return std::make_unique<DispatchObject>(
+        std::move(dispatch),
+        std::make_shared<Connection>(std::move(stats), busyPatience, busyRetryInterval),
+        std::move(kind));
+}
+
+}  // namespace sv::backup::win32
