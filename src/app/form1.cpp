@@ -32,6 +32,18 @@ void Store(SettingsStore& store, const std::string& key, const std::string& valu
     SaveSetting(store, kSettingsApp, kSettingsSection, key, value);
 }
 
+// The check boxes that keep their state in a key of their own, "On" when set and "Off" in every
+// other state, in the order start-up applies them.
+struct StoredCheck {
+    CheckBox box;
+    const char* key;
+};
+constexpr StoredCheck kStoredChecks[] = {
+    {CheckBox::Check8, "Minimized"},
+    {CheckBox::Check9, "Changed Only"},
+    {CheckBox::Check10, "Thin Out"},
+};
+
 // Frames, the list and the text box show the ordinary pointer, as the window itself does.
 bool IsPlainSurface(ControlKind kind) {
     return kind == ControlKind::Frame || kind == ControlKind::List || kind == ControlKind::TextBox;
@@ -61,7 +73,8 @@ class PointerRestore {
 Form1::Form1(FormView& view, Form1Services services)
     : view_(view),
       services_(std::move(services)),
-      scheduler_(view, services_.settings, services_.dialogs, [this] { RunBackup(); }),
+      scheduler_(view, services_.settings, services_.dialogs,
+                 [this](RunCause cause) { RunBackup(cause); }),
       tray_(services_.trayShell),
       appTitle_(kProductName) {
     tray_.Events().MouseUp = [this](std::int16_t, std::int32_t) { cSysTray1_MouseUp(); };
@@ -157,9 +170,11 @@ void Form1::Form_Load() {
     proc.Do(206, [&] {
         ApplyCheck(CheckBox::Check5, Setting(settings, "Windows Startup", "Off") == "On" ? 1 : 0);
     });
-    proc.Do(208, [&] {
-        ApplyCheck(CheckBox::Check8, Setting(settings, "Minimized", "Off") == "On" ? 1 : 0);
-    });
+    for (const StoredCheck& check : kStoredChecks) {
+        proc.Do(208, [&] {
+            ApplyCheck(check.box, Setting(settings, check.key, "Off") == "On" ? 1 : 0);
+        });
+    }
     if (proc.If(210, [&] { return view_.CheckValue(CheckBox::Check8) == 1; })) {
         proc.Do(212, [&] {
             view_.SetWindowState(WindowState::Minimized);
@@ -269,11 +284,23 @@ void Form1::HandleCheck5() {
 }
 
 void Form1::Check8_Click() {
-    Guarded("Check8_Click", [&] { StoreCheck8(); });
+    Guarded("Check8_Click", [&] { StoreCheck(CheckBox::Check8); });
 }
 
-void Form1::StoreCheck8() {
-    Store(services_.settings, "Minimized", view_.CheckValue(CheckBox::Check8) == 1 ? "On" : "Off");
+void Form1::Check9_Click() {
+    Guarded("Check9_Click", [&] { StoreCheck(CheckBox::Check9); });
+}
+
+void Form1::Check10_Click() {
+    Guarded("Check10_Click", [&] { StoreCheck(CheckBox::Check10); });
+}
+
+void Form1::StoreCheck(CheckBox box) {
+    for (const StoredCheck& check : kStoredChecks) {
+        if (check.box == box) {
+            Store(services_.settings, check.key, view_.CheckValue(box) == 1 ? "On" : "Off");
+        }
+    }
 }
 
 // A check box raises its click only when its value really changes.
@@ -284,7 +311,7 @@ void Form1::ApplyCheck(CheckBox box, int value) {
     if (box == CheckBox::Check5) {
         HandleCheck5();
     } else {
-        StoreCheck8();
+        StoreCheck(box);
     }
 }
 
@@ -325,10 +352,10 @@ void Form1::Timer1_Timer() {
     Guarded("Timer1_Timer", [&] { scheduler_.Tick(); });
 }
 
-void Form1::RunBackup() {
+void Form1::RunBackup(RunCause cause) {
     PointerRestore restore(view_, view_.MousePointer());
     view_.SetMousePointer(Pointer::Busy);
-    services_.saveAll();
+    services_.saveAll(cause);
 }
 
 HistoryActions Form1::History() {

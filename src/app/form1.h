@@ -26,7 +26,7 @@ struct Form1Services {
     ShellFolders& shellFolders;
     TrayShell& trayShell;
     // The backup run; it reports its own failures and always returns.
-    std::function<void()> saveAll;
+    std::function<void(RunCause)> saveAll;
     // Starts and quits the drawing application once; false (after its own message, titled
     // with the given application title) when it cannot be started.
     std::function<bool(const std::string& appTitle)> checkVisioInstalled;
@@ -71,6 +71,8 @@ class Form1 {
     void Option4_Click();
     void Check5_Click();
     void Check8_Click();
+    void Check9_Click();
+    void Check10_Click();
     void Text1_Change();
     void PushButton1_Click();
 
@@ -104,11 +106,11 @@ class Form1 {
   private:
     void SelectOption(Option option);
     void StoreOption(Option option);
-    void StoreCheck8();
+    void StoreCheck(CheckBox box);
     void StorePath();
     void ApplyCheck(CheckBox box, int value);
     void Minimize();
-    void RunBackup();
+    void RunBackup(RunCause cause);
     void HandleCheck5();
     void End();
     HistoryActions History();

@@ -59,7 +59,7 @@ class FakeView : public FormView {
     std::vector<std::string> trace;
 
     std::array<bool, 4> options{};
-    std::array<int, 2> checks{};
+    std::array<int, 4> checks{};
     bool check8Visible = true;
     std::string folderText;
     std::vector<std::pair<std::string, int>> columns;
@@ -329,7 +329,7 @@ class Form1Test : public ::testing::Test {
         if (!form_) {
             form_.emplace(view, Form1Services{store, dialogs, files, launcher, random, environment,
                                               shell, tray,
-                                              [this] {
+                                              [this](RunCause) {
                                                   pointerDuringRun.push_back(view.pointer);
                                                   if (runFails)
                                                       throw Failure("run failed");
@@ -379,7 +379,7 @@ struct StoredCase {
     const char* caption = "Turn Off Backup Save";
     const char* status = kInitialStatus;
     int timer = 1000;
-    std::array<int, 2> checks{};
+    std::array<int, 4> checks{};
     std::vector<int> reportLabels{};
 };
 
@@ -423,8 +423,13 @@ INSTANTIATE_TEST_SUITE_P(
         StoredCase{.key = "Backup Option", .value = "3"},
         StoredCase{.key = "Backup Option", .value = "x"},
         StoredCase{.key = "Minimized", .value = "ON"},
+        StoredCase{.key = "Changed Only", .value = "On", .checks = {0, 0, 1, 0}},
+        StoredCase{.key = "Changed Only", .value = "on"},
+        StoredCase{.key = "Changed Only", .value = "On "},
+        StoredCase{.key = "Thin Out", .value = "On", .checks = {0, 0, 0, 1}},
+        StoredCase{.key = "Thin Out", .value = "ON"}, StoredCase{.key = "Thin Out", .value = "1"},
         StoredCase{.key = "Windows Startup", .value = "on"},
-        StoredCase{.key = "Windows Startup", .value = "On", .checks = {1, 0}},
+        StoredCase{.key = "Windows Startup", .value = "On", .checks = {1, 0, 0, 0}},
         StoredCase{.key = "OftenIndex", .value = "10", .row = 10},
         StoredCase{.key = "OftenIndex", .value = "11", .row = std::nullopt, .reportLabels = {172}},
         StoredCase{
@@ -505,7 +510,7 @@ TEST_F(Form1Test, StoredStartupEntryIsNeitherRewrittenNorRemoved) {
     store.Set("Minimized", "Off");
     Loaded();
 
-    EXPECT_EQ(view.checks, (std::array<int, 2>{1, 0}));
+    EXPECT_EQ(view.checks, (std::array<int, 4>{1, 0, 0, 0}));
     EXPECT_TRUE(view.check8Visible);
     EXPECT_EQ(registry.opens, 0);
     EXPECT_EQ(store.writesOf.count("Windows Startup"), 0u);
@@ -839,20 +844,32 @@ TEST_F(Form1Test, OptionAndBoxHandlersStoreWhatTheControlsShow) {
     form.Option4_Click();
     view.checks[1] = 1;
     form.Check8_Click();
+    view.checks[2] = 1;
+    form.Check9_Click();
+    view.checks[3] = 1;
+    form.Check10_Click();
     view.folderText = "E:\\half typed";
     form.Text1_Change();
 
     EXPECT_EQ(store.Value("WhereOption"), "2");
     EXPECT_EQ(store.Value("Backup Option"), "2");
     EXPECT_EQ(store.Value("Minimized"), "On");
+    EXPECT_EQ(store.Value("Changed Only"), "On");
+    EXPECT_EQ(store.Value("Thin Out"), "On");
     EXPECT_EQ(store.Value("Path"), "E:\\half typed");
     EXPECT_EQ(view.state, WindowState::Normal);  // start in tray applies at the next start
 
     view.checks[1] = 0;
     form.Check8_Click();
+    view.checks[2] = 0;
+    form.Check9_Click();
+    view.checks[3] = 2;
+    form.Check10_Click();
     view.folderText = "";
     form.Text1_Change();
     EXPECT_EQ(store.Value("Minimized"), "Off");
+    EXPECT_EQ(store.Value("Changed Only"), "Off");
+    EXPECT_EQ(store.Value("Thin Out"), "Off");
     EXPECT_EQ(store.Value("Path"), "");
 }
 

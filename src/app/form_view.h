@@ -12,7 +12,7 @@ namespace sv {
 
 // The controls of the main window that the window logic (Form1) reads and writes.
 enum class Option { Option1 = 1, Option2, Option3, Option4 };
-enum class CheckBox { Check5, Check8 };
+enum class CheckBox { Check5, Check8, Check9, Check10 };
 enum class WindowState { Normal, Minimized };
 // Default: the system arrow. Custom: the window's own pointer picture (the hand). Busy: the
 // hourglass.
@@ -32,6 +32,8 @@ enum class Control {
     Option4,
     Check5,
     Check8,
+    Check9,
+    Check10,
     ListView1,
     PushButton2,
     PushButton3,
@@ -58,7 +60,7 @@ class FormView : public SchedulerView {
     virtual bool OptionSelected(Option option) = 0;
     virtual void SelectOption(Option option) = 0;
 
-    // Check5 and Check8: 0 clear, 1 set.
+    // Check5, Check8, Check9 and Check10: 0 clear, 1 set.
     virtual int CheckValue(CheckBox box) = 0;
     virtual void SetCheckValue(CheckBox box, int value) = 0;
     virtual bool Check8Visible() = 0;

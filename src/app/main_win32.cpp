@@ -40,6 +40,8 @@ class WindowChoices : public backup::BackupChoices {
         return backup::NamingMode::None;
     }
     WindowHandle Owner() override { return view_.Handle(); }
+    bool ChangedOnlySelected() override { return view_.CheckValue(CheckBox::Check9) == 1; }
+    bool ThinOutSelected() override { return view_.CheckValue(CheckBox::Check10) == 1; }
 
   private:
     FormView& view_;
@@ -97,8 +99,8 @@ int Run(HINSTANCE instance) {
         environment,
         shellFolders,
         trayShell,
-        [&] {
-            engine.SaveAll();
+        [&](RunCause cause) {
+            engine.SaveAll(cause);
             window.RunReturned();
         },
         [&](const std::string& appTitle) {

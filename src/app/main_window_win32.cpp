@@ -223,6 +223,12 @@ void MainWindow::OnCommand(sv::Control control, int code) {
         case sv::Control::Check8:
             form.Check8_Click();
             break;
+        case sv::Control::Check9:
+            form.Check9_Click();
+            break;
+        case sv::Control::Check10:
+            form.Check10_Click();
+            break;
         default:
             break;
     }
@@ -259,7 +265,17 @@ HWND MainWindow::OptionWindow(Option option) const {
 }
 
 HWND MainWindow::CheckWindow(CheckBox box) const {
-    return Control(box == CheckBox::Check5 ? sv::Control::Check5 : sv::Control::Check8);
+    switch (box) {
+        case CheckBox::Check5:
+            return Control(sv::Control::Check5);
+        case CheckBox::Check8:
+            return Control(sv::Control::Check8);
+        case CheckBox::Check9:
+            return Control(sv::Control::Check9);
+        case CheckBox::Check10:
+            return Control(sv::Control::Check10);
+    }
+    return nullptr;
 }
 
 std::string MainWindow::ToggleCaption() {

@@ -78,7 +78,7 @@ TEST_F(ProgramTest, FreshStartShowsEveryControlAndStoresThreeValues) {
     RECT client;
     ::GetClientRect(window, &client);
     EXPECT_EQ(client.right, TwipsToPixels(8025, dpi));
-    EXPECT_EQ(client.bottom, TwipsToPixels(8325, dpi));
+    EXPECT_EQ(client.bottom, TwipsToPixels(9025, dpi));
 
     for (const sv::testing::ExpectedControl& expected : kExpectedControls) {
         SCOPED_TRACE(expected.name);
@@ -320,9 +320,9 @@ TEST_F(ProgramTest, KeyboardMovesTopToBottomAndPressesButtons) {
     ASSERT_TRUE(WaitFor([&] { return FocusName(program) == "PushButton4"; }, 5s));
 
     const std::vector<std::string> order = {
-        "Option1",      "Text1",        "PushButton1", "Option3",     "Check5",
-        "Check8",       "ListView1",    "PushButton2", "PushButton3", "PushButton5",
-        "PushButton11", "PushButton12", "PushButton4"};
+        "Option1",     "Text1",       "PushButton1",  "Option3",      "Check5",
+        "Check8",      "Check9",      "Check10",      "ListView1",    "PushButton2",
+        "PushButton3", "PushButton5", "PushButton11", "PushButton12", "PushButton4"};
     for (const std::string& next : order) {
         PressKey(program, VK_TAB);
         EXPECT_TRUE(WaitFor([&] { return FocusName(program) == next; }, 2s))
@@ -572,10 +572,10 @@ class InProcessWindow : public ::testing::Test {
     };
 
     void SetUp() override {
-        form_.emplace(window_,
-                      Form1Services{settings_, dialogs_, files_, launcher_, random_, environment_,
-                                    folders_, tray_, [] {}, [](const std::string&) { return true; },
-                                    registry_, "C:\\Program\\stenvault.exe"});
+        form_.emplace(window_, Form1Services{settings_, dialogs_, files_, launcher_, random_,
+                                             environment_, folders_, tray_, [](RunCause) {},
+                                             [](const std::string&) { return true; }, registry_,
+                                             "C:\\Program\\stenvault.exe"});
         attached_.emplace(window_, *form_);
         form_->Form_Load();
     }

@@ -51,7 +51,7 @@ struct ControlSpec {
 };
 
 inline constexpr int kClientWidthTwips = 8025;
-inline constexpr int kClientHeightTwips = 8325;
+inline constexpr int kClientHeightTwips = 9025;
 inline constexpr int kListColumnTwips = 6400;
 
 // Indexed by Control.
@@ -111,37 +111,49 @@ inline constexpr std::array<ControlSpec, kControlCount> kFormControls = {{
      "Start in system tray",
      Control::Frame3,
      {240, 1350, 2580, 240}},
-    {Control::ListView1, "ListView1", ControlKind::List, "", std::nullopt, {120, 4890, 7800, 1815}},
+    {Control::Check9,
+     "Check9",
+     ControlKind::CheckBox,
+     "Back up only when the drawing has changed",
+     Control::Frame3,
+     {240, 1700, 4500, 240}},
+    {Control::Check10,
+     "Check10",
+     ControlKind::CheckBox,
+     "Thin out older backups",
+     Control::Frame3,
+     {240, 2050, 2800, 240}},
+    {Control::ListView1, "ListView1", ControlKind::List, "", std::nullopt, {120, 5590, 7800, 1815}},
     {Control::PushButton2,
      "PushButton2",
      ControlKind::PushButton,
      "Backup Save Now (Test)",
      std::nullopt,
-     {120, 6795, 7800, 405}},
+     {120, 7495, 7800, 405}},
     {Control::PushButton3,
      "PushButton3",
      ControlKind::PushButton,
      "View History Log",
      std::nullopt,
-     {120, 7305, 3840, 405}},
+     {120, 8005, 3840, 405}},
     {Control::PushButton5,
      "PushButton5",
      ControlKind::PushButton,
      "Copy History To Clipboard",
      std::nullopt,
-     {4080, 7305, 3840, 405}},
+     {4080, 8005, 3840, 405}},
     {Control::PushButton11,
      "PushButton11",
      ControlKind::PushButton,
      "Help",
      std::nullopt,
-     {120, 7815, 3840, 405}},
+     {120, 8515, 3840, 405}},
     {Control::PushButton12,
      "PushButton12",
      ControlKind::PushButton,
      "Clear History Log",
      std::nullopt,
-     {4080, 7815, 3840, 405}},
+     {4080, 8515, 3840, 405}},
     {Control::RichTextBox1,
      "RichTextBox1",
      ControlKind::CopyBuffer,
@@ -165,7 +177,7 @@ inline constexpr std::array<ControlSpec, kControlCount> kFormControls = {{
      ControlKind::Frame,
      "Other Options",
      std::nullopt,
-     {120, 3015, 7800, 1755}},
+     {120, 3015, 7800, 2455}},
 }};
 
 constexpr std::size_t IndexOf(Control control) {

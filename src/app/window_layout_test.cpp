@@ -57,7 +57,7 @@ INSTANTIATE_TEST_SUITE_P(Form, ControlAtStart, ::testing::ValuesIn(testing::kExp
 
 TEST(FormLayout, TheWindowIsItsSizeAndTheListColumnItsWidth) {
     EXPECT_EQ(kClientWidthTwips, 8025);
-    EXPECT_EQ(kClientHeightTwips, 8325);
+    EXPECT_EQ(kClientHeightTwips, 9025);
     EXPECT_EQ(kListColumnTwips, 6400);
 }
 
@@ -77,8 +77,8 @@ TEST(FormLayout, TabStopsRunTopToBottom) {
         }
         previous = &control;
     }
-    // Seven buttons, two option groups, the folder box, two check boxes and the list.
-    EXPECT_EQ(stops, 13);
+    // Seven buttons, two option groups, the folder box, four check boxes and the list.
+    EXPECT_EQ(stops, 15);
 }
 
 TEST(FormLayout, OptionPairsShareAKeyboardGroup) {
@@ -100,7 +100,7 @@ TEST_P(TwipsAtDpi, RoundsToNearestPixel) {
 INSTANTIATE_TEST_SUITE_P(Values, TwipsAtDpi,
                          ::testing::Values(std::make_tuple(1440, 96, 96),
                                            std::make_tuple(8025, 96, 535),
-                                           std::make_tuple(8325, 96, 555),
+                                           std::make_tuple(9025, 96, 602),
                                            std::make_tuple(8025, 144, 803),  // 802.5 rounds up
                                            std::make_tuple(6, 120, 1),       // half a pixel
                                            std::make_tuple(5, 120, 0), std::make_tuple(-6, 120, -1),

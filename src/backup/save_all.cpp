@@ -84,12 +84,13 @@ BackupEngine::BackupEngine(DrawingLink& link, Dialogs& dialogs, BackupChoices& c
     : BackupEngine(link, dialogs, choices, clock, locale, files, noClipboard_,
                    std::move(historyLogPath), std::move(extension)) {}
 
-void BackupEngine::SaveAll() {
+void BackupEngine::SaveAll(RunCause cause) {
     // Dialogs of a run let timer ticks and clicks run inside it; runs never overlap.
     if (running_) {
         return;
     }
     running_ = true;
+    cause_ = cause;
     struct Reset {
         BackupEngine& engine;
         ~Reset() {

@@ -10,6 +10,7 @@
 #include "backup/naming.h"
 #include "common/dialogs.h"
 #include "common/error_report.h"
+#include "common/run_cause.h"
 #include "common/system.h"
 
 namespace sv::backup {
@@ -25,6 +26,8 @@ class BackupChoices {
     virtual std::string FolderText() = 0;    // Text1
     virtual NamingMode Naming() = 0;         // Option3 / Option4
     virtual WindowHandle Owner() = 0;        // parent of the folder prompt
+    virtual bool ChangedOnlySelected() = 0;  // Check9: a timed run copies a changed drawing only
+    virtual bool ThinOutSelected() = 0;      // Check10: older backups are thinned after a run
 };
 
 // A program-wide text set at start-up, read each time a run uses it: a run can come before
@@ -55,7 +58,7 @@ class BackupEngine {
 
     // Reports its own failures and never throws. A request made while a run is in progress
     // (from inside one of its dialogs) returns at once.
-    void SaveAll();
+    void SaveAll(RunCause cause = RunCause::Request);
     bool Running() const { return running_; }
     // The drawing the run in progress backs up, once it is known; empty otherwise.
     std::string DocumentName() const { return documentName_; }
@@ -85,6 +88,7 @@ class BackupEngine {
     LiveText historyLogPath_;
     LiveText extension_;
     bool running_ = false;
+    RunCause cause_ = RunCause::Request;
     std::string documentName_;
     bool abandoned_ = false;
 };

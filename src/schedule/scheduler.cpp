@@ -60,7 +60,7 @@ std::string FormatRemaining(std::int32_t seconds) {
 }
 
 Scheduler::Scheduler(SchedulerView& view, SettingsStore& settings, Dialogs& dialogs,
-                     std::function<void()> saveAll)
+                     std::function<void(RunCause)> saveAll)
     : view_(view), settings_(settings), dialogs_(dialogs), saveAll_(std::move(saveAll)) {}
 
 std::int32_t Scheduler::IntervalSeconds() {
@@ -142,7 +142,7 @@ void Scheduler::Run(RunKind kind) {
         RunKind previous;
         ~Guard() { state = previous; }
     } guard{run_, std::exchange(run_, kind)};
-    saveAll_();
+    saveAll_(kind == RunKind::Scheduled ? RunCause::Timer : RunCause::Request);
 }
 
 }  // namespace sv

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "common/dialogs.h"
+#include "common/run_cause.h"
 #include "settings/settings_store.h"
 
 namespace sv {
@@ -58,7 +59,7 @@ std::string FormatRemaining(std::int32_t seconds);
 class Scheduler {
   public:
     Scheduler(SchedulerView& view, SettingsStore& settings, Dialogs& dialogs,
-              std::function<void()> saveAll);
+              std::function<void(RunCause)> saveAll);
 
     // Timer1's tick.
     void Tick();
@@ -84,7 +85,7 @@ class Scheduler {
     SchedulerView& view_;
     SettingsStore& settings_;
     Dialogs& dialogs_;
-    std::function<void()> saveAll_;
+    std::function<void(RunCause)> saveAll_;
     std::int32_t elapsed_ = 0;
     RunKind run_ = RunKind::None;
 };

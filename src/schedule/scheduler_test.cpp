@@ -63,8 +63,10 @@ class SchedulerTest : public testing::Test {
     RecordingDialogs dialogs;
     int runs = 0;
     std::function<void()> duringRun;
-    Scheduler scheduler{view, store, dialogs, [this] {
+    std::vector<RunCause> causes;
+    Scheduler scheduler{view, store, dialogs, [this](RunCause cause) {
                             ++runs;
+                            causes.push_back(cause);
                             if (duringRun)
                                 duringRun();
                         }};
@@ -303,6 +305,8 @@ TEST_F(SchedulerTest, TestRunLeavesTheCountdownAndIsIgnoredDuringARun) {
     scheduler.ListClick();
     Ticks(30);
     EXPECT_EQ(runs, 3);
+    EXPECT_EQ(causes,
+              (std::vector<RunCause>{RunCause::Request, RunCause::Request, RunCause::Timer}));
 }
 
 TEST_F(SchedulerTest, FailingRunIsReportedByTheTestButtonAndStillResetsTheTickCount) {

@@ -22,7 +22,7 @@ struct ExpectedControl {
     int clientTop;
 };
 
-inline constexpr std::array<ExpectedControl, 20> kExpectedControls = {{
+inline constexpr std::array<ExpectedControl, 22> kExpectedControls = {{
     {Control::PushButton4, "PushButton4", "Turn On Backup Save", 120, 120, 7800, 405, 120, 120},
     {Control::Frame2, "Frame2", "On. Next backup save will occur in", 120, 570, 7800, 860, 120,
      570},
@@ -34,21 +34,24 @@ inline constexpr std::array<ExpectedControl, 20> kExpectedControls = {{
     {Control::PushButton1, "PushButton1", "...", 6720, 555, 615, 345, 6840, 2085},
     {Control::Option2, "Option2", "Save all backups to the same folder as the open documents", 240,
      1000, 6615, 255, 360, 2530},
-    {Control::Frame3, "Frame3", "Other Options", 120, 3015, 7800, 1755, 120, 3015},
+    {Control::Frame3, "Frame3", "Other Options", 120, 3015, 7800, 2455, 120, 3015},
     {Control::Option3, "Option3", "Create new file on backup", 225, 300, 5415, 255, 345, 3315},
     {Control::Option4, "Option4", "Overwrite old backup file on backup", 225, 650, 3840, 255, 345,
      3665},
     {Control::Check5, "Check5", "Load this software on Windows startup", 240, 1000, 3930, 240, 360,
      4015},
     {Control::Check8, "Check8", "Start in system tray", 240, 1350, 2580, 240, 360, 4365},
-    {Control::ListView1, "ListView1", "", 120, 4890, 7800, 1815, 120, 4890},
-    {Control::PushButton2, "PushButton2", "Backup Save Now (Test)", 120, 6795, 7800, 405, 120,
-     6795},
-    {Control::PushButton3, "PushButton3", "View History Log", 120, 7305, 3840, 405, 120, 7305},
-    {Control::PushButton5, "PushButton5", "Copy History To Clipboard", 4080, 7305, 3840, 405, 4080,
-     7305},
-    {Control::PushButton11, "PushButton11", "Help", 120, 7815, 3840, 405, 120, 7815},
-    {Control::PushButton12, "PushButton12", "Clear History Log", 4080, 7815, 3840, 405, 4080, 7815},
+    {Control::Check9, "Check9", "Back up only when the drawing has changed", 240, 1700, 4500, 240,
+     360, 4715},
+    {Control::Check10, "Check10", "Thin out older backups", 240, 2050, 2800, 240, 360, 5065},
+    {Control::ListView1, "ListView1", "", 120, 5590, 7800, 1815, 120, 5590},
+    {Control::PushButton2, "PushButton2", "Backup Save Now (Test)", 120, 7495, 7800, 405, 120,
+     7495},
+    {Control::PushButton3, "PushButton3", "View History Log", 120, 8005, 3840, 405, 120, 8005},
+    {Control::PushButton5, "PushButton5", "Copy History To Clipboard", 4080, 8005, 3840, 405, 4080,
+     8005},
+    {Control::PushButton11, "PushButton11", "Help", 120, 8515, 3840, 405, 120, 8515},
+    {Control::PushButton12, "PushButton12", "Clear History Log", 4080, 8515, 3840, 405, 4080, 8515},
     {Control::RichTextBox1, "RichTextBox1", "", 9000, 240, 4815, 3015, 9000, 240},
 }};
 

@@ -16,11 +16,15 @@ struct FakeChoices : BackupChoices {
     std::string FolderText() override { return folder; }
     NamingMode Naming() override { return mode; }
     WindowHandle Owner() override { return owner; }
+    bool ChangedOnlySelected() override { return changedOnly; }
+    bool ThinOutSelected() override { return thinOut; }
 
     Where where = Where::FixedFolder;
     std::string folder = "D:\\Backups";
     NamingMode mode = NamingMode::NewFile;
     WindowHandle owner = 4242;
+    bool changedOnly = false;
+    bool thinOut = false;
 };
 
 }  // namespace sv::backup::testing
