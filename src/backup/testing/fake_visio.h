@@ -31,6 +31,7 @@ struct FakeDocument {
     std::string name;
     std::string path;
     bool saved = false;  // false once anything in it changed since its last save
+    Date timeEdited;     // when it was created, opened or last changed
     std::vector<std::shared_ptr<FakePage>> pages;
 };
 
@@ -43,6 +44,11 @@ struct FakeWorld {
     std::map<std::string, FakeDocument> savedFiles;  // path -> copy of the drawing saved
     // Pages the disk has room for: SaveAs writes that many of a longer drawing, then fails.
     std::optional<std::size_t> roomForPages;
+    // The applications' clock, in milliseconds: every member call takes that long.
+    std::int64_t milliseconds = 0;
+    std::int64_t millisecondsPerCall = 0;
+    bool wholeSeconds = false;  // a clock that shows whole seconds only
+    Date Now() const;
 };
 
 class FakeInstance : public std::enable_shared_from_this<FakeInstance> {
@@ -59,8 +65,12 @@ class FakeInstance : public std::enable_shared_from_this<FakeInstance> {
     // Every member call passes here: it is logged as "Member" or "Member:first text argument"
     // and raises the fault set for either key ("exit" ends the instance; "busy" refuses it
     // until the link gives up on the instance; "unknown" as a member the application lacks).
-    // "local names" on Cells is no fault: that instance's Cells then takes local names only.
+    // "local names" on Cells is no fault: that instance's Cells then takes local names only;
+    // nor "frozen" on TimeEdited: that instance's drawings keep the value they were created or
+    // opened with. A member named in `answers` gives that value instead of its own.
     void Enter(std::string_view member, const Args& args);
+    // A change to the drawing, by the application's own members or by its user.
+    void Edit(FakeDocument& document);
     // A fault set on "Cells:<universal name>" holds for every way of reaching that cell.
     void EnterCell(const std::string& universalName);
     bool LocalCellNames() const;
@@ -88,6 +98,7 @@ class FakeInstance : public std::enable_shared_from_this<FakeInstance> {
     int savePrompts = 0;
     std::uint32_t processId = 0;  // its Windows process; ProcessID answers something else
     std::map<std::string, std::string> faults;  // lower-case key -> description or "exit"
+    std::map<std::string, Arg> answers;         // member -> what it gives instead
     std::vector<std::string> calls;
     std::function<void(const std::string& entry)> onCall;
     int liveObjects = 0;
