@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "backup/instance_quit.h"
 #include "common/failure.h"
 
 namespace sv::backup {
@@ -168,27 +169,13 @@ bool CheckVisioInstalled(DrawingLink& link, Dialogs& dialogs, const std::string&
     }
     // Hidden, never asking, and its process ended even when Quit does not end it. An instance
     // busy from its start is given up at its first refused call and ended without a wait.
-    bool quitAsked = false;
     try {
         instance.app->Put("Visible", false);
     } catch (...) {
     }
-    try {
-        instance.app->Put("AlertResponse", std::int32_t{7});
-    } catch (...) {
-    }
-    try {
-        if (!instance.app->Lost()) {
-            instance.app->Call("Quit");
-            quitAsked = true;
-        }
-    } catch (...) {
-        quitAsked = instance.app->Lost();
-    }
+    const bool quitTaken = AskToQuit(*instance.app, nullptr, QuietStep);
     instance.app.reset();
-    if (instance.process) {
-        instance.process->End(quitAsked ? std::chrono::seconds(10) : std::chrono::seconds(0));
-    }
+    EndInstanceProcess(std::move(instance.process), quitTaken);
     return true;
 }
 

@@ -98,10 +98,12 @@ class AutomationObject {
 
     // Property read (or a method call that gives a value).
     virtual Value Get(std::string_view member, const Args& args = {}) = 0;
-    // Property write; `args` are the property's own arguments.
-    virtual void Put(std::string_view member, const Arg& value, const Args& args = {}) = 0;
-    // Property write of an object reference (a Set assignment).
-    virtual void PutRef(std::string_view member, AutomationObject& value) = 0;
+    // Property write. A property with arguments (a cell of CellsU) is get-only: write the
+    // object it gives.
+    virtual void Put(std::string_view member, const Arg& value) = 0;
+    // Property write of an object: a plain put, as the type library declares the object
+    // properties we write; a put by reference only where the plain one is refused.
+    virtual void PutObject(std::string_view member, AutomationObject& value) = 0;
     // Method call with positional and named arguments.
     virtual Value Call(std::string_view member, const Args& args = {},
                        const NamedArgs& named = {}) = 0;

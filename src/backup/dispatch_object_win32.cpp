@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <type_traits>
 #include <map>
-#include <set>
 #include <utility>
 #include <vector>
 
@@ -75,8 +74,6 @@ struct Connection {
     // Key: object kind, member and named-argument names, separated by '\n'. Those this server
     // was asked for, or has taken from `known`.
     std::map<std::string, std::vector<DISPID>> ids;
-    // Parameterised properties that refused a one-call put: written through their object.
-    std::set<std::string> putThroughObject;
     bool lost = false;
     std::string lostDescription;
 
@@ -121,28 +118,14 @@ class DispatchObject : public AutomationObject {
                           ChildKind(member));
         });
     }
-    void Put(std::string_view member, const Arg& value, const Args& args) override {
-        WithIds(member, {},
-                [&](const std::vector<DISPID>& ids) { PutWith(ids.front(), member, value, args); });
+    void Put(std::string_view member, const Arg& value) override {
+        VariantList variants(1);
+        ToVariant(value, variants[0]);
+        WithIds(member, {}, [&](const std::vector<DISPID>& ids) {
+            PutById(ids.front(), DISPATCH_PROPERTYPUT, variants);
+        });
     }
-    void PutWith(DISPID id, std::string_view member, const Arg& value, const Args& args) {
-        if (args.empty()) {
-            PutById(id, value, args);
-            return;
-        }
-        // sheet.Cells("X") = v in one call where the server allows it; otherwise, as late-bound
-        // callers do, fetch the object and write its default member. A refusal holds for the
-        // whole connection, so it costs one failed call at most.
-        const std::string key(member);
-        if (!connection_->putThroughObject.count(key)) {
-            if (PutById(id, value, args, true)) {
-                return;
-            }
-            connection_->putThroughObject.insert(key);
-        }
-        Get(member, args).TakeObject()->PutDefault(value);
-    }
-    void PutRef(std::string_view member, AutomationObject& value) override {
+    void PutObject(std::string_view member, AutomationObject& value) override {
         auto* object = dynamic_cast<DispatchObject*>(&value);
         if (!object) {
             throw Failure("Object required");
@@ -151,13 +134,11 @@ class DispatchObject : public AutomationObject {
         variants[0].vt = VT_DISPATCH;
         variants[0].pdispVal = object->dispatch_.get();
         variants[0].pdispVal->AddRef();
-        DISPID putId = DISPID_PROPERTYPUT;
-        DISPPARAMS params{variants.data(), &putId, 1, 1};
-        // The reference writes some object properties as a plain assignment: a server that
-        // has no put by reference for the member is given a plain put of the object.
+        // The type library gives the object properties we write a plain put; a server that
+        // has only a put by reference for the member refuses it, and is given that.
         WithIds(member, {}, [&](const std::vector<DISPID>& ids) {
-            if (!Send(ids.front(), DISPATCH_PROPERTYPUTREF, params, nullptr, true)) {
-                Send(ids.front(), DISPATCH_PROPERTYPUT, params, nullptr);
+            if (!PutById(ids.front(), DISPATCH_PROPERTYPUT, variants, true)) {
+                PutById(ids.front(), DISPATCH_PROPERTYPUTREF, variants);
             }
         });
     }
@@ -190,7 +171,11 @@ class DispatchObject : public AutomationObject {
     Value GetDefault() override {
         return Invoke(DISPID_VALUE, DISPATCH_PROPERTYGET, {}, {}, kind_ + ".Value");
     }
-    void PutDefault(const Arg& value) override { PutById(DISPID_VALUE, value, {}); }
+    void PutDefault(const Arg& value) override {
+        VariantList variants(1);
+        ToVariant(value, variants[0]);
+        PutById(DISPID_VALUE, DISPATCH_PROPERTYPUT, variants);
+    }
     bool Lost() const override { return connection_->lost; }
 
   private:
@@ -290,17 +275,12 @@ class DispatchObject : public AutomationObject {
         return ids;
     }
 
-    // False, when allowed, for a server that takes no put with these arguments.
-    bool PutById(DISPID id, const Arg& value, const Args& args, bool mayRefuse = false) {
-        // The new value goes first in rgvarg, marked as the DISPID_PROPERTYPUT argument.
-        VariantList variants(args.size() + 1);
-        ToVariant(value, variants[0]);
-        for (std::size_t i = 0; i < args.size(); ++i) {
-            ToVariant(args[args.size() - 1 - i], variants[i + 1]);
-        }
+    // The new value, marked as the DISPID_PROPERTYPUT argument. False, when allowed, for a
+    // server that has no such put for the member.
+    bool PutById(DISPID id, WORD flags, VariantList& value, bool mayRefuse = false) {
         DISPID putId = DISPID_PROPERTYPUT;
-        DISPPARAMS params{variants.data(), &putId, variants.size(), 1};
-        return Send(id, DISPATCH_PROPERTYPUT, params, nullptr, mayRefuse);
+        DISPPARAMS params{value.data(), &putId, value.size(), 1};
+        return Send(id, flags, params, nullptr, mayRefuse);
     }
 
     Value Invoke(DISPID id, WORD flags, const Args& args,
@@ -337,8 +317,7 @@ class DispatchObject : public AutomationObject {
         if (borrowed_ && (hr == DISP_E_MEMBERNOTFOUND || hr == DISP_E_UNKNOWNNAME)) {
             throw UnknownHere();
         }
-        if (mayRefuse && (hr == DISP_E_MEMBERNOTFOUND || hr == DISP_E_BADPARAMCOUNT ||
-                          hr == DISP_E_PARAMNOTOPTIONAL)) {
+        if (mayRefuse && hr == DISP_E_MEMBERNOTFOUND) {
             return false;
         }
         if (hr != DISP_E_EXCEPTION) {

@@ -29,15 +29,6 @@ Object CellOf(AutomationObject& sheet, std::string_view name) {
     }
 }
 
-void PutCell(AutomationObject& sheet, std::string_view name, const Arg& value) {
-    const Args args{std::string(name)};
-    try {
-        sheet.Put("CellsU", value, args);
-    } catch (const UnknownMember&) {
-        sheet.Put("Cells", value, args);
-    }
-}
-
 // A call for all cells at once: true when it went through. A refusal is left to the cell-by-
 // cell way, which reports each failing cell at its own line; an instance lost on the way is
 // reported at the first cell's line.
@@ -101,15 +92,17 @@ void WriteCells(Procedure& proc, AutomationObject& sheet, const CellValues& valu
     if (!written) {
         for (std::size_t k = 0; k < values.size(); ++k) {
             if (values[k]) {
-                DoNeeding(proc, CellLabel(k), {&sheet},
-                          [&] { PutCell(sheet, kPageCells[k].name, ToArg(*values[k])); });
+                DoNeeding(proc, CellLabel(k), {&sheet}, [&] {
+                    CellOf(sheet, kPageCells[k].name)->PutDefault(ToArg(*values[k]));
+                });
             }
         }
     }
 }
 
 // Line 102: every shape of the page selected, in a selection of the page's own where the
-// application can make one, else in the user's window; their count.
+// application can make one, else in the user's window (copied as the window's Selection: the
+// window's own Copy is obsolete and takes no flag); their count.
 int SelectShapes(RunContext& run, AutomationObject& page, Object& selection) {
     using Shapes = RunContext::Shapes;
     if (run.shapes != Shapes::Window) {
@@ -125,14 +118,14 @@ int SelectShapes(RunContext& run, AutomationObject& page, Object& selection) {
             run.shapes = Shapes::Window;
         }
     }
-    if (selection) {
-        return selection->Get("Count").Integer();
+    if (!selection) {
+        if (!run.window) {
+            run.window.emplace(*run.sourceApp, *run.document);
+            run.window->Show(page);
+        }
+        selection = run.window->SelectAll();
     }
-    if (!run.window) {
-        run.window.emplace(*run.sourceApp, *run.document);
-        run.window->Show(page);
-    }
-    return run.window->SelectAll();
+    return selection->Get("Count").Integer();
 }
 
 }  // namespace
@@ -162,13 +155,9 @@ void UserWindow::Show(AutomationObject& page) {
     window_->Put("Page", page.GetText("Name"));
 }
 
-int UserWindow::SelectAll() {
+Object UserWindow::SelectAll() {
     window_->Call("SelectAll");
-    return window_->GetObj("Selection")->Get("Count").Integer();
-}
-
-void UserWindow::Copy() {
-    window_->Call("Copy", {kCopyPasteNoTranslate});
+    return window_->GetObj("Selection");
 }
 
 void UserWindow::Restore() {
@@ -176,7 +165,7 @@ void UserWindow::Restore() {
         return;
     }
     window_->Put("Page", page_->GetText("Name"));
-    window_->PutRef("Selection", *selection_);
+    window_->PutObject("Selection", *selection_);
 }
 
 bool CopyPage(RunContext& run, AutomationObject& sourcePage, AutomationObject& targetPage) {
@@ -192,13 +181,9 @@ bool CopyPage(RunContext& run, AutomationObject& sourcePage, AutomationObject& t
     DoNeeding(proc, 102, {&sourcePage}, [&] { count = SelectShapes(run, sourcePage, selection); });
     bool copied = false;
     auto copy = [&] {
-        DoNeeding(proc, 104, {&sourcePage}, [&] {
+        DoNeeding(proc, 104, {&sourcePage, selection.get()}, [&] {
             run.clipboard.BeforeOwnCopy();
-            if (selection) {
-                selection->Call("Copy", {kCopyPasteNoTranslate});
-            } else {
-                run.window->Copy();
-            }
+            selection->Call("Copy", {kCopyPasteNoTranslate});
             run.clipboard.NoteOwnChange();
             copied = true;
         });

@@ -113,9 +113,8 @@ class UserWindow {
     // Turns the window to `page`. Refused while the window shows another document: a page of
     // the same name there is not this one.
     void Show(AutomationObject& page);
-    // Every shape of the shown page selected; their count.
-    int SelectAll();
-    void Copy();
+    // Every shape of the shown page selected; the window's selection of them.
+    Object SelectAll();
     // Its page and selection as they were, unless the user has taken the window to another
     // document meanwhile.
     void Restore();

@@ -21,7 +21,7 @@ class TemporaryInstance {
     bool Started() const { return app_ != nullptr; }
     AutomationObject* App() const { return app_.get(); }
 
-    // Line 166. The drawing is the last reference to anything but the application itself.
+    // Line 166, with the drawing it made (may be null).
     void Quit(Procedure& proc, Object drawing);
     // Line 174: lets go of the instance, and ends its process if Quit did not.
     void Release();
@@ -30,7 +30,7 @@ class TemporaryInstance {
     DrawingLink& link_;
     Object app_;
     std::unique_ptr<InstanceProcess> process_;
-    bool quitAsked_ = false;
+    bool quitTaken_ = false;
 };
 
 }  // namespace sv::backup

@@ -6,6 +6,7 @@
 #include <exception>
 #include <utility>
 
+#include "backup/instance_quit.h"
 #include "backup/page_copy.h"
 #include "check/cell_table.h"
 #include "common/failure.h"
@@ -419,11 +420,13 @@ class Checks {
         for (const PageCell& cell : backup::kPageCells) {
             const Args name{std::string(cell.name)};
             try {
-                Arg value = sheet.GetObj("CellsU", name)->GetDefault().AsArg();
+                Object written = sheet.GetObj("CellsU", name);
+                Arg value = written->GetDefault().AsArg();
                 if (auto n = AsNumber(value)) {
                     value = Changed(cell, *n);
                 }
-                sheet.Put("CellsU", value, name);
+                // CellsU is get-only: the cell it gives is written.
+                written->PutDefault(value);
                 Arg back = sheet.GetObj("CellsU", name)->GetDefault().AsArg();
                 if (!SameValue(back, value)) {
                     problems.push_back(std::string(cell.name) + " written " + Shown(value) +
@@ -680,36 +683,44 @@ class Checks {
     // 7: a drawing marked saved, questions answered No, and Quit ends the process.
     void Quit(Instance& instance, const std::string& which) {
         AutomationObject& app = *instance.started.app;
-        if (instance.process && instance.process->EndedShowing()) {
+        if ((instance.process && instance.process->EndedShowing()) || app.Lost()) {
             Unknown("Application.Quit", which + " instance had stopped answering before");
             return;
         }
-        if (instance.drawing) {
-            Try("Document.Saved", "setting it to True",
-                [&] { instance.drawing->Put("Saved", true); });
-            instance.drawing.reset();
-        }
-        Try("Application.AlertResponse", "setting it to 7",
-            [&] { app.Put("AlertResponse", std::int32_t{7}); });
-        if (instance.process) {
-            instance.process->Arm(kQuitWait);
-        }
         std::string failure;
-        try {
-            app.Call("Quit");
-        } catch (const std::exception& e) {
-            failure = e.what();
-        }
+        const bool taken = backup::AskToQuit(
+            app, std::move(instance.drawing), [&](backup::QuitStep step, const auto& action) {
+                switch (step) {
+                    case backup::QuitStep::MarkSaved:
+                        Try("Document.Saved", "setting it to True", action);
+                        break;
+                    case backup::QuitStep::AnswerNo:
+                        Try("Application.AlertResponse",
+                            "setting it to " + std::to_string(backup::kAnswerNo) + " (IDNO)",
+                            action);
+                        break;
+                    case backup::QuitStep::Quit:
+                        if (instance.process) {
+                            instance.process->Arm(backup::kQuitGrace);
+                        }
+                        try {
+                            action();
+                        } catch (const std::exception& e) {
+                            failure = e.what();
+                        }
+                        break;
+                }
+            });
         if (!instance.process) {
-            if (failure.empty()) {
+            if (taken) {
                 Unknown("Application.Quit",
-                        "returned, but whether " + which + " instance ended cannot be seen");
+                        "took the Quit, but whether " + which + " instance ended cannot be seen");
             } else {
                 Fail("Application.Quit", "failed: " + failure);
             }
             return;
         }
-        bool ended = instance.process->WaitForExit(kQuitWait);
+        bool ended = instance.process->WaitForExit(backup::kQuitGrace);
         instance.process->Disarm();
         std::optional<std::vector<std::string>> hung = instance.process->EndedShowing();
         if (ended && !hung) {
@@ -721,7 +732,7 @@ class Checks {
         Fail("Application.Quit",
              (failure.empty() ? std::string() : "failed (" + failure + "), and ") + which +
                  " instance's process was still running after " +
-                 std::to_string(kQuitWait.count() / 1000) + " s" +
+                 std::to_string(backup::kQuitGrace.count() / 1000) + " s" +
                  (windows.empty() ? std::string() : ", showing " + Quoted(windows)));
     }
 

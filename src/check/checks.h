@@ -47,8 +47,6 @@ class CheckHost {
     virtual backup::ClipboardKeeper& Clipboard() = 0;
 };
 
-// How long a quitting instance may take to end.
-inline constexpr std::chrono::milliseconds kQuitWait{10000};
 // How long one check may take before its instances are taken to hang: well past the link's
 // patience with a busy application.
 inline constexpr std::chrono::milliseconds kCheckPatience{60000};

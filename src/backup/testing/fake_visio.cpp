@@ -86,8 +86,8 @@ class FakeObject : public AutomationObject {
         }
         return Read(member, args);
     }
-    void Put(std::string_view member, const Arg& value, const Args& args) override {
-        instance_->Enter(member, args);
+    void Put(std::string_view member, const Arg& value) override {
+        instance_->Enter(member, {});
         if (kind_ == Kind::Window && Is(member, "Page")) {
             const auto* name = std::get_if<std::string>(&value);
             auto& pages = Active().pages;
@@ -98,12 +98,6 @@ class FakeObject : public AutomationObject {
             }
             instance_->shownPage = *it;
             instance_->selection.clear();
-            return;
-        }
-        if (kind_ == Kind::Sheet && (Is(member, "Cells") || Is(member, "CellsU"))) {
-            std::string name = CellName(member, args);
-            page_->cells[name] = value;
-            instance_->Edit(*document_);
             return;
         }
         if (kind_ == Kind::Page && Is(member, "Background")) {
@@ -129,7 +123,8 @@ class FakeObject : public AutomationObject {
         }
         Unknown(member);
     }
-    void PutRef(std::string_view member, AutomationObject& value) override {
+    // A plain put, as the type library declares Window.Selection.
+    void PutObject(std::string_view member, AutomationObject& value) override {
         instance_->Enter(member, {});
         auto* selection = dynamic_cast<FakeObject*>(&value);
         if (kind_ == Kind::Window && Is(member, "Selection")) {
@@ -178,7 +173,11 @@ class FakeObject : public AutomationObject {
                     return {};
                 }
                 if (Is(member, "Copy")) {
-                    CopyShapes(instance_->shownPage, instance_->selection, FlagsArg(args));
+                    // Obsolete, and without the flag that keeps the shapes in their places.
+                    if (!args.empty()) {
+                        throw Failure("Invalid number of parameters.");
+                    }
+                    CopyShapes(instance_->shownPage, instance_->selection, 0);
                     return {};
                 }
                 break;
