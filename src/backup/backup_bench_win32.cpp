@@ -1,11 +1,14 @@
 // Cross-process cost of a backup run against the stand-in: calls and time per copied page.
 // Runs the same backup of a 1-page and a 20-page drawing; the difference is the pages' share.
+// "changed": a timed run over an unchanged drawing with "Back up only when the drawing has
+// changed" on, against one that copies; then a working day through the engine on the fakes.
 #include "backup/dispatch_client_win32.h"
 
 #include <cstdio>
 
 #include "backup/save_all.h"
 #include "backup/testing/choices.h"
+#include "backup/testing/fake_visio.h"
 #include "backup/testing/fakes.h"
 #include "backup/testing/standin_win32.h"
 
@@ -99,10 +102,139 @@ void Probe() {
     testing::QuitQuietly(*tempApp);
 }
 
-int Run(bool probe) {
+// The link, counting the instances it starts.
+class CountingLink : public DrawingLink {
+  public:
+    explicit CountingLink(DrawingLink& link) : link_(link) {}
+    Object AttachToVisio() override { return link_.AttachToVisio(); }
+    StartedInstance StartVisio() override {
+        ++starts;
+        return link_.StartVisio();
+    }
+    int starts = 0;
+
+  private:
+    DrawingLink& link_;
+};
+
+// A 3-page drawing left as it is: timed runs until one leaves it alone (each copy is a chance
+// for the installation to show that edits move TimeEdited), then one such run measured against
+// a timed run with the option off, which copies.
+void Interval(const std::string& folder) {
+    testing::UserInstance user;
+    win32::DispatchLink link;
+    {
+        Object app = link.AttachToVisio();
+        app->GetObj("Documents")->Call("Add", {std::string()});
+        Object pages = app->GetObj("ActiveDocument")->GetObj("Pages");
+        for (int i = 1; i <= 3; ++i) {
+            Object page = i == 1 ? pages->GetObj("Item", {1}) : pages->Call("Add").TakeObject();
+            page->Call("DrawRectangle", {1.0, 1.0, 2.0, 2.0});
+        }
+    }
+    CountingLink counting(link);
+    testing::RecordingDialogs dialogs;
+    testing::FakeChoices choices;
+    choices.folder = folder;
+    choices.changedOnly = true;
+    sv::win32::Win32Clock clock;
+    testing::EnglishLocale locale;
+    testing::DrawingsOnDisk files;
+    BackupEngine engine(counting, dialogs, choices, clock, locale, files, "C:\\log.txt", ".vsd");
+    auto measure = [&] {
+        link.ResetStats();
+        counting.starts = 0;
+        const double start = Now();
+        engine.SaveAll(RunCause::Timer);
+        Sample sample;
+        sample.seconds = Now() - start;
+        sample.stats = link.Stats();
+        sample.reports = counting.starts;
+        return sample;
+    };
+    int copies = 0;
+    Sample left;
+    do {
+        left = measure();
+        copies += left.reports;
+    } while (left.reports > 0 && copies < 30);
+    choices.changedOnly = false;
+    Sample copied = measure();
+    auto report = [](const char* what, const Sample& s) {
+        std::printf("%-10s %7.3f s  %4llu Invoke  %3llu GetIDsOfNames  %d instances\n", what,
+                    s.seconds, static_cast<unsigned long long>(s.stats.invokes),
+                    static_cast<unsigned long long>(s.stats.lookups), s.reports);
+    };
+    std::printf("unchanged 3-page drawing, %d timed runs copied before one left it alone\n",
+                copies);
+    report("left alone", left);
+    report("copied", copied);
+    std::printf("calls %llu, time %.4fx the copy's\n",
+                static_cast<unsigned long long>(left.stats.invokes + left.stats.lookups),
+                left.seconds / copied.seconds);
+}
+
+// Eight hours at the 30-second interval, through the engine against the fakes on a simulated
+// clock: a 3-page drawing edited in 6 bursts of 5 edits 5 s apart, each call into the
+// application taking `callMs`.
+void Day(bool wholeSeconds, std::int64_t callMs) {
+    testing::FakeVisio visio;
+    visio.world.folders = {"D:\\Backups"};
+    visio.world.millisecondsPerCall = callMs;
+    visio.world.wholeSeconds = wholeSeconds;
+    auto plan = visio.User().AddDrawing("Plan.vsd", "C:\\Plans\\", 3);
+    testing::RecordingDialogs dialogs;
+    testing::FakeChoices choices;
+    choices.changedOnly = true;
+    testing::FakeClock clock;
+    clock.monotonic = [&] { return visio.world.milliseconds; };
+    testing::EnglishLocale locale;
+    testing::WorldFiles files(visio.world);
+    BackupEngine engine(visio, dialogs, choices, clock, locale, files, "C:\\log.txt", ".vsd");
+    constexpr std::int64_t kSecond = 1000;
+    constexpr std::int64_t kDay = 8 * 3600 * kSecond;
+    std::vector<std::int64_t> edits;
+    for (int burst = 0; burst < 6; ++burst) {
+        for (int k = 0; k < 5; ++k) {
+            edits.push_back((burst + 1) * 67 * 60 * kSecond + 3 * kSecond + k * 5 * kSecond);
+        }
+    }
+    std::size_t nextEdit = 0;
+    int runs = 0;
+    std::int64_t& now = visio.world.milliseconds;
+    for (std::int64_t due = 30 * kSecond; due < kDay; due = now + 30 * kSecond) {
+        while (nextEdit < edits.size() && edits[nextEdit] < due) {
+            now = std::max(now, edits[nextEdit++]);
+            visio.running->Edit(*plan);
+        }
+        now = due;
+        engine.SaveAll(RunCause::Timer);
+        ++runs;
+    }
+    int saves = 0;
+    for (const auto& instance : visio.started) {
+        saves += instance->CallsTo("SaveAs");
+    }
+    std::printf(
+        "%s clock, %lld ms a call: %d timed runs, %zu instances started, %d files "
+        "written, %d reports\n",
+        wholeSeconds ? "whole-second" : "millisecond", static_cast<long long>(callMs), runs,
+        visio.started.size(), saves, static_cast<int>(dialogs.messages.size()));
+}
+
+int Run(bool probe, bool changed) {
     sv::win32::ComApartment apartment;
     if (probe) {
         Probe();
+        return 0;
+    }
+    if (changed) {
+        testing::ScratchFolder folder("h2 bench");
+        Interval(folder.path());
+        for (std::int64_t callMs : {1, 4, 20}) {
+            Day(true, callMs);
+        }
+        Day(false, 1);
         return 0;
     }
     testing::ScratchFolder folder("h2 bench");
@@ -131,5 +263,6 @@ int Run(bool probe) {
 }  // namespace sv::backup
 
 int main(int argc, char** argv) {
-    return sv::backup::Run(argc > 1 && std::string(argv[1]) == "probe");
+    const std::string mode = argc > 1 ? argv[1] : "";
+    return sv::backup::Run(mode == "probe", mode == "changed");
 }

@@ -28,36 +28,10 @@ using testing::RecordingClipboard;
 using testing::RecordingDialogs;
 using testing::Reports;
 using testing::Where;
+using testing::WorldFiles;
 
 constexpr char kLog[] = "C:\\Temp\\Stenvault.txt";
 using Labels = std::vector<std::string>;
-
-// The history log in memory; the drawings where the fake application saved them.
-class WorldFiles : public MemoryFiles {
-  public:
-    explicit WorldFiles(testing::FakeWorld& world) : world_(world) {}
-    bool Exists(const std::string& path) override {
-        return world_.savedFiles.count(path) > 0 || MemoryFiles::Exists(path);
-    }
-    bool DeletePlain(const std::string& path) override {
-        return world_.savedFiles.erase(path) > 0 || MemoryFiles::DeletePlain(path);
-    }
-    void MoveOver(const std::string& from, const std::string& to) override {
-        if (moveFails) {
-            throw Failure("Access is denied.");
-        }
-        auto node = world_.savedFiles.extract(from);
-        if (node.empty()) {
-            throw Failure("The system cannot find the file specified.");
-        }
-        world_.savedFiles.erase(to);
-        node.key() = to;
-        world_.savedFiles.insert(std::move(node));
-    }
-
-  private:
-    testing::FakeWorld& world_;
-};
 
 class SaveAllTest : public ::testing::Test {
   public:

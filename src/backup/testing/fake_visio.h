@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "backup/automation.h"
+#include "backup/testing/fakes.h"
 
 // An in-memory drawing application behind the automation interface, for portable tests.
 namespace sv::backup::testing {
@@ -49,6 +50,33 @@ struct FakeWorld {
     std::int64_t millisecondsPerCall = 0;
     bool wholeSeconds = false;  // a clock that shows whole seconds only
     Date Now() const;
+};
+
+// The history log in memory; the drawings where the fake application saved them.
+class WorldFiles : public MemoryFiles {
+  public:
+    explicit WorldFiles(FakeWorld& world) : world_(world) {}
+    bool Exists(const std::string& path) override {
+        return world_.savedFiles.count(path) > 0 || MemoryFiles::Exists(path);
+    }
+    bool DeletePlain(const std::string& path) override {
+        return world_.savedFiles.erase(path) > 0 || MemoryFiles::DeletePlain(path);
+    }
+    void MoveOver(const std::string& from, const std::string& to) override {
+        if (moveFails) {
+            throw Failure("Access is denied.");
+        }
+        auto node = world_.savedFiles.extract(from);
+        if (node.empty()) {
+            throw Failure("The system cannot find the file specified.");
+        }
+        world_.savedFiles.erase(to);
+        node.key() = to;
+        world_.savedFiles.insert(std::move(node));
+    }
+
+  private:
+    FakeWorld& world_;
 };
 
 class FakeInstance : public std::enable_shared_from_this<FakeInstance> {
