@@ -1,6 +1,8 @@
 #include "backup/change_watch.h"
 
+#include <cmath>
 #include <exception>
+#include <utility>
 #include <variant>
 
 #include "common/failure.h"
@@ -27,9 +29,25 @@ auto Quietly(AutomationObject& object, Read&& read) -> std::optional<decltype(re
     }
 }
 
+// The whole second a moment falls in.
+std::int64_t SecondOf(Date date) {
+    return static_cast<std::int64_t>(std::floor(date.days * 86400 + 1e-3));
+}
+
 }  // namespace
 
-std::optional<DrawingSignals> ReadSignals(AutomationObject& document) {
+Date DateOf(const LocalTime& t) {
+    // Days from 1 March of year 0 (Gregorian), then from the DATE's 30 December 1899.
+    const int y = t.month <= 2 ? t.year - 1 : t.year;
+    const int era = (y >= 0 ? y : y - 399) / 400;
+    const int yearOfEra = y - era * 400;
+    const int dayOfYear = (153 * (t.month + (t.month > 2 ? -3 : 9)) + 2) / 5 + t.day - 1;
+    const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    const std::int64_t days = static_cast<std::int64_t>(era) * 146097 + dayOfEra - 693899;
+    return Date{static_cast<double>(days) + (t.hour * 3600 + t.minute * 60 + t.second) / 86400.0};
+}
+
+std::optional<DrawingSignals> ReadSignals(AutomationObject& document, Clock& clock) {
     return Quietly(document, [&]() -> DrawingSignals {
         DrawingSignals signals;
         const Value fullName = document.Get("FullName");
@@ -49,6 +67,7 @@ std::optional<DrawingSignals> ReadSignals(AutomationObject& document) {
         if (signals.pageCount < 0) {
             throw Failure("Type mismatch");
         }
+        signals.readAt = DateOf(clock.Now());
         return signals;
     });
 }
@@ -98,7 +117,9 @@ void ChangeWatch::Placed(const std::string& path) {
 
 void ChangeWatch::BackedUp(const DrawingSignals& signals, const std::string& path) {
     Placed(path);
-    backups_[signals.fullName] = {signals, path, clock_.MonotonicMilliseconds()};
+    if (SecondOf(signals.timeEdited) < SecondOf(signals.readAt)) {
+        backups_[signals.fullName] = {signals, path, clock_.MonotonicMilliseconds()};
+    }
 }
 
 }  // namespace sv::backup

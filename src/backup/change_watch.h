@@ -16,14 +16,22 @@ struct DrawingSignals {
     Date timeEdited;
     bool saved = false;
     std::int32_t pageCount = 0;
-    bool operator==(const DrawingSignals&) const = default;
+    // This machine's local time, to the second, when they were read; not a signal.
+    Date readAt;
+    bool operator==(const DrawingSignals& other) const {
+        return fullName == other.fullName && timeEdited == other.timeEdited &&
+               saved == other.saved && pageCount == other.pageCount;
+    }
 };
 
 // The document's signals; nothing when a read fails or gives what the type library does not
 // declare (an empty FullName, a TimeEdited that is no date, a Saved that is no Boolean, a count
 // that is no number). Throws only when the application is gone or given up as busy, which the
 // caller reports.
-std::optional<DrawingSignals> ReadSignals(AutomationObject& document);
+std::optional<DrawingSignals> ReadSignals(AutomationObject& document, Clock& clock);
+
+// The DATE of a local time.
+Date DateOf(const LocalTime& time);
 
 // Whether this installation moves TimeEdited when a drawing changes, as the run's own copies
 // show it: each copy changes its new drawing in the temporary instance, whose TimeEdited is read
@@ -64,7 +72,9 @@ class ChangeWatch {
     // A backup took the place of whatever was at `path`: an earlier drawing's backup there is
     // gone.
     void Placed(const std::string& path);
-    // And it was logged: a whole copy of the drawing as `signals` showed it.
+    // And it was logged: a whole copy of the drawing as `signals` showed it. Not one whose
+    // signals were read in the second it was last edited: an edit later in that second would
+    // leave a TimeEdited of whole seconds as it was.
     void BackedUp(const DrawingSignals& signals, const std::string& path);
 
   private:

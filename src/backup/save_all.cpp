@@ -126,7 +126,7 @@ void BackupEngine::Run() {
         return;  // 108, 110
     }
     if (choices_.ChangedOnlySelected()) {
-        proc.Do(108, [&] { run.signals = ReadSignals(*document); });
+        proc.Do(108, [&] { run.signals = ReadSignals(*document, clock_); });
         if (cause_ == RunCause::Timer && run.signals && watch_.Unchanged(*run.signals)) {
             return;
         }

@@ -913,6 +913,13 @@ INSTANTIATE_TEST_SUITE_P(
                      t.Timed();
                  },
                  false},
+        // Edited in the second the run read it (13:05:09): a later edit in that second would
+        // not move a TimeEdited of whole seconds.
+        Interval{"EditedInTheSecondOfTheRead", [](auto&) {}, true,
+                 [](auto& t) {
+                     t.visio.world.milliseconds = (13 * 3600 + 5 * 60 + 9) * 1000LL + 200;
+                     Edit(t);
+                 }},
         Interval{"TemporaryTimeEditedRefused", [](auto&) {}, true,
                  [](auto& t) { t.visio.startedFaults["TimeEdited"] = "Failed here"; }},
         // Whole seconds and a copy within one: edits have not been seen to move it yet.
