@@ -5,6 +5,7 @@
 #include "backup/dispatch_client_win32.h"
 
 #include <cstdio>
+#include <optional>
 
 #include "backup/save_all.h"
 #include "backup/testing/choices.h"
@@ -174,52 +175,82 @@ void Interval(const std::string& folder) {
                 left.seconds / copied.seconds);
 }
 
+// The fake applications' clock, as this machine's: both from the same moment.
+class WorldClock : public Clock {
+  public:
+    explicit WorldClock(const testing::FakeWorld& world) : world_(world) {}
+    LocalTime Now() override {
+        const std::int64_t second = world_.milliseconds / 1000;
+        return {2021,
+                12,
+                7,
+                static_cast<int>(second / 3600),
+                static_cast<int>(second / 60 % 60),
+                static_cast<int>(second % 60)};
+    }
+    std::int64_t MonotonicMilliseconds() override { return world_.milliseconds; }
+
+  private:
+    const testing::FakeWorld& world_;
+};
+
 // Eight hours at the 30-second interval, through the engine against the fakes on a simulated
-// clock: a 3-page drawing edited in 6 bursts of 5 edits 5 s apart, each call into the
-// application taking `callMs`.
+// clock: a 3-page drawing edited in 6 bursts of 5 edits 2 s apart, each call into the
+// application taking `callMs`. A run starts at a tick of the countdown, up to a second after
+// the interval's end; a temporary instance takes its time to start.
 void Day(bool wholeSeconds, std::int64_t callMs) {
     testing::FakeVisio visio;
     visio.world.folders = {"D:\\Backups"};
     visio.world.millisecondsPerCall = callMs;
     visio.world.wholeSeconds = wholeSeconds;
+    constexpr std::int64_t kStart = 9 * 3600 * 1000;  // 9:00
+    visio.world.milliseconds = kStart;
     auto plan = visio.User().AddDrawing("Plan.vsd", "C:\\Plans\\", 3);
     testing::RecordingDialogs dialogs;
     testing::FakeChoices choices;
     choices.changedOnly = true;
-    testing::FakeClock clock;
-    clock.monotonic = [&] { return visio.world.milliseconds; };
+    WorldClock clock(visio.world);
     testing::EnglishLocale locale;
     testing::WorldFiles files(visio.world);
     BackupEngine engine(visio, dialogs, choices, clock, locale, files, "C:\\log.txt", ".vsd");
     constexpr std::int64_t kSecond = 1000;
-    constexpr std::int64_t kDay = 8 * 3600 * kSecond;
+    constexpr std::int64_t kDay = kStart + 8 * 3600 * kSecond;
     std::vector<std::int64_t> edits;
     for (int burst = 0; burst < 6; ++burst) {
         for (int k = 0; k < 5; ++k) {
-            edits.push_back((burst + 1) * 67 * 60 * kSecond + 3 * kSecond + k * 5 * kSecond);
+            edits.push_back(kStart + (burst + 1) * 67 * 60 * kSecond + 3 * kSecond +
+                            k * 2 * kSecond);
         }
     }
     std::size_t nextEdit = 0;
     int runs = 0;
+    std::uint64_t jitter = 1;
+    std::optional<int> firstLeftAlone;  // copies made until then
     std::int64_t& now = visio.world.milliseconds;
-    for (std::int64_t due = 30 * kSecond; due < kDay; due = now + 30 * kSecond) {
+    for (std::int64_t due = kStart + 30 * kSecond; due < kDay; due = now + 30 * kSecond) {
         while (nextEdit < edits.size() && edits[nextEdit] < due) {
             now = std::max(now, edits[nextEdit++]);
             visio.running->Edit(*plan);
         }
-        now = due;
+        jitter = (jitter * 1103515245 + 12345) % 2147483648;
+        now = due + static_cast<std::int64_t>((jitter >> 16) % kSecond);
+        const std::size_t before = visio.started.size();
         engine.SaveAll(RunCause::Timer);
         ++runs;
+        if (!firstLeftAlone && visio.started.size() == before) {
+            firstLeftAlone = static_cast<int>(before);
+        }
     }
     int saves = 0;
     for (const auto& instance : visio.started) {
         saves += instance->CallsTo("SaveAs");
     }
     std::printf(
-        "%s clock, %lld ms a call: %d timed runs, %zu instances started, %d files "
-        "written, %d reports\n",
+        "%s clock, %lld ms a call: %d timed runs, %zu instances started, %d files written, "
+        "%d reports; the first run to leave it alone came after %d copies\n",
         wholeSeconds ? "whole-second" : "millisecond", static_cast<long long>(callMs), runs,
-        visio.started.size(), saves, static_cast<int>(dialogs.messages.size()));
+        visio.started.size(), saves, static_cast<int>(dialogs.messages.size()),
+        firstLeftAlone.value_or(-1));
 }
 
 int Run(bool probe, bool changed) {
