@@ -1,5 +1,6 @@
 #include "standin/dispatch_win32.h"
 
+#include <climits>
 #include <new>
 
 #include "common/failure.h"
@@ -12,20 +13,94 @@ using sv::win32::Bstr;
 using sv::win32::ComPtr;
 using sv::win32::Variant;
 
+VARTYPE VartypeOf(Type type) {
+    switch (type) {
+        case Type::kI2:
+            return VT_I2;
+        case Type::kI4:
+            return VT_I4;
+        case Type::kR8:
+            return VT_R8;
+        case Type::kBool:
+            return VT_BOOL;
+        case Type::kBstr:
+            return VT_BSTR;
+        case Type::kDate:
+            return VT_DATE;
+        case Type::kObject:
+            return VT_DISPATCH;
+        case Type::kUnknown:
+            return VT_UNKNOWN;
+        default:
+            return VT_EMPTY;
+    }
+}
+
 namespace {
 
 constexpr wchar_t kSource[] = L"Visio Stand-in";
 
-Variant Resolved(const VARIANT& v) {
-    Variant copy;
-    if (FAILED(::VariantCopyInd(copy.get(), const_cast<VARIANT*>(&v)))) {
-        throw Failure("An argument could not be read.");
-    }
-    return copy;
-}
-
+// A placeholder a caller puts where it leaves an argument out.
 bool IsMissing(const VARIANT& v) {
     return v.vt == VT_ERROR && v.scode == DISP_E_PARAMNOTFOUND;
+}
+
+// A value coerced to a by-value type by the usual variant conversions.
+Variant Converted(Type type, const VARIANT& given, UINT position, LCID lcid) {
+    Variant plain;
+    Variant value;
+    if (FAILED(::VariantCopyInd(plain.get(), const_cast<VARIANT*>(&given)))) {
+        throw Refusal{DISP_E_TYPEMISMATCH, position};
+    }
+    if (type == Type::kVariant) {
+        return plain;
+    }
+    HRESULT hr = ::VariantChangeTypeEx(value.get(), plain.get(), lcid, 0, VartypeOf(type));
+    if (FAILED(hr)) {
+        throw Refusal{hr == DISP_E_OVERFLOW ? DISP_E_OVERFLOW : DISP_E_TYPEMISMATCH, position};
+    }
+    return value;
+}
+
+// The argument at rgvarg[position] as its parameter declares it.
+Argument Coerced(Type type, VARIANT& given, UINT position, LCID lcid) {
+    if (type == Type::kI2ArrayRef || type == Type::kVariantArrayRef) {
+        // By reference, exactly the declared type: an array by value, or a reference to a
+        // variant holding one, is refused.
+        const VARTYPE element = type == Type::kI2ArrayRef ? VT_I2 : VT_VARIANT;
+        if (given.vt != (VT_BYREF | VT_ARRAY | element) || !given.pparray) {
+            throw Refusal{DISP_E_TYPEMISMATCH, position};
+        }
+        return Argument(type, Variant(), &given, position);
+    }
+    return Argument(type, Converted(type, given, position, lcid), &given, position);
+}
+
+Argument Defaulted(const Param& param, LCID lcid) {
+    VARIANT given;
+    given.vt = VT_I4;
+    given.lVal = param.defaultValue;
+    return Argument(param.type, Converted(param.type, given, 0, lcid), nullptr, 0);
+}
+
+// The kind the member serves for these flags; a late-bound caller's "get or method" fits both.
+Kind Resolve(unsigned kinds, WORD flags) {
+    if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
+        if ((flags & DISPATCH_PROPERTYPUT) && (kinds & kPut)) {
+            return kPut;
+        }
+        if ((flags & DISPATCH_PROPERTYPUTREF) && (kinds & kPutRef)) {
+            return kPutRef;
+        }
+    } else {
+        if ((flags & DISPATCH_METHOD) && (kinds & kMethod)) {
+            return kMethod;
+        }
+        if ((flags & DISPATCH_PROPERTYGET) && (kinds & kGet)) {
+            return kGet;
+        }
+    }
+    throw Refusal{DISP_E_MEMBERNOTFOUND, std::nullopt};
 }
 
 }  // namespace
@@ -57,168 +132,208 @@ double VariantNumber(const VARIANT& v) {
     return number.get()->dblVal;
 }
 
-Call::Call(const Member& member, WORD flags, const DISPPARAMS* params, VARIANT* result)
-    : member_(member), flags_(flags), result_(result) {
+Argument::Argument(Type type, Variant value, VARIANT* raw, UINT position)
+    : type_(type), value_(std::move(value)), raw_(raw), position_(position) {}
+
+const VARIANT& Argument::As(Type type) const {
+    if (type_ != type) {
+        throw OutsideDeclaration{};
+    }
+    return *value_.get();
+}
+
+short Argument::I2() const {
+    return As(Type::kI2).iVal;
+}
+
+long Argument::I4() const {
+    return As(Type::kI4).lVal;
+}
+
+double Argument::R8() const {
+    return As(Type::kR8).dblVal;
+}
+
+bool Argument::Bool() const {
+    return As(Type::kBool).boolVal != VARIANT_FALSE;
+}
+
+std::string Argument::Text() const {
+    return VariantText(As(Type::kBstr));
+}
+
+double Argument::Date() const {
+    return As(Type::kDate).date;
+}
+
+const VARIANT& Argument::Value() const {
+    return As(Type::kVariant);
+}
+
+IDispatch* Argument::Object() const {
+    return As(Type::kObject).pdispVal;
+}
+
+SAFEARRAY*& Argument::Array() const {
+    if ((type_ != Type::kI2ArrayRef && type_ != Type::kVariantArrayRef) || !raw_) {
+        throw OutsideDeclaration{};
+    }
+    return *raw_->pparray;
+}
+
+void Argument::Refuse() const {
+    throw Refusal{DISP_E_TYPEMISMATCH, position_};
+}
+
+Call::Call(const Declaration& member, WORD flags, const DISPPARAMS* params, LCID lcid)
+    : member_(member), kind_(Resolve(member.kinds, flags)), args_(member.ParamCount()) {
+    static const DISPPARAMS kNone{};
     if (!params) {
-        return;
+        params = &kNone;
     }
-    const UINT named = params->cNamedArgs;
     const UINT total = params->cArgs;
+    const UINT named = params->cNamedArgs;
     if (named > total || (named && !params->rgdispidNamedArgs) || (total && !params->rgvarg)) {
-        throw Failure("The call's arguments are malformed.");
+        throw Refusal{E_INVALIDARG, std::nullopt};
     }
-    auto place = [&](size_t index, UINT at) {
-        VARIANT& v = params->rgvarg[at];
-        if (args_.size() <= index) {
-            args_.resize(index + 1);
-            raw_.resize(index + 1, nullptr);
-            rawIndex_.resize(index + 1, 0);
+    // The put value goes only in the argument named DISPID_PROPERTYPUT, as oleaut32 requires.
+    std::optional<UINT> putAt;
+    for (UINT j = 0; j < named && IsPut() && !putAt; ++j) {
+        if (params->rgdispidNamedArgs[j] == DISPID_PROPERTYPUT) {
+            putAt = j;
         }
-        if (!IsMissing(v)) {
-            args_[index] = Resolved(v);
-            raw_[index] = &v;
-            rawIndex_[index] = at;
-        }
-    };
-    for (UINT j = 0; j < named; ++j) {
-        DISPID position = params->rgdispidNamedArgs[j];
-        if (position == DISPID_PROPERTYPUT) {
-            put_ = Resolved(params->rgvarg[j]);
-        } else if (position >= 0 && position < 16) {
-            place(static_cast<size_t>(position), j);
-        } else {
-            throw Failure("Unknown named argument.");
-        }
+    }
+    if (IsPut() && !putAt) {
+        throw Refusal{DISP_E_PARAMNOTOPTIONAL, std::nullopt};
     }
     const UINT positional = total - named;
+    if (positional > args_.size()) {
+        throw Refusal{DISP_E_BADPARAMCOUNT, std::nullopt};
+    }
+    // Where in rgvarg each parameter is: positional ones from the end, named ones by name.
+    std::vector<std::optional<UINT>> at(args_.size());
     for (UINT i = 0; i < positional; ++i) {
-        place(i, total - 1 - i);
+        at[i] = total - 1 - i;
+    }
+    bool byName = false;
+    for (UINT j = 0; j < named; ++j) {
+        if (j == putAt) {
+            continue;
+        }
+        const DISPID id = params->rgdispidNamedArgs[j];
+        if (id < 0 || static_cast<size_t>(id) >= args_.size() || at[id]) {
+            throw Refusal{DISP_E_PARAMNOTFOUND, j};
+        }
+        at[id] = j;
+        byName = true;
+    }
+    if (putAt) {
+        put_ = Coerced(member.putValue, params->rgvarg[*putAt], *putAt, lcid);
+    }
+    for (size_t i = 0; i < args_.size(); ++i) {
+        const Param& param = member.params[i];
+        if (at[i] && !IsMissing(params->rgvarg[*at[i]])) {
+            args_[i] = Coerced(param.type, params->rgvarg[*at[i]], *at[i], lcid);
+        } else if (param.need == Need::kDefaulted) {
+            args_[i] = Defaulted(param, lcid);
+        } else if (param.need == Need::kRequired) {
+            throw Refusal{byName || at[i] ? DISP_E_PARAMNOTOPTIONAL : DISP_E_BADPARAMCOUNT,
+                          std::nullopt};
+        }
     }
 }
 
-void Call::RequireGet() const {
-    if (IsPut()) {
-        throw WrongCallKind{};
+const Argument& Call::operator[](size_t index) const {
+    if (index >= args_.size()) {
+        throw OutsideDeclaration{};
     }
-}
-
-bool Call::Has(size_t index) const {
-    return index < args_.size() && args_[index].has_value();
-}
-
-const VARIANT& Call::At(size_t index) const {
-    if (!Has(index)) {
-        std::string_view param = index < member_.params.size() ? member_.params[index] : "";
-        throw Failure("Missing argument " +
-                      (param.empty() ? std::to_string(index + 1) : "'" + std::string(param) + "'") +
-                      " for " + std::string(member_.name) + ".");
-    }
-    return *args_[index]->get();
-}
-
-std::string Call::Text(size_t index) const {
-    return VariantText(At(index));
-}
-
-double Call::Number(size_t index) const {
-    return VariantNumber(At(index));
-}
-
-long Call::Integer(size_t index) const {
-    double n = Number(index);
-    if (n < -2147483648.0 || n > 2147483647.0) {
-        throw Failure("The number is out of range.");
-    }
-    return static_cast<long>(n);
-}
-
-const VARIANT& Call::PutValue() const {
-    // The value goes only in the argument named DISPID_PROPERTYPUT, as oleaut32 requires.
-    if (!put_) {
-        throw MissingPutValue{};
-    }
-    return *put_->get();
+    return args_[index];
 }
 
 std::optional<std::string> Call::FirstText() const {
-    if (Has(0) && args_[0]->get()->vt == VT_BSTR) {
-        return VariantText(*args_[0]->get());
+    if (args_.empty() || !args_[0].present()) {
+        return std::nullopt;
+    }
+    const Argument& first = args_[0];
+    if (first.type() == Type::kBstr) {
+        return first.Text();
+    }
+    if (first.type() == Type::kVariant && first.Value().vt == VT_BSTR) {
+        return VariantText(first.Value());
     }
     return std::nullopt;
 }
 
-VARIANT* Call::Raw(size_t index) const {
-    return Has(index) ? raw_[index] : nullptr;
-}
-
-void Call::Mismatch(size_t index) const {
-    At(index);
-    throw TypeMismatch{rawIndex_[index]};
-}
-
-long Call::DeclaredInteger(size_t index) const {
-    Variant number;
-    if (FAILED(::VariantChangeType(number.get(), const_cast<VARIANT*>(&At(index)), 0, VT_I4))) {
-        Mismatch(index);
-    }
-    return number.get()->lVal;
-}
-
-void Call::ReturnText(std::string_view text) {
-    if (result_) {
-        ::VariantClear(result_);
-        result_->vt = VT_BSTR;
-        result_->bstrVal = Bstr(text).release();
-    }
+void Call::ReturnInteger(long value) {
+    VARIANT& r = *returned_.put();
+    r.vt = VT_I4;
+    r.lVal = value;
 }
 
 void Call::ReturnNumber(double value) {
-    if (result_) {
-        ::VariantClear(result_);
-        result_->vt = VT_R8;
-        result_->dblVal = value;
-    }
-}
-
-void Call::ReturnLong(long value) {
-    if (result_) {
-        ::VariantClear(result_);
-        result_->vt = VT_I4;
-        result_->lVal = value;
-    }
-}
-
-void Call::ReturnShort(short value) {
-    if (result_) {
-        ::VariantClear(result_);
-        result_->vt = VT_I2;
-        result_->iVal = value;
-    }
+    VARIANT& r = *returned_.put();
+    r.vt = VT_R8;
+    r.dblVal = value;
 }
 
 void Call::ReturnBool(bool value) {
-    if (result_) {
-        ::VariantClear(result_);
-        result_->vt = VT_BOOL;
-        result_->boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
-    }
+    VARIANT& r = *returned_.put();
+    r.vt = VT_BOOL;
+    r.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+}
+
+void Call::ReturnText(std::string_view text) {
+    VARIANT& r = *returned_.put();
+    r.vt = VT_BSTR;
+    r.bstrVal = Bstr(text).release();
+}
+
+void Call::ReturnDate(double date) {
+    VARIANT& r = *returned_.put();
+    r.vt = VT_DATE;
+    r.date = date;
 }
 
 void Call::ReturnObject(IDispatch* object) {
-    ComPtr<IDispatch> owned(object);
-    if (result_) {
-        ::VariantClear(result_);
-        result_->vt = VT_DISPATCH;
-        result_->pdispVal = owned.release();
-    }
+    VARIANT& r = *returned_.put();
+    r.vt = VT_DISPATCH;
+    r.pdispVal = object;
 }
 
-void Call::ReturnUnknown(IUnknown* object) {
-    ComPtr<IUnknown> owned(object);
-    if (result_) {
-        ::VariantClear(result_);
-        result_->vt = VT_UNKNOWN;
-        result_->punkVal = owned.release();
+void Call::ReturnEnumerator(IUnknown* enumerator) {
+    VARIANT& r = *returned_.put();
+    r.vt = VT_UNKNOWN;
+    r.punkVal = enumerator;
+}
+
+void Call::Deliver(VARIANT* result) {
+    VARIANT& r = *returned_.get();
+    const Type declared = IsPut() ? Type::kVoid : member_.result;
+    bool fits = false;
+    switch (declared) {
+        case Type::kVoid:
+            fits = r.vt == VT_EMPTY;
+            break;
+        case Type::kI2:
+            fits = r.vt == VT_I4 && r.lVal >= SHRT_MIN && r.lVal <= SHRT_MAX;
+            if (fits) {
+                const auto value = static_cast<SHORT>(r.lVal);
+                r.vt = VT_I2;
+                r.iVal = value;
+            }
+            break;
+        case Type::kVariant:
+            fits = r.vt != VT_EMPTY;
+            break;
+        default:
+            fits = r.vt == VartypeOf(declared);
+            break;
+    }
+    if (!fits) {
+        throw OutsideDeclaration{};
+    }
+    if (result) {
+        *result = returned_.release();
     }
 }
 
@@ -232,7 +347,8 @@ void FillException(EXCEPINFO* exception, std::string_view description) {
     exception->scode = E_FAIL;
 }
 
-DispatchObject::DispatchObject(Host& host) : host_(host) {}
+DispatchObject::DispatchObject(Host& host, std::string_view object)
+    : host_(host), members_(DeclarationsOf(object)) {}
 
 HRESULT DispatchObject::GetTypeInfoCount(UINT* count) {
     if (!count) {
@@ -256,11 +372,11 @@ HRESULT DispatchObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
     for (UINT i = 0; i < count; ++i) {
         ids[i] = DISPID_UNKNOWN;
     }
-    const Member* found = nullptr;
+    const Declaration* found = nullptr;
     std::string name = names[0] ? sv::win32::Narrow(names[0]) : "";
-    for (const Member& m : Members()) {
-        if (SameName(m.name, name)) {
-            found = &m;
+    for (const Declaration& d : members_) {
+        if (SameName(d.name, name)) {
+            found = &d;
             break;
         }
     }
@@ -271,8 +387,8 @@ HRESULT DispatchObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
     HRESULT hr = S_OK;
     for (UINT i = 1; i < count; ++i) {
         std::string param = names[i] ? sv::win32::Narrow(names[i]) : "";
-        for (size_t p = 0; p < found->params.size(); ++p) {
-            if (!found->params[p].empty() && SameName(found->params[p], param)) {
+        for (size_t p = 0; p < found->ParamCount(); ++p) {
+            if (SameName(found->params[p].name, param)) {
                 ids[i] = static_cast<DISPID>(p);
             }
         }
@@ -283,12 +399,12 @@ HRESULT DispatchObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
     return hr;
 }
 
-HRESULT DispatchObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
+HRESULT DispatchObject::Invoke(DISPID id, REFIID, LCID lcid, WORD flags, DISPPARAMS* params,
                                VARIANT* result, EXCEPINFO* exception, UINT* argumentError) {
-    const Member* member = nullptr;
-    for (const Member& m : Members()) {
-        if (m.id == id) {
-            member = &m;
+    const Declaration* member = nullptr;
+    for (const Declaration& d : members_) {
+        if (d.id == id) {
+            member = &d;
             break;
         }
     }
@@ -301,7 +417,7 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* 
     // Keeps this object alive should the member drop the last outside reference.
     ComPtr<IDispatch> self = ComPtr<IDispatch>::AddRefed(this);
     try {
-        Call call(*member, flags, params, result);
+        Call call(*member, flags, params, lcid);
         // A cell's own fault is met wherever the cell is reached, by whichever name.
         auto fault = host_.faults().Find(
             member->name, SameName(member->name, "Cells") ? std::nullopt : call.FirstText());
@@ -322,23 +438,20 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* 
             }
         } busyAfter{host_, fault};
         Run(*member, call);
+        call.Deliver(result);
         host_.Changed();
         return S_OK;
-    } catch (const WrongCallKind&) {
-        return DISP_E_MEMBERNOTFOUND;
-    } catch (const MissingPutValue&) {
-        return DISP_E_PARAMNOTOPTIONAL;
-    } catch (const TypeMismatch& mismatch) {
-        if (argumentError) {
-            *argumentError = mismatch.argErr;
+    } catch (const Refusal& refusal) {
+        if (argumentError && refusal.argErr) {
+            *argumentError = *refusal.argErr;
         }
-        return DISP_E_TYPEMISMATCH;
+        return refusal.hr;
+    } catch (const OutsideDeclaration&) {
+        host_.Changed();
+        return kOutsideDeclaration;
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     } catch (const std::exception& e) {
-        if (result) {
-            ::VariantClear(result);
-        }
         host_.Changed();
         FillException(exception, e.what());
         return DISP_E_EXCEPTION;

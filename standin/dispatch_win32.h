@@ -3,7 +3,6 @@
 #include <windows.h>
 #include <oleauto.h>
 
-#include <array>
 #include <optional>
 #include <span>
 #include <string>
@@ -11,70 +10,94 @@
 #include <vector>
 
 #include "common/com_win32.h"
+#include "standin/declarations.h"
 
 namespace sv::standin::win32 {
 
 class Host;
 
-// One automation member: its name, DISPID and the names of its parameters for named arguments.
-struct Member {
-    std::string_view name;
-    DISPID id;
-    std::array<std::string_view, 4> params{};
+// The stand-in itself is wrong: a member answered outside its declaration (a result of another
+// type, an argument read as another type, a declared member not served). No member of the
+// application gives this code, so no test can mistake it for an answer.
+inline constexpr HRESULT kOutsideDeclaration = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x5D00);
+struct OutsideDeclaration {};
+
+// A call refused before, or instead of, the member's work, as a type-library-driven Invoke
+// refuses it: the code and, for one argument, its index in DISPPARAMS::rgvarg.
+struct Refusal {
+    HRESULT hr;
+    std::optional<UINT> argErr;
 };
 
-// Raised for a call whose kind (get, put, method) the member does not support.
-struct WrongCallKind {};
-// Raised for a put whose value is not the argument named DISPID_PROPERTYPUT.
-struct MissingPutValue {};
-// Raised for an argument of a type the member's declaration does not take; argErr is its
-// position in DISPPARAMS::rgvarg, as the caller is told through puArgErr.
-struct TypeMismatch {
-    UINT argErr;
-};
-
-// The arguments of one Invoke, by parameter position, with references resolved.
-class Call {
+// One parameter of a call, coerced to its declared type; absent when an optional one was left
+// out. Reading it as another type than declared is the stand-in's own fault.
+class Argument {
   public:
-    Call(const Member& member, WORD flags, const DISPPARAMS* params, VARIANT* result);
+    Argument() = default;
+    Argument(Type type, sv::win32::Variant value, VARIANT* raw, UINT position);
 
-    bool IsPut() const { return (flags_ & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0; }
-    // Refuses a put on a member that only reads.
-    void RequireGet() const;
-    bool Has(size_t index) const;
-    const VARIANT& At(size_t index) const;  // raises when missing
-    std::string Text(size_t index) const;
-    double Number(size_t index) const;
-    long Integer(size_t index) const;
-    const VARIANT& PutValue() const;
-    // The first argument when it is text; fault keys use it.
-    std::optional<std::string> FirstText() const;
-    // The argument as the caller passed it, references unresolved: an out argument is written
-    // through it. Null when missing.
-    VARIANT* Raw(size_t index) const;
-    // Refuses the argument as of the wrong type.
-    [[noreturn]] void Mismatch(size_t index) const;
-    // A whole number by the coercion a declared Integer parameter gets; refused as of the
-    // wrong type otherwise.
-    long DeclaredInteger(size_t index) const;
-
-    void ReturnText(std::string_view text);
-    void ReturnNumber(double value);
-    void ReturnLong(long value);
-    void ReturnShort(short value);
-    void ReturnBool(bool value);
-    // Takes the object's one reference; a null object returns Nothing.
-    void ReturnObject(IDispatch* object);
-    void ReturnUnknown(IUnknown* object);
+    bool present() const { return type_ != Type::kVoid; }
+    Type type() const { return type_; }
+    short I2() const;
+    long I4() const;
+    double R8() const;
+    bool Bool() const;
+    std::string Text() const;
+    double Date() const;  // days since 30 December 1899, as DATE holds them
+    // A VARIANT parameter, references resolved.
+    const VARIANT& Value() const;
+    // Null for Nothing.
+    IDispatch* Object() const;
+    // A by-reference array: the caller's slot, null for an array not yet dimensioned. The
+    // member may put another array in it.
+    SAFEARRAY*& Array() const;
+    // Refuses the argument as of the wrong type, for what the member alone can tell.
+    [[noreturn]] void Refuse() const;
 
   private:
-    const Member& member_;
-    WORD flags_;
-    std::vector<std::optional<sv::win32::Variant>> args_;
-    std::vector<VARIANT*> raw_;
-    std::vector<UINT> rawIndex_;
-    std::optional<sv::win32::Variant> put_;
-    VARIANT* result_;
+    const VARIANT& As(Type type) const;
+
+    Type type_ = Type::kVoid;
+    sv::win32::Variant value_;
+    VARIANT* raw_ = nullptr;
+    UINT position_ = 0;
+};
+
+// One Invoke that fits its member's declaration: the kind it was resolved to, the parameters by
+// position and the put value, all coerced; then the member's result, handed back in the declared
+// type.
+class Call {
+  public:
+    // Raises Refusal for a call the declaration does not take.
+    Call(const Declaration& member, WORD flags, const DISPPARAMS* params, LCID lcid);
+
+    const Declaration& member() const { return member_; }
+    bool IsPut() const { return kind_ == kPut || kind_ == kPutRef; }
+    // Parameter index; reading one the member does not declare is the stand-in's own fault.
+    const Argument& operator[](size_t index) const;
+    const Argument& PutValue() const { return put_; }
+    // The first parameter when it is text; fault keys use it.
+    std::optional<std::string> FirstText() const;
+
+    void ReturnInteger(long value);
+    void ReturnNumber(double value);
+    void ReturnBool(bool value);
+    void ReturnText(std::string_view text);
+    void ReturnDate(double date);
+    // Takes the object's one reference; a null object returns Nothing.
+    void ReturnObject(IDispatch* object);
+    void ReturnEnumerator(IUnknown* enumerator);
+
+    // The returned value in the declared result type; raises OutsideDeclaration when it has
+    // none. result may be null.
+    void Deliver(VARIANT* result);
+
+  private:
+    const Declaration& member_;
+    Kind kind_ = kGet;
+    std::vector<Argument> args_;
+    Argument put_;
+    sv::win32::Variant returned_;
 };
 
 // IUnknown for an object that serves one interface; it deletes itself at the last Release.
@@ -111,31 +134,36 @@ class Unknown : public Interface {
     ULONG refs_ = 1;
 };
 
-// Text, number or boolean from any variant, by the usual automation coercions.
+// The VARTYPE a value of a declared type travels as; VT_EMPTY for void and the arrays.
+VARTYPE VartypeOf(Type type);
+
+// Text or number from any variant, by the usual automation coercions.
 std::string VariantText(const VARIANT& v);
 double VariantNumber(const VARIANT& v);
 
-// IDispatch over a member table; the members run in Run and raise sv::Failure with the
-// description a client sees as DISP_E_EXCEPTION.
+// IDispatch over the declarations of one object: calls that do not fit are refused here, the
+// members run in Run with fitting ones, and raise sv::Failure with the description a client
+// sees as DISP_E_EXCEPTION.
 class DispatchObject : public Unknown<IDispatch> {
   public:
-    explicit DispatchObject(Host& host);
+    DispatchObject(Host& host, std::string_view object);
 
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override;
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                                             DISPID* ids) override;
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID lcid, WORD flags, DISPPARAMS* params,
                                      VARIANT* result, EXCEPINFO* exception,
                                      UINT* argumentError) override;
 
   protected:
-    virtual std::span<const Member> Members() const = 0;
-    virtual void Run(const Member& member, Call& call) = 0;
+    // Raises OutsideDeclaration for a member it does not serve.
+    virtual void Run(const Declaration& member, Call& call) = 0;
     Host& host() const { return host_; }
 
   private:
     Host& host_;
+    std::span<const Declaration> members_;
 };
 
 // Fills EXCEPINFO directly: clients across processes see the fields as set here.
