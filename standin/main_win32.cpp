@@ -32,7 +32,7 @@ void BusyIfPlanted(Host& host) {
 
 class ClassFactory : public Unknown<IClassFactory> {
   public:
-    explicit ClassFactory(Host& host) : host_(host) {}
+    ClassFactory(Host& host, bool invisible) : host_(host), invisible_(invisible) {}
 
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** object) override {
         if (!object) {
@@ -44,8 +44,11 @@ class ClassFactory : public Unknown<IClassFactory> {
         }
         try {
             ComPtr<IDispatch> application(NewApplication(host_));
-            // Like a started application, it shows its window until a client sets Visible.
-            host_.ShowWhenStarted();
+            // Like a started application, it shows its window until a client sets Visible; the
+            // invisible class shows none until Visible is set to True.
+            if (!invisible_) {
+                host_.ShowWhenStarted();
+            }
             HRESULT hr = application->QueryInterface(riid, object);
             BusyIfPlanted(host_);
             return hr;
@@ -57,6 +60,7 @@ class ClassFactory : public Unknown<IClassFactory> {
 
   private:
     Host& host_;
+    bool invisible_;
 };
 
 void WriteError(const std::string& message) {
@@ -90,7 +94,9 @@ void RunMessageLoop() {
     }
 }
 
-int RunEmbedded() {
+// Serves the one class it was started for: a process of one class registering the other could
+// take a later start of that class, showing the wrong behaviour or none of its own.
+int RunEmbedded(bool invisible) {
     Host host(true, ReadFaults(true));
     sv::win32::ComApartment apartment;
     if (!apartment.ok()) {
@@ -98,10 +104,10 @@ int RunEmbedded() {
     }
     IncomingCallFilter filter(host);
     host.Changed();
-    ComPtr<IClassFactory> factory(new ClassFactory(host));
+    ComPtr<IClassFactory> factory(new ClassFactory(host, invisible));
     DWORD cookie = 0;
-    HRESULT hr = ::CoRegisterClassObject(kStandinClsid, factory.get(), CLSCTX_LOCAL_SERVER,
-                                         REGCLS_SINGLEUSE, &cookie);
+    HRESULT hr = ::CoRegisterClassObject(invisible ? kInvisibleClsid : kStandinClsid, factory.get(),
+                                         CLSCTX_LOCAL_SERVER, REGCLS_SINGLEUSE, &cookie);
     factory.reset();
     if (FAILED(hr)) {
         return 1;
@@ -160,6 +166,10 @@ int Main() {
     }
     ::LocalFree(argv);
     std::wstring fileName;
+    bool invisible = false;
+    for (const std::wstring& arg : args) {
+        invisible = invisible || IsSwitch(arg, kInvisibleSwitch);
+    }
     for (const std::wstring& arg : args) {
         std::string message;
         if (IsSwitch(arg, L"RegServer")) {
@@ -173,7 +183,7 @@ int Main() {
             return rc;
         }
         if (IsSwitch(arg, L"Embedding") || IsSwitch(arg, L"Automation")) {
-            return RunEmbedded();
+            return RunEmbedded(invisible);
         }
         if (fileName.empty() && !arg.empty() && arg[0] != L'/' && arg[0] != L'-') {
             fileName = arg;

@@ -2,6 +2,9 @@
 
 #include <objbase.h>
 
+#include <utility>
+#include <vector>
+
 #include "common/handles_win32.h"
 #include "common/text_win32.h"
 
@@ -13,11 +16,23 @@ using sv::win32::UniqueKey;
 namespace {
 
 constexpr wchar_t kClassesRoot[] = L"Software\\Classes\\";
-constexpr wchar_t kDescription[] = L"Visio Stand-in";
 
-std::wstring ClsidText() {
+struct Served {
+    const CLSID& clsid;
+    const wchar_t* progId;
+    const wchar_t* description;
+    std::wstring arguments;  // after the executable on the LocalServer32 command line
+};
+
+std::vector<Served> ServedClasses() {
+    return {{kStandinClsid, kProgId, L"Visio Stand-in", L""},
+            {kInvisibleClsid, kInvisibleProgId, L"Visio Stand-in (invisible)",
+             std::wstring(L" /") + kInvisibleSwitch}};
+}
+
+std::wstring ClsidText(const CLSID& clsid) {
     wchar_t text[64] = {};
-    ::StringFromGUID2(kStandinClsid, text, 64);
+    ::StringFromGUID2(clsid, text, 64);
     return text;
 }
 
@@ -50,15 +65,17 @@ LSTATUS WriteDefault(const std::wstring& subKey, const std::wstring& value) {
                             static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
 }
 
-// 0 when the ProgID is free or ours; a message otherwise.
+// 0 when both ProgIDs are free or ours; a message otherwise.
 int CheckOwnership(std::string& message) {
-    std::wstring registered;
-    if (ReadDefault(HKEY_LOCAL_MACHINE, std::wstring(kClassesRoot) + kProgId + L"\\CLSID",
-                    registered) &&
-        _wcsicmp(registered.c_str(), ClsidText().c_str()) != 0) {
-        message = "Visio.Application is registered to another class (" + Narrow(registered) +
-                  "); it is left as it is.";
-        return 2;
+    for (const Served& served : ServedClasses()) {
+        std::wstring registered;
+        if (ReadDefault(HKEY_LOCAL_MACHINE, std::wstring(kClassesRoot) + served.progId + L"\\CLSID",
+                        registered) &&
+            _wcsicmp(registered.c_str(), ClsidText(served.clsid).c_str()) != 0) {
+            message = Narrow(served.progId) + " is registered to another class (" +
+                      Narrow(registered) + "); nothing is changed.";
+            return 2;
+        }
     }
     return 0;
 }
@@ -69,18 +86,22 @@ int RegisterServer(const std::wstring& exePath, std::string& message) {
     if (int refused = CheckOwnership(message)) {
         return refused;
     }
-    const std::wstring clsid = ClsidText();
-    const std::wstring classKey = std::wstring(kClassesRoot) + L"CLSID\\" + clsid;
-    const std::wstring progKey = std::wstring(kClassesRoot) + kProgId;
-    const std::pair<std::wstring, std::wstring> entries[] = {
-        {progKey, kDescription},           {progKey + L"\\CLSID", clsid},
-        {classKey, kDescription},          {classKey + L"\\LocalServer32", L"\"" + exePath + L"\""},
-        {classKey + L"\\ProgID", kProgId},
-    };
-    for (const auto& [key, value] : entries) {
-        if (LSTATUS status = WriteDefault(key, value); status != ERROR_SUCCESS) {
-            message = "Could not register: " + sv::win32::SystemMessage(status);
-            return 1;
+    for (const Served& served : ServedClasses()) {
+        const std::wstring clsid = ClsidText(served.clsid);
+        const std::wstring classKey = std::wstring(kClassesRoot) + L"CLSID\\" + clsid;
+        const std::wstring progKey = std::wstring(kClassesRoot) + served.progId;
+        const std::pair<std::wstring, std::wstring> entries[] = {
+            {progKey, served.description},
+            {progKey + L"\\CLSID", clsid},
+            {classKey, served.description},
+            {classKey + L"\\LocalServer32", L"\"" + exePath + L"\"" + served.arguments},
+            {classKey + L"\\ProgID", served.progId},
+        };
+        for (const auto& [key, value] : entries) {
+            if (LSTATUS status = WriteDefault(key, value); status != ERROR_SUCCESS) {
+                message = "Could not register: " + sv::win32::SystemMessage(status);
+                return 1;
+            }
         }
     }
     return 0;
@@ -90,13 +111,15 @@ int UnregisterServer(std::string& message) {
     if (int refused = CheckOwnership(message)) {
         return refused;
     }
-    const std::wstring classKey = std::wstring(kClassesRoot) + L"CLSID\\" + ClsidText();
-    const std::wstring progKey = std::wstring(kClassesRoot) + kProgId;
-    for (const std::wstring& key : {progKey, classKey}) {
-        LSTATUS status = ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str());
-        if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
-            message = "Could not unregister: " + sv::win32::SystemMessage(status);
-            return 1;
+    for (const Served& served : ServedClasses()) {
+        for (const std::wstring& key :
+             {std::wstring(kClassesRoot) + served.progId,
+              std::wstring(kClassesRoot) + L"CLSID\\" + ClsidText(served.clsid)}) {
+            LSTATUS status = ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str());
+            if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
+                message = "Could not unregister: " + sv::win32::SystemMessage(status);
+                return 1;
+            }
         }
     }
     return 0;

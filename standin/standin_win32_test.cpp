@@ -204,10 +204,10 @@ std::wstring BesideTest(const wchar_t* fileName) {
     return std::filesystem::path(TestProgram()).parent_path() / fileName;
 }
 
-Obj CreateServer() {
+Obj CreateServer(const wchar_t* progId = kProgId) {
     ComPtr<IDispatch> p;
     CLSID clsid;
-    HRESULT hr = ::CLSIDFromProgID(kProgId, &clsid);
+    HRESULT hr = ::CLSIDFromProgID(progId, &clsid);
     if (SUCCEEDED(hr)) {
         hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, p.put_void());
     }
@@ -277,9 +277,9 @@ class Standin : public testing::Test {
         std::filesystem::remove_all(folder_, ignored);
     }
     // Its process is found without calling it, which a busy copy would refuse.
-    Obj Start() {
+    Obj Start(const wchar_t* progId = kProgId) {
         const std::vector<HWND> before = StandinWindows();
-        Obj application = CreateServer();
+        Obj application = CreateServer(progId);
         for (HWND w : StandinWindows()) {
             if (std::find(before.begin(), before.end(), w) == before.end()) {
                 DWORD pid = 0;
@@ -722,25 +722,44 @@ HWND VisibleWindowOf(DWORD pid) {
     return search.found;
 }
 
-TEST_F(Standin, AStartedCopyShowsItsWindowUntilMadeInvisible) {
-    Obj application = Start();
-    EXPECT_TRUE(application.Get("Visible").get()->boolVal);
+struct StartedClass {
+    const char* name;
+    const wchar_t* progId;
+    const wchar_t* other;  // started first and held: a start of this class must not land in it
+    bool shown;            // shows its window until told otherwise
+};
+
+class StartedVisibility : public Standin, public testing::WithParamInterface<StartedClass> {};
+
+TEST_P(StartedVisibility, ShowsItsWindowUntilToldOrStaysHiddenUntilTold) {
+    const StartedClass& c = GetParam();
+    Obj other = Start(c.other);
+    Obj application = Start(c.progId);
     const DWORD pid = ProcessIdOf(application);
+    ASSERT_NE(pid, ProcessIdOf(other)) << "both classes were served by one process";
+    EXPECT_EQ(application.Get("Visible").get()->boolVal != VARIANT_FALSE, c.shown);
+    // The application class shows its window once its start-up has settled.
     HWND window = nullptr;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(c.shown ? 5 : 2);
     while (!(window = VisibleWindowOf(pid)) && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    ASSERT_NE(window, nullptr) << "the started copy never showed its window";
+    ASSERT_EQ(window != nullptr, c.shown) << "visible from its start: " << c.shown;
+    application.Put("Visible", c.shown ? 0 : -1);
+    window = window ? window : VisibleWindowOf(pid);
+    ASSERT_NE(window, nullptr);
     wchar_t caption[128] = {};
     ::GetWindowTextW(window, caption, 128);
     EXPECT_STREQ(caption, L"Visio Stand-in");
-    EXPECT_TRUE(application.Get("Visible").get()->boolVal);
-
-    application.Put("Visible", 0);
-    EXPECT_FALSE(::IsWindowVisible(window));
-    EXPECT_FALSE(application.Get("Visible").get()->boolVal);
+    EXPECT_EQ(::IsWindowVisible(window) != FALSE, !c.shown);
+    EXPECT_EQ(application.Get("Visible").get()->boolVal != VARIANT_FALSE, !c.shown);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Classes, StartedVisibility,
+    testing::Values(StartedClass{"Application", kProgId, kInvisibleProgId, true},
+                    StartedClass{"InvisibleApp", kInvisibleProgId, kProgId, false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 struct BusyCase {
     const wchar_t* member;  // Start: the instance is busy from its start
@@ -966,23 +985,33 @@ TEST_F(Standin, HandStartedCopyIsFoundAsTheRunningApplication) {
     EXPECT_TRUE(FAILED(hr) || !running);
 }
 
-class ForeignRegistration : public Standin {
+struct ForeignCase {
+    const char* name;
+    const wchar_t* progId;
+    const wchar_t* foreignClsid;  // the real application's class for it
+};
+
+// Either ProgID registered to the real application: neither registration is touched.
+class ForeignRegistration : public Standin, public testing::WithParamInterface<ForeignCase> {
   protected:
     void TearDown() override {
         WriteProgIdClsid(original_);
         Standin::TearDown();
     }
-    static std::wstring ReadProgIdClsid() {
+    static std::wstring ClsidKey(const wchar_t* progId) {
+        return std::wstring(L"Software\\Classes\\") + progId + L"\\CLSID";
+    }
+    static std::wstring ReadProgIdClsid(const wchar_t* progId = GetParam().progId) {
         wchar_t value[128] = {};
         DWORD size = sizeof value - sizeof(wchar_t);
-        ::RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\Visio.Application\\CLSID", nullptr,
-                       RRF_RT_REG_SZ, nullptr, value, &size);
+        ::RegGetValueW(HKEY_LOCAL_MACHINE, ClsidKey(progId).c_str(), nullptr, RRF_RT_REG_SZ,
+                       nullptr, value, &size);
         return value;
     }
     static void WriteProgIdClsid(const std::wstring& clsid) {
         UniqueKey key;
-        ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\Visio.Application\\CLSID", 0,
-                          nullptr, 0, KEY_SET_VALUE, nullptr, key.put(), nullptr);
+        ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, ClsidKey(GetParam().progId).c_str(), 0, nullptr, 0,
+                          KEY_SET_VALUE, nullptr, key.put(), nullptr);
         ::RegSetValueExW(key.get(), nullptr, 0, REG_SZ,
                          reinterpret_cast<const BYTE*>(clsid.c_str()),
                          static_cast<DWORD>((clsid.size() + 1) * sizeof(wchar_t)));
@@ -1008,17 +1037,34 @@ class ForeignRegistration : public Standin {
     std::wstring original_ = ReadProgIdClsid();
 };
 
-TEST_F(ForeignRegistration, IsLeftAlone) {
+TEST_P(ForeignRegistration, IsLeftAlone) {
     ASSERT_FALSE(original_.empty());
-    const std::wstring foreign = L"{00021A20-0000-0000-C000-000000000046}";
+    const wchar_t* otherProgId =
+        std::wstring_view(GetParam().progId) == kProgId ? kInvisibleProgId : kProgId;
+    const std::wstring other = ReadProgIdClsid(otherProgId);
+    ASSERT_FALSE(other.empty());
+    const std::wstring foreign = GetParam().foreignClsid;
     WriteProgIdClsid(foreign);
     EXPECT_NE(RunServer(L"/RegServer"), 0u);
     EXPECT_EQ(ReadProgIdClsid(), foreign);
     EXPECT_NE(RunServer(L"/UnregServer"), 0u);
     EXPECT_EQ(ReadProgIdClsid(), foreign);
+    EXPECT_EQ(ReadProgIdClsid(otherProgId), other);
     WriteProgIdClsid(original_);
+    EXPECT_EQ(RunServer(L"/UnregServer"), 0u);
+    EXPECT_EQ(ReadProgIdClsid(), L"");
+    EXPECT_EQ(ReadProgIdClsid(otherProgId), L"");
     EXPECT_EQ(RunServer(L"/RegServer"), 0u);
+    EXPECT_EQ(ReadProgIdClsid(), original_);
+    EXPECT_EQ(ReadProgIdClsid(otherProgId), other);
 }
+
+INSTANTIATE_TEST_SUITE_P(ProgIds, ForeignRegistration,
+                         testing::Values(ForeignCase{"Application", kProgId,
+                                                     L"{00021A20-0000-0000-C000-000000000046}"},
+                                         ForeignCase{"InvisibleApp", kInvisibleProgId,
+                                                     L"{000D0A26-0000-0000-C000-000000000046}"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct IdentityCase {
     const char* name;

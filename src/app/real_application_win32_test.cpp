@@ -422,10 +422,14 @@ TEST_P(RealApplicationPageRunTest, EveryPageArrivesAsItIsAndTheUsersWindowStaysO
     };
     const auto editedBefore = edited();
     TitleWatch titles(user->processId());
+    backup::testing::StartedWindowWatch started(user->processId());
     PressTestButton();
     ASSERT_TRUE(WaitForRunEnd(r.guardedCell ? 1 : 0, 90s)) << "the run did not end";
     std::this_thread::sleep_for(1s);
     const std::vector<std::wstring> seen = titles.Stop();
+    started.Stop();
+    // Neither the start-up check's instance nor the run's ever showed a window.
+    EXPECT_EQ(started.seen(), 0);
     tempFaults.reset();
 
     auto dialogs = program->Dialogs();
@@ -473,7 +477,9 @@ INSTANTIATE_TEST_SUITE_P(
                 true},
         // An application that cannot select a page's shapes without a window: the user's
         // window is turned, and put back on its page with its selection.
-        PageRun{"NoPageSelections", {{"CreateSelection", "Not implemented."}}, {}, false, false}),
+        PageRun{"NoPageSelections", {{"CreateSelection", "Not implemented."}}, {}, false, false},
+        // Too busy at first to be told Visible = False.
+        PageRun{"TemporaryInstancesBusyAtTheirStart", {}, {{"Start", "busy 3"}}, false, true}),
     [](const auto& info) { return info.param.name; });
 
 // "Back up only when the drawing has changed" at the 30-second interval. Time passes by the

@@ -13,8 +13,10 @@ namespace sv::backup::win32 {
 using sv::win32::ComPtr;
 
 DispatchLink::DispatchLink(std::wstring progId, std::chrono::milliseconds busyPatience,
-                           std::chrono::milliseconds busyRetryInterval)
+                           std::chrono::milliseconds busyRetryInterval,
+                           std::wstring invisibleProgId)
     : progId_(std::move(progId)),
+      invisibleProgId_(std::move(invisibleProgId)),
       busyPatience_(busyPatience),
       busyRetryInterval_(busyRetryInterval),
       stats_(std::make_shared<CallStats>()),
@@ -51,21 +53,37 @@ Object DispatchLink::AttachToVisio() {
 }
 
 StartedInstance DispatchLink::StartVisio() {
-    CLSID clsid{};
-    HRESULT hr = ::CLSIDFromProgID(progId_.c_str(), &clsid);
-    if (FAILED(hr)) {
-        throw Failure("ActiveX component can't create object (" + HresultText(hr) + ")");
+    // One failure for a start that fails both ways: the class that was there and would not
+    // start says more than one that is not registered.
+    std::string failure;
+    bool registeredFailed = false;
+    for (const std::wstring* progId : {&invisibleProgId_, &progId_}) {
+        CLSID clsid{};
+        HRESULT hr =
+            progId->empty() ? REGDB_E_CLASSNOTREG : ::CLSIDFromProgID(progId->c_str(), &clsid);
+        if (FAILED(hr)) {
+            if (!registeredFailed) {
+                failure = HresultText(hr);
+            }
+            continue;
+        }
+        // The process is told apart through the server of the class actually started.
+        StartWatch watch(clsid);
+        ComPtr<IDispatch> dispatch;
+        hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch,
+                                dispatch.put_void());
+        if (FAILED(hr) || !dispatch) {
+            failure = HresultText(FAILED(hr) ? hr : E_NOINTERFACE);
+            registeredFailed = true;
+            continue;
+        }
+        watch.Started();
+        return Started(std::move(dispatch), watch);
     }
-    StartWatch watch(clsid);
-    ComPtr<IDispatch> dispatch;
-    hr =
-        ::CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, dispatch.put_void());
-    if (FAILED(hr) || !dispatch) {
-        throw Failure("ActiveX component can't create object (" +
-                      HresultText(FAILED(hr) ? hr : E_NOINTERFACE) + ")");
-    }
-    watch.Started();
+    throw Failure("ActiveX component can't create object (" + failure + ")");
+}
 
+StartedInstance DispatchLink::Started(ComPtr<IDispatch> dispatch, StartWatch& watch) {
     StartedInstance started{Wrap(std::move(dispatch)), nullptr};
     // The one thing the instance is asked: the window it names must belong to a process that
     // appeared with it. One busy from its start uses up the patience here and is Lost; the

@@ -14,6 +14,8 @@
 
 namespace sv::backup::win32 {
 
+class StartWatch;
+
 // How long one call may stay refused by a busy application before it fails, and how often it
 // is tried again meanwhile.
 inline constexpr std::chrono::milliseconds kBusyPatience{30000};
@@ -38,11 +40,16 @@ inline constexpr std::chrono::milliseconds kBusyRetryInterval{250};
 // No IMessageFilter is registered: Wine never asks one, and on Windows COM without one hands a
 // refusal straight back (RPC_E_CALL_REJECTED), so the same loop serves both, and the waits
 // run where we choose what may happen inside them.
+//
+// The user's instance is the one running under `progId`. An instance of our own is started from
+// `invisibleProgId` where that class is registered, so that no window of it ever shows, not
+// even before it can take Visible = False; from `progId` where it is not, or fails to start.
 class DispatchLink : public DrawingLink {
   public:
     explicit DispatchLink(std::wstring progId = L"Visio.Application",
                           std::chrono::milliseconds busyPatience = kBusyPatience,
-                          std::chrono::milliseconds busyRetryInterval = kBusyRetryInterval);
+                          std::chrono::milliseconds busyRetryInterval = kBusyRetryInterval,
+                          std::wstring invisibleProgId = L"Visio.InvisibleApp");
 
     Object AttachToVisio() override;
     StartedInstance StartVisio() override;
@@ -57,7 +64,10 @@ class DispatchLink : public DrawingLink {
     static void WaitHandlingMessages(std::chrono::milliseconds wait);
 
   private:
+    StartedInstance Started(sv::win32::ComPtr<IDispatch> dispatch, StartWatch& watch);
+
     std::wstring progId_;
+    std::wstring invisibleProgId_;
     std::chrono::milliseconds busyPatience_;
     std::chrono::milliseconds busyRetryInterval_;
     std::shared_ptr<CallStats> stats_;

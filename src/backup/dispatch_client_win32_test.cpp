@@ -39,14 +39,20 @@ TEST_F(DispatchClientTest, AttachWithNothingRunningGivesNothingQuickly) {
     EXPECT_LT(::GetTickCount() - start, 2000u);
 }
 
-TEST_F(DispatchClientTest, UnknownProgIdCannotStart) {
-    DispatchLink missing(L"Nothing.Registered.Here");
-    EXPECT_EQ(missing.AttachToVisio(), nullptr);
-    EXPECT_THROW(missing.StartVisio(), Failure);
-    RecordingDialogs dialogs;
-    EXPECT_FALSE(backup::CheckVisioInstalled(missing, dialogs, "Stenvault"));
-    ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0].title, "Stenvault");
+TEST_F(DispatchClientTest, AnApplicationThatCannotStartEitherWayIsSaidOnce) {
+    DispatchLink missing(L"Nothing.Registered.Here", kBusyPatience, kBusyRetryInterval,
+                         L"Nothing.Registered.Either");
+    testing::BrokenClass invisible(L"Visio.InvisibleApp");
+    testing::BrokenClass application(L"Visio.Application");
+    for (DispatchLink* broken : {&missing, &link}) {
+        EXPECT_EQ(broken->AttachToVisio(), nullptr);
+        EXPECT_THROW(broken->StartVisio(), Failure);
+        RecordingDialogs dialogs;
+        EXPECT_FALSE(backup::CheckVisioInstalled(*broken, dialogs, "Stenvault"));
+        ASSERT_EQ(dialogs.messages.size(), 1u);
+        EXPECT_EQ(dialogs.messages[0].title, "Stenvault");
+    }
+    EXPECT_EQ(WaitForStandinCount(0), 0);
 }
 
 TEST_F(DispatchClientTest, InstalledCheckLeavesNoInstanceBehind) {
@@ -386,8 +392,9 @@ INSTANTIATE_TEST_SUITE_P(GetResults, ArraysByReference,
 
 struct StartCase {
     const char* name;
-    bool userRunning;     // the user's instance is running before the start
-    bool handStartedToo;  // another copy is started by hand while the start is under way
+    bool userRunning;      // the user's instance is running before the start
+    bool handStartedToo;   // another copy is started by hand while the start is under way
+    bool invisibleBroken;  // the invisible class is registered but cannot start
 };
 
 class StartedInstanceProcess : public DispatchClientTest,
@@ -417,7 +424,14 @@ TEST_P(StartedInstanceProcess, EndEndsTheStartedInstanceAndNoOther) {
                              nullptr, &startup, &byHand);
         });
     }
+    std::optional<testing::BrokenClass> broken;
+    if (c.invisibleBroken) {
+        broken.emplace(L"Visio.InvisibleApp");
+    }
     StartedInstance started = link.StartVisio();
+    broken.reset();
+    // Hidden from its start, unless only the application class would start.
+    EXPECT_EQ(started.app->Get("Visible").Scalar(), Arg(c.invisibleBroken));
     if (starter.joinable()) {
         starter.join();
         ASSERT_NE(byHand.hProcess, nullptr);
@@ -444,13 +458,13 @@ TEST_P(StartedInstanceProcess, EndEndsTheStartedInstanceAndNoOther) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Starts, StartedInstanceProcess,
-                         ::testing::Values(StartCase{"Alone", false, false},
-                                           StartCase{"BesideTheUsers", true, false},
-                                           StartCase{"WhileAnotherIsStartedByHand", true, true}),
-                         [](const ::testing::TestParamInfo<StartCase>& info) {
-                             return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Starts, StartedInstanceProcess,
+    ::testing::Values(StartCase{"Alone", false, false, false},
+                      StartCase{"BesideTheUsers", true, false, false},
+                      StartCase{"WhileAnotherIsStartedByHand", true, true, false},
+                      StartCase{"TheInvisibleClassCannotStart", false, false, true}),
+    [](const ::testing::TestParamInfo<StartCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace sv::backup::win32

@@ -163,7 +163,8 @@ TEST_F(SaveAllWineTest, BacksUpTheActiveDrawingEndToEnd) {
         EXPECT_EQ(copied[i].cells, before[i].cells) << "page " << i + 1;
         EXPECT_EQ(copied[i].texts, before[i].texts) << "page " << i + 1;
     }
-    EXPECT_EQ(backup->GetObj("Pages")->GetObj("Item", {3})->Get("Background").Scalar(), Arg(false));
+    // Background is an Integer: True is -1.
+    EXPECT_EQ(backup->GetObj("Pages")->GetObj("Item", {3})->Get("Background").Integer(), 0);
     backup.reset();
     EXPECT_TRUE(QuitQuietly(*reader));
 }
@@ -246,51 +247,9 @@ TEST_F(SaveAllWineTest, ABlankMiddlePageIsCopiedWithItsCellsAndNoReport) {
     EXPECT_TRUE(QuitQuietly(*reader));
 }
 
-// Started copies' windows seen visible, polled from a thread of its own while it lives.
-class StartedWindowWatch {
-  public:
-    explicit StartedWindowWatch(DWORD userProcess)
-        : user_(userProcess), thread_([this] { Watch(); }) {}
-    StartedWindowWatch(const StartedWindowWatch&) = delete;
-    StartedWindowWatch& operator=(const StartedWindowWatch&) = delete;
-    ~StartedWindowWatch() { Stop(); }
-
-    void Stop() {
-        stop_ = true;
-        if (thread_.joinable()) {
-            thread_.join();
-        }
-    }
-    int seen() const { return seen_; }
-    int polls() const { return polls_; }
-
-  private:
-    void Watch() {
-        while (!stop_) {
-            HWND window = nullptr;
-            while (
-                (window = ::FindWindowExW(nullptr, window, L"VeltraneVisioStandinView", nullptr))) {
-                DWORD owner = 0;
-                ::GetWindowThreadProcessId(window, &owner);
-                if (owner != user_ && ::IsWindowVisible(window)) {
-                    ++seen_;
-                }
-            }
-            ++polls_;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-    }
-
-    DWORD user_;
-    std::atomic<bool> stop_{false};
-    std::atomic<int> seen_{0};
-    std::atomic<int> polls_{0};
-    std::thread thread_;
-};
-
 TEST_F(SaveAllWineTest, NoStartedCopyShowsItsWindowDuringARun) {
     BuildUserDrawing();
-    StartedWindowWatch watch(user->processId());
+    testing::StartedWindowWatch watch(user->processId());
     engine.SaveAll();
     watch.Stop();
     EXPECT_TRUE(dialogs.messages.empty()) << dialogs.messages[0].text;

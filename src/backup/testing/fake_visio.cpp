@@ -424,6 +424,15 @@ class FakeObject : public AutomationObject {
                 if (Is(member, "Count")) {
                     return Value(Arg(static_cast<std::int32_t>(document_->pages.size())));
                 }
+                if (Is(member, "Item") && !args.empty() &&
+                    std::holds_alternative<std::string>(args[0])) {
+                    for (const auto& page : document_->pages) {
+                        if (page->name == TextArg(args, 0)) {
+                            return Make(Kind::Page, document_, page);
+                        }
+                    }
+                    throw Failure("Invalid page name.");
+                }
                 if (Is(member, "Item")) {
                     int index = IntArg(args, 0);
                     if (index < 1 || index > static_cast<int>(document_->pages.size())) {
@@ -648,6 +657,7 @@ class FakeProcess : public InstanceProcess {
         visio_.endedProcesses.push_back(id_);
         visio_.endGraces.push_back(grace);
     }
+    std::uint32_t Id() const override { return id_; }
 
   private:
     FakeVisio& visio_;

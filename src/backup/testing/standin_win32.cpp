@@ -95,6 +95,86 @@ void PlantedFaults::Set(const std::string& member, const std::string& data) {
     names_.push_back(name);
 }
 
+StartedWindowWatch::StartedWindowWatch(DWORD userProcess)
+    : user_(userProcess), thread_([this] { Watch(); }) {}
+
+void StartedWindowWatch::Stop() {
+    stop_ = true;
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+bool StartedWindowWatch::IsStartedStandin(DWORD process) {
+    auto known = standins_.find(process);
+    if (known != standins_.end()) {
+        return known->second;
+    }
+    bool standin = false;
+    sv::win32::UniqueHandle handle(
+        ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process));
+    wchar_t image[MAX_PATH * 2] = {};
+    DWORD size = MAX_PATH * 2;
+    if (handle && ::QueryFullProcessImageNameW(handle.get(), 0, image, &size)) {
+        const std::wstring path(image, size);
+        const std::wstring name = path.substr(path.find_last_of(L"\\/") + 1);
+        standin = process != user_ && _wcsicmp(name.c_str(), L"visio-standin.exe") == 0;
+    }
+    return standins_[process] = standin;
+}
+
+void StartedWindowWatch::Watch() {
+    while (!stop_) {
+        ::EnumWindows(
+            [](HWND window, LPARAM self) -> BOOL {
+                auto* watch = reinterpret_cast<StartedWindowWatch*>(self);
+                DWORD owner = 0;
+                ::GetWindowThreadProcessId(window, &owner);
+                if (::IsWindowVisible(window) && watch->IsStartedStandin(owner)) {
+                    ++watch->seen_;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(this));
+        ++polls_;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+namespace {
+
+void WriteDefault(HKEY key, const std::wstring& value) {
+    ::RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                     static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+}  // namespace
+
+BrokenClass::BrokenClass(const wchar_t* progId) {
+    CLSID clsid{};
+    wchar_t text[64] = {};
+    if (FAILED(::CLSIDFromProgID(progId, &clsid)) || !::StringFromGUID2(clsid, text, 64) ||
+        ::RegOpenKeyExW(
+            HKEY_LOCAL_MACHINE,
+            (std::wstring(L"Software\\Classes\\CLSID\\") + text + L"\\LocalServer32").c_str(), 0,
+            KEY_QUERY_VALUE | KEY_SET_VALUE, key_.put()) != ERROR_SUCCESS) {
+        return;
+    }
+    wchar_t command[2048] = {};
+    DWORD size = sizeof command - sizeof(wchar_t);
+    if (::RegQueryValueExW(key_.get(), nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(command),
+                           &size) == ERROR_SUCCESS) {
+        command_ = command;
+        WriteDefault(key_.get(), L"\"C:\\windows\\no such folder\\no such server.exe\"");
+    }
+}
+
+BrokenClass::~BrokenClass() {
+    if (key_ && !command_.empty()) {
+        WriteDefault(key_.get(), command_);
+    }
+}
+
 UserInstance::UserInstance() {
     std::wstring commandLine = L"\"" + StandinPath() + L"\"";
     STARTUPINFOW startup{};

@@ -2,7 +2,10 @@
 
 #include <windows.h>
 
+#include <atomic>
+#include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "backup/automation.h"
@@ -44,6 +47,20 @@ class PlantedFaults {
     std::vector<std::wstring> names_;
 };
 
+// A class registered under that ProgID whose LocalServer32 names an executable that is not
+// there, until destroyed: a start of it fails as a broken installation's would.
+class BrokenClass {
+  public:
+    explicit BrokenClass(const wchar_t* progId);
+    BrokenClass(const BrokenClass&) = delete;
+    BrokenClass& operator=(const BrokenClass&) = delete;
+    ~BrokenClass();
+
+  private:
+    sv::win32::UniqueKey key_;
+    std::wstring command_;
+};
+
 // A stand-in started by hand, as the user's running application; ended on destruction.
 class UserInstance {
   public:
@@ -62,6 +79,31 @@ class UserInstance {
     DWORD processId_ = 0;
     sv::win32::UniqueHandle process_;
     bool ready_ = false;
+};
+
+// Visible top-level windows of stand-in processes other than the user's (its main window, a
+// box it asks with), polled from a thread of its own while it lives.
+class StartedWindowWatch {
+  public:
+    explicit StartedWindowWatch(DWORD userProcess);
+    StartedWindowWatch(const StartedWindowWatch&) = delete;
+    StartedWindowWatch& operator=(const StartedWindowWatch&) = delete;
+    ~StartedWindowWatch() { Stop(); }
+
+    void Stop();
+    int seen() const { return seen_; }
+    int polls() const { return polls_; }
+
+  private:
+    void Watch();
+    bool IsStartedStandin(DWORD process);
+
+    DWORD user_;
+    std::map<DWORD, bool> standins_;  // of the watching thread
+    std::atomic<bool> stop_{false};
+    std::atomic<int> seen_{0};
+    std::atomic<int> polls_{0};
+    std::thread thread_;
 };
 
 // A process of no concern to the program (a hidden command interpreter reading from a pipe), for
