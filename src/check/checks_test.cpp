@@ -44,6 +44,9 @@ class FakeHost : public CheckHost {
     std::string ScratchFolder() override { return "C:\\Temp\\check"; }
     std::optional<std::string> ReadFile(const std::string&) override { return std::nullopt; }
     backup::ClipboardKeeper& Clipboard() override { return clipboard_; }
+    void Pause(std::chrono::milliseconds wait) override {
+        visio_.world.milliseconds += wait.count();
+    }
 
     std::set<std::uint32_t> running;  // processes there before the start
 
@@ -72,6 +75,7 @@ enum class Plant {
     NoStart,           // the application cannot be started
     NoDrawing,         // Documents.Add refused
     GuardedCell,       // one page cell refuses to be written
+    FrozenTimeEdited,  // drawings keep the TimeEdited they were made with
 };
 
 struct CheckCase {
@@ -102,6 +106,9 @@ TEST_P(RunChecksTest, TheLineSaysWhatTheApplicationDid) {
     }
     if (c.plant == Plant::GuardedCell) {
         visio.startedFaults["Cells:PlowCode"] = "Cell PlowCode is guarded.";
+    }
+    if (c.plant == Plant::FrozenTimeEdited) {
+        visio.startedFaults["TimeEdited"] = "frozen";
     }
     if (c.plant == Plant::ProcessOfBefore) {
         host.running = {2000};  // the first started instance's
@@ -152,7 +159,11 @@ INSTANTIATE_TEST_SUITE_P(
                       CheckCase{"NoDrawing", Plant::NoDrawing, "Documents.Add",
                                 "No templates here.", Outcome::Fail, 1, false},
                       CheckCase{"GuardedCell", Plant::GuardedCell, "Shape.CellsU",
-                                "PlowCode: Cell PlowCode is guarded.", Outcome::Fail, 1, true}),
+                                "PlowCode: Cell PlowCode is guarded.", Outcome::Fail, 1, true},
+                      CheckCase{"TimeEditedMoves", Plant::Nothing, "Document.TimeEdited",
+                                "moves when a page is added", Outcome::Pass, 1, true},
+                      CheckCase{"TimeEditedFrozen", Plant::FrozenTimeEdited, "Document.TimeEdited",
+                                "did not move when a page is added", Outcome::Fail, 1, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
