@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -512,14 +513,10 @@ TEST_F(RealApplicationTest, AtThirtySecondsOnlyAChangedDrawingIsBackedUp) {
         }
         return false;
     };
+    // One history line a backup.
     const auto backups = [] {
         const std::string log = ReadAll(HistoryLog());
-        int lines = 0;
-        for (std::size_t at = 0; (at = log.find(" was backup saved as ", at)) != std::string::npos;
-             ++at) {
-            ++lines;
-        }
-        return lines;
+        return static_cast<int>(std::count(log.begin(), log.end(), '\n'));
     };
     ASSERT_TRUE(interval());
     EXPECT_EQ(backups(), 1);

@@ -855,7 +855,6 @@ INSTANTIATE_TEST_SUITE_P(
         Interval{"Renamed", [](auto& t) { t.plan->name = "Plan 2.vsd"; }, true},
         Interval{"TimeEditedRefused",
                  [](auto& t) { t.user().SetFault("TimeEdited", "Failed here"); }, true},
-        Interval{"SavedRefused", [](auto& t) { t.user().SetFault("Saved", "Failed here"); }, true},
         Interval{"TimeEditedNotADate",
                  [](auto& t) { t.user().answers["TimeEdited"] = Arg(t.plan->timeEdited.days); },
                  true},
