@@ -6,9 +6,11 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 # Wine maps non-ASCII Windows file names to Linux ones only in a UTF-8 locale.
 export LC_ALL=C.UTF-8
+# Wine's Recycle Bin is the XDG trash: one beside the prefix, not the host user's.
+export XDG_DATA_HOME="$WINEPREFIX-xdg"
 if [ "${2:-}" = fresh ] || [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineserver -k 2>/dev/null || true
-    rm -rf "$WINEPREFIX"
+    rm -rf "$WINEPREFIX" "$XDG_DATA_HOME"
     mkdir -p "$(dirname "$WINEPREFIX")"
     wineboot --init >/dev/null 2>&1
     # Without a window manager every dialog close waits ~2 s unless Wine manages its windows.
@@ -22,3 +24,4 @@ if [ "${2:-}" = fresh ] || [ ! -f "$WINEPREFIX/system.reg" ]; then
     done
     wineserver -w
 fi
+mkdir -p "$XDG_DATA_HOME"

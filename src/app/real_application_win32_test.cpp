@@ -11,6 +11,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -24,8 +25,10 @@
 #include "backup/page_copy.h"
 #include "backup/dispatch_client_win32.h"
 #include "backup/naming.h"
+#include "backup/testing/civil_time.h"
 #include "backup/testing/clipboard_win32.h"
 #include "backup/testing/standin_win32.h"
+#include "backup/thinning.h"
 #include "common/com_win32.h"
 #include "common/system_win32.h"
 #include "common/text_win32.h"
@@ -662,6 +665,170 @@ INSTANTIATE_TEST_SUITE_P(
         FailedEnd{"TheUsersCopy", true, {}, {{"Copy", "Failed here."}}, {L"104", L"162"}},
         FailedEnd{"TheTemporaryPaste", true, {{"Paste", "Failed here."}}, {}, {L"196", L"162"}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The folder's files with their bytes, subfolders marked by a trailing backslash.
+std::map<std::string, std::string> FolderContent(const std::string& folder) {
+    std::map<std::string, std::string> content;
+    for (const auto& entry : std::filesystem::directory_iterator(Widen(folder))) {
+        const std::string leaf = Narrow(entry.path().filename().wstring());
+        content[entry.is_directory() ? leaf + "\\" : leaf] =
+            entry.is_directory() ? "" : ReadAll(entry.path().wstring());
+    }
+    return content;
+}
+
+// Where Wine's Recycle Bin keeps its files: the XDG trash our scripts give each prefix, if any.
+std::optional<std::wstring> WineTrash() {
+    wchar_t data[MAX_PATH];
+    const DWORD n = ::GetEnvironmentVariableW(L"XDG_DATA_HOME", data, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) {
+        return std::nullopt;
+    }
+    std::wstring folder = L"Z:" + std::wstring(data, n) + L"/Trash";
+    std::replace(folder.begin(), folder.end(), L'/', L'\\');
+    return folder;
+}
+
+// A year of the drawing's backups in both naming modes, among another drawing's, the user's
+// look-alikes, subfolders and a read-only backup. One backup with "Thin out older backups"
+// clear removes nothing; the next, with the box set, removes what the rules do not keep, and
+// nothing else in the folder changes.
+TEST_F(RealApplicationTest, ThinningRemovesWhatTheRulesDoNotKeepAndNothingElse) {
+    using std::chrono::hours;
+    using std::chrono::minutes;
+    using std::chrono::seconds;
+    StartUserDrawing();
+    const std::string name = userApp->GetObj("ActiveDocument")->GetText("Name");
+    Win32Clock clock;
+    Win32Locale locale;
+    const LocalTime now = clock.Now();
+    auto leaf = [&](const std::string& drawing, backup::NamingMode mode, seconds ago) {
+        backup::testing::FakeClock at;
+        at.times = {backup::testing::Before(now, ago)};
+        return backup::StampName(drawing, mode, at, locale, ".vsd");
+    };
+    std::map<std::string, std::string> seeds;
+    std::vector<std::string> ours;  // the drawing's backups, as candidates below
+    std::vector<backup::Candidate> candidates;
+    // A quarter of an hour or more from every span's end, whenever the run's moment falls.
+    auto ourBackup = [&](backup::NamingMode mode, seconds ago) {
+        const bool dayOnly = mode == backup::NamingMode::Overwrite;
+        const LocalTime m = backup::testing::Before(now, ago);
+        const LocalTime moment = dayOnly ? LocalTime{m.year, m.month, m.day} : m;
+        const seconds age = backup::testing::OnTheClock(now) - backup::testing::OnTheClock(moment) -
+                            (dayOnly ? hours(24) : 0s);
+        for (const seconds end : {hours(2), hours(48), hours(24 * 60), hours(24 * 364)}) {
+            if (age > end - minutes(15) && age < end + minutes(15)) {
+                return;
+            }
+        }
+        ours.push_back(leaf(name, mode, ago));
+        candidates.push_back({{moment, dayOnly}});
+        seeds[ours.back()] = "backup " + std::to_string(ours.size());
+    };
+    for (seconds ago = minutes(15); ago < hours(3); ago += seconds(250)) {
+        ourBackup(backup::NamingMode::NewFile, ago);
+    }
+    for (seconds ago = hours(3); ago < hours(24 * 365); ago += hours(89) + minutes(7)) {
+        ourBackup(backup::NamingMode::NewFile, ago);
+    }
+    for (int day = 2; day < 380; day += 11) {
+        ourBackup(backup::NamingMode::Overwrite, hours(24 * day));
+    }
+    const seconds oldAge = hours(24 * 200 + 5);
+    const std::string old = leaf(name, backup::NamingMode::NewFile, oldAge);
+    const std::string oldBase = old.substr(0, old.size() - 4);
+    for (const std::string& file :
+         {leaf(name + "2", backup::NamingMode::NewFile, hours(24 * 100)),
+          leaf(name + "2", backup::NamingMode::Overwrite, hours(24 * 30)),
+          "Copy of " + leaf(name, backup::NamingMode::Overwrite, hours(24 * 3)),
+          oldBase + " (2).vsd", old + ".txt", oldBase + ".VSD", name + ".vsdx",
+          std::string("~Stenvault unfinished 17.vsd"), old}) {
+        seeds[file] = "not a candidate";
+    }
+    // Wine gives a file whose name the trash holds already another name there.
+    const std::optional<std::wstring> trash = WineTrash();
+    for (const std::string& file : ours) {
+        if (trash) {
+            ::DeleteFileW((*trash + L"\\files\\" + Widen(file)).c_str());
+            ::DeleteFileW((*trash + L"\\info\\" + Widen(file) + L".trashinfo").c_str());
+        }
+    }
+    const std::wstring at = Widen(folder.path()) + L"\\";
+    for (const auto& [file, bytes] : seeds) {
+        std::ofstream(std::filesystem::path(at + Widen(file)), std::ios::binary) << bytes;
+    }
+    ::SetFileAttributesW((at + Widen(old)).c_str(), FILE_ATTRIBUTE_READONLY);
+    ::CreateDirectoryW((at + L"old").c_str(), nullptr);
+    std::ofstream(std::filesystem::path(at + L"old\\" + Widen(ours.back()))) << "kept";
+    ::CreateDirectoryW(
+        (at + Widen(leaf(name, backup::NamingMode::NewFile, hours(24 * 150 + 7)))).c_str(),
+        nullptr);
+    const std::map<std::string, std::string> before = FolderContent(folder.path());
+    // The folder as it should be but for one new backup, which it gives.
+    auto oneMore = [&](const std::map<std::string, std::string>& expected) {
+        std::map<std::string, std::string> now = FolderContent(folder.path());
+        std::string added;
+        for (const auto& [file, bytes] : now) {
+            if (!expected.count(file)) {
+                added = file;
+            }
+        }
+        now.erase(added);
+        EXPECT_EQ(now, expected);
+        return added;
+    };
+
+    // The history line comes before the thinning: the run is over once the window answers.
+    auto runOver = [&] {
+        DWORD_PTR result = 0;
+        return WaitForRunEnd(0, 90s) &&
+               ::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &result);
+    };
+    PressTestButton();
+    ASSERT_TRUE(runOver()) << "no backup was logged";
+    std::map<std::string, std::string> expected = before;
+    const std::string first = oneMore(expected);
+    expected[first] = ReadAll(at + Widen(first));
+    const LocalTime firstEnded = clock.Now();
+
+    // The box set in the running program; the next backup thins.
+    const HWND box = program->Control(Control::Check10);
+    ::SendMessageW(box, BM_CLICK, 0, 0);
+    ASSERT_TRUE(Checked(box));
+    EXPECT_EQ(StoredSettings()[L"Thin Out"], L"On");
+    ::DeleteFileW(HistoryLog().c_str());
+    const LocalTime pressed = clock.Now();
+    ::PostMessageW(program->Control(Control::PushButton2), BM_CLICK, 0, 0);
+    ASSERT_TRUE(runOver()) << "no backup was logged";
+    const LocalTime ended = clock.Now();
+    EXPECT_TRUE(program->Dialogs().empty()) << Narrow(program->Dialogs()[0].text);
+
+    // What the rules remove, for the earliest and the latest moment the run could have had.
+    auto notKept = [&](const LocalTime& t, std::vector<backup::Candidate> all) {
+        all.push_back({{firstEnded, false}});
+        all.push_back({{t, false}, true});
+        return backup::NotKept(all, t);
+    };
+    const std::vector<std::size_t> removed = notKept(pressed, candidates);
+    ASSERT_EQ(notKept(ended, candidates), removed) << "a seed falls on a span's end";
+    ASSERT_GT(removed.size(), 40u);
+    ASSERT_LE(removed.size(), backup::kMostRemovedInARun);
+    for (const std::size_t i : removed) {
+        expected.erase(ours[i]);
+        // In the Recycle Bin where the prefix has one, deleted otherwise.
+        if (trash) {
+            EXPECT_EQ(ReadAll(*trash + L"\\files\\" + Widen(ours[i])), seeds[ours[i]]);
+        }
+    }
+    oneMore(expected);
+    EXPECT_TRUE(::GetFileAttributesW((at + Widen(old)).c_str()) & FILE_ATTRIBUTE_READONLY);
+    EXPECT_TRUE(backup::testing::FileExistsUtf8(folder.path() + "\\old\\" + ours.back()));
+    // The read-only backup would have gone as a candidate.
+    candidates.push_back({{backup::testing::Before(now, oldAge), false}});
+    const std::vector<std::size_t> withOld = notKept(ended, candidates);
+    EXPECT_NE(std::find(withOld.begin(), withOld.end(), candidates.size() - 1), withOld.end());
+}
 
 }  // namespace
 }  // namespace sv::win32

@@ -36,36 +36,48 @@ std::string FixBackslashes(std::string_view path) {
     return "\\\\" + CollapsePairs(path.substr(rest));
 }
 
-std::string StampDate(Locale& locale, const LocalTime& time) {
+std::string StampDate(std::string_view month, const LocalTime& time) {
     char year[16];
     std::snprintf(year, sizeof year, "%04d", time.year);
-    return locale.MonthAbbreviation(time.month) + " " + std::to_string(time.day) + " " + year;
+    return std::string(month) + " " + std::to_string(time.day) + " " + year;
 }
 
-std::string StampTime(Locale& locale, const LocalTime& time) {
+std::string StampTime(const LocalTime& time, std::string_view marker) {
     int hour12 = time.hour % 12;
     if (hour12 == 0) {
         hour12 = 12;
     }
     return TwoDigits(hour12) + " " + TwoDigits(time.minute) + " " + TwoDigits(time.second) + " " +
-           locale.TimeMarker(time.hour >= 12);
+           std::string(marker);
 }
 
-std::string StampName(std::string_view base, NamingMode mode, Clock& clock, Locale& locale,
-                      std::string_view extension) {
+std::string Stamp(NamingMode mode, std::string_view date, std::string_view time,
+                  std::string_view extension) {
     switch (mode) {
-        case NamingMode::NewFile: {
-            std::string date = StampDate(locale, clock.Now());
-            std::string time = StampTime(locale, clock.Now());
-            return std::string(base) + " Date " + date + " Time " + time + std::string(extension);
-        }
-        case NamingMode::Overwrite:
-            return std::string(base) + " " + StampDate(locale, clock.Now()) +
+        case NamingMode::NewFile:
+            return " Date " + std::string(date) + " Time " + std::string(time) +
                    std::string(extension);
+        case NamingMode::Overwrite:
+            return " " + std::string(date) + std::string(extension);
         case NamingMode::None:
             break;
     }
     return {};
+}
+
+std::string StampName(std::string_view base, NamingMode mode, Clock& clock, Locale& locale,
+                      std::string_view extension) {
+    if (mode == NamingMode::None) {
+        return {};
+    }
+    const LocalTime day = clock.Now();
+    const std::string date = StampDate(locale.MonthAbbreviation(day.month), day);
+    std::string time;
+    if (mode == NamingMode::NewFile) {
+        const LocalTime now = clock.Now();
+        time = StampTime(now, locale.TimeMarker(Afternoon(now)));
+    }
+    return std::string(base) + Stamp(mode, date, time, extension);
 }
 
 }  // namespace sv::backup

@@ -6,6 +6,7 @@
 
 #include "backup/page_copy.h"
 #include "backup/temporary_instance.h"
+#include "backup/thinning.h"
 #include "history/history_log.h"
 
 namespace sv::backup {
@@ -148,9 +149,10 @@ void BackupEngine::Run() {
     }
     // From here every path reaches the quit at 166.
     Object backup;
+    // The drawing Add returns: an instance started hidden may have no active window, and then
+    // no ActiveDocument.
     DoNeeding(proc, 144, {temporary.App()}, [&] {
-        temporary.App()->GetObj("Documents")->Call("Add", {std::string()});
-        backup = temporary.App()->GetObj("ActiveDocument");
+        backup = temporary.App()->GetObj("Documents")->Call("Add", {std::string()}).TakeObject();
     });
     if (run.signals) {
         DoNeeding(proc, 144, {backup.get()}, [&] { watch_.CopyBegins(*backup); });
@@ -340,14 +342,21 @@ void BackupEngine::PutInPlace(RunState& run, const std::string& name) {
         files_.DeletePlain(run.aside);
         return;
     }
+    std::optional<LocalTime> logged;
     run.shown.Do(164, [&] {
-        AppendHistoryLine(files_, historyLogPath_(),
-                          name + " was backup saved as " + run.target + " at " +
-                              GeneralDate(locale_, clock_.Now()));
+        const LocalTime now = clock_.Now();
+        AppendHistoryLine(
+            files_, historyLogPath_(),
+            name + " was backup saved as " + run.target + " at " + GeneralDate(locale_, now));
+        logged = now;
         if (run.signals && run.complete) {
             watch_.BackedUp(*run.signals, run.target);
         }
     });
+    // Only after a run that met no failure, at the moment its line names.
+    if (logged && run.reports.Failures() == 0 && choices_.ThinOutSelected()) {
+        ThinOut(files_, locale_, run.target, name, extension_(), *logged);
+    }
 }
 
 }  // namespace sv::backup

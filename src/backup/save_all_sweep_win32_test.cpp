@@ -117,9 +117,8 @@ const char* const kUserMembers[] = {
     "Count",          "Item", "PageSheet", "GetResults", "CreateSelection", "Copy",
 };
 const char* const kTemporaryMembers[] = {
-    "WindowHandle32", "Visible", "Documents",     "Add",       "ActiveDocument",
-    "TimeEdited",     "Pages",   "Item",          "PageSheet", "SetResults",
-    "Paste",          "Saved",   "AlertResponse", "SaveAs",    "Quit",
+    "WindowHandle32", "Visible",    "Documents", "Add",   "TimeEdited",    "Pages",  "Item",
+    "PageSheet",      "SetResults", "Paste",     "Saved", "AlertResponse", "SaveAs", "Quit",
 };
 
 // Refusals the run lets pass without a report: they cost at most a visible window, a prompt

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <map>
 
 #include "backup/page_copy.h"
+#include "backup/thinning.h"
 #include "backup/testing/choices.h"
 #include "backup/testing/fake_visio.h"
 #include "backup/testing/fakes.h"
@@ -213,6 +215,7 @@ class SaveAllFaultTest : public SaveAllTest, public ::testing::WithParamInterfac
 TEST_P(SaveAllFaultTest, ReportsAndStillQuitsTheTemporaryInstance) {
     const RunFault& f = GetParam();
     choices.folder = f.folder;
+    choices.thinOut = true;
     visio.User().AddDrawing("Plan.vsd", "C:\\Plans\\", 3);
     if (f.onUser) {
         visio.running->SetFault(f.key, f.fault);
@@ -224,6 +227,8 @@ TEST_P(SaveAllFaultTest, ReportsAndStillQuitsTheTemporaryInstance) {
     EXPECT_EQ(!Log().empty(), f.logged);
     // A history line names a backup that was written, and only such a one.
     EXPECT_EQ(visio.world.savedFiles.size(), f.logged ? 1u : 0u);
+    // Older backups are weighed only after a run that met no failure.
+    EXPECT_EQ(!files.listed.empty(), f.logged && f.reports.empty());
     EXPECT_EQ(temp().CallsTo("Quit"), 1);
     ExpectTemporaryHiddenAndEnded();
     ExpectCleanEnd();
@@ -237,6 +242,8 @@ INSTANTIATE_TEST_SUITE_P(
         RunFault{"SaveAs", false, "SaveAs", "D:\\Backups", {"SaveAll:162"}, false},
         RunFault{"Quit", false, "Quit", "D:\\Backups", {"SaveAll:166"}, true},
         RunFault{"NoNewDrawing", false, "Documents", "D:\\Backups", {"SaveAll:144"}, false},
+        // The drawing Add gave is the one copied into: a hidden instance's may not be active.
+        RunFault{"NoActiveDocument", false, "ActiveDocument", "D:\\Backups", {}, true},
         // A backup lacking a page of the drawing is neither saved nor logged.
         RunFault{"NoFirstTargetPage", false, "Item", "D:\\Backups", {"SaveAll:150"}, false},
         RunFault{"TargetPages", false, "Pages", "D:\\Backups", {"SaveAll:150"}, false},
@@ -490,6 +497,7 @@ class SaveAllEndTest : public SaveAllTest, public ::testing::WithParamInterface<
 TEST_P(SaveAllEndTest, TheEarlierBackupGoesOnlyForAWholeCopy) {
     const RunEnd& e = GetParam();
     choices.mode = e.mode;
+    choices.thinOut = true;
     const std::string target = e.mode == NamingMode::Overwrite
                                    ? "D:\\Backups\\Plan.vsd Dec 7 2021.vsd"
                                    : "D:\\Backups\\Plan.vsd Date Dec 7 2021 Time 01 05 09 PM.vsd";
@@ -507,6 +515,7 @@ TEST_P(SaveAllEndTest, TheEarlierBackupGoesOnlyForAWholeCopy) {
         EXPECT_EQ(there.pages.size(), 3u);
     }
     EXPECT_EQ(Log().empty(), !e.logged);
+    EXPECT_EQ(!files.listed.empty(), e.logged && e.reports.empty());
     if (e.logged) {
         EXPECT_NE(Log().find(" was backup saved as " + target + " at "), std::string::npos);
     }
@@ -611,6 +620,7 @@ TEST_P(SaveAllAbandonTest, NothingMoreIsCopiedSavedOrReplaced) {
     visio.User().AddDrawing("Plan.vsd", "C:\\Plans\\", 3);
     visio.startedFaults[GetParam().fault] = "Failed here";
     dialogs.onDialog = [&] { engine.Abandon(); };
+    choices.thinOut = true;
     engine.SaveAll();
     EXPECT_EQ(visio.running->CallsTo("Copy"), GetParam().pages);
     EXPECT_EQ(temp().CallsTo("SaveAs"), GetParam().saves);
@@ -619,6 +629,7 @@ TEST_P(SaveAllAbandonTest, NothingMoreIsCopiedSavedOrReplaced) {
     EXPECT_EQ(Log(), "");
     EXPECT_EQ(visio.endedProcesses, std::vector<std::uint32_t>{temp().processId});
     EXPECT_EQ(clipboard.events.back(), "Restore");
+    EXPECT_TRUE(files.listed.empty());
     ExpectCleanEnd();
 
     // Only the run in progress was abandoned.
@@ -628,6 +639,7 @@ TEST_P(SaveAllAbandonTest, NothingMoreIsCopiedSavedOrReplaced) {
     engine.SaveAll();
     EXPECT_EQ(visio.world.savedFiles[target].pages.size(), 3u);
     EXPECT_NE(Log(), "");
+    EXPECT_EQ(files.listed, std::vector<std::string>{"D:\\Backups"});
 }
 
 INSTANTIATE_TEST_SUITE_P(Moments, SaveAllAbandonTest,
@@ -689,6 +701,92 @@ TEST_F(SaveAllTest, ACauseIsReportedOnceInARunWithItsFirstTextAndLine) {
     // The next run reports it again.
     engine.SaveAll();
     EXPECT_EQ(dialogs.messages.size(), 2u);
+}
+
+// Older backups of Plan.vsd beside the new one of 13:05:09: the 10 newest of 13:04:40 to 13:04:50
+// are kept, with a read-only file and a folder of a newer name that are not candidates, a file
+// held open, another drawing's backup and one in a subfolder.
+struct ThinRun {
+    std::string name;
+    std::function<void(SaveAllTest&)> arrange;
+    std::vector<std::string> removed;  // times of Plan.vsd's backups of 7 December
+};
+
+class SaveAllThinTest : public SaveAllTest, public ::testing::WithParamInterface<ThinRun> {};
+
+std::string Backup(const std::string& time, const std::string& drawing = "Plan.vsd") {
+    return "D:\\Backups\\" + drawing + " Date Dec 7 2021 Time " + time + " PM.vsd";
+}
+
+TEST_P(SaveAllThinTest, RemovesOnlyWhatTheRulesDoNotKeep) {
+    std::vector<std::string> seeds = {Backup("01 04 30"), Backup("01 05 04"),
+                                      Backup("01 04 30", "Plan.vsdx"),
+                                      "D:\\Backups\\Old\\Plan.vsd Dec 1 2021.vsd"};
+    for (int second = 40; second <= 50; ++second) {
+        seeds.push_back(Backup("01 04 " + std::to_string(second)));
+    }
+    for (const std::string& seed : seeds) {
+        files.files[seed] = "drawing";
+    }
+    files.heldOpen = {Backup("01 04 30")};
+    files.readOnly = {Backup("01 05 04")};
+    files.folders = {"D:\\Backups\\Old", Backup("01 05 05")};
+    choices.thinOut = true;
+    visio.User().AddDrawing("Plan.vsd", "C:\\Plans\\", 1);
+    GetParam().arrange(*this);
+    engine.SaveAll();
+
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_EQ(files.listed.size(), choices.thinOut ? 1u : 0u);
+    std::vector<std::pair<std::string, Removal>> expected;
+    for (const std::string& time : GetParam().removed) {
+        expected.push_back({Backup(time), Removal::Recycle});
+    }
+    EXPECT_EQ(files.removed, expected);
+    EXPECT_EQ(visio.world.savedFiles.size(), 1u);
+    EXPECT_EQ(files.files.size(), seeds.size() - expected.size() + 1);  // and the history log
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, SaveAllThinTest,
+    ::testing::Values(
+        ThinRun{"Off", [](SaveAllTest& t) { t.choices.thinOut = false; }, {}},
+        ThinRun{"On", [](SaveAllTest&) {}, {"01 04 40", "01 04 41"}},
+        ThinRun{"OverwriteMode",
+                [](SaveAllTest& t) { t.choices.mode = NamingMode::Overwrite; },
+                {"01 04 40"}},
+        ThinRun{
+            "FolderUnlistable", [](SaveAllTest& t) { t.files.unlistable = {"D:\\Backups"}; }, {}},
+        // The stamp's clock readings, then the history line's a week and a second after the
+        // newest earlier backup: nothing goes. A further reading would thin.
+        ThinRun{"AtTheMomentTheHistoryLineNames",
+                [](SaveAllTest& t) {
+                    t.clock.times = {{2021, 12, 7, 13, 5, 9},
+                                     {2021, 12, 7, 13, 5, 9},
+                                     {2021, 12, 14, 13, 4, 51},
+                                     {2021, 12, 7, 13, 5, 10}};
+                },
+                {}}),
+    [](const auto& info) { return info.param.name; });
+
+// A long history thinned for the first time: a hundred go in one run, the rest in the next. Of
+// 120 backups of the day before, the 8 newest (with the two runs' own) and 10:59, the newest of
+// its hour, stay.
+TEST_F(SaveAllTest, AHundredAtMostGoInOneRun) {
+    for (int minute = 0; minute < 120; ++minute) {
+        char name[80];
+        std::snprintf(name, sizeof name,
+                      "D:\\Backups\\Plan.vsd Date Dec 6 2021 Time %02d %02d 00 AM.vsd",
+                      10 + minute / 60, minute % 60);
+        files.files[name] = "drawing";
+    }
+    choices.thinOut = true;
+    visio.User().AddDrawing("Plan.vsd", "C:\\Plans\\", 1);
+    engine.SaveAll();
+    EXPECT_EQ(files.removed.size(), kMostRemovedInARun);
+    clock.times = {{2021, 12, 7, 13, 6, 9}};
+    engine.SaveAll();
+    EXPECT_EQ(files.removed.size(), 111u);
 }
 
 // The user's clipboard is taken once the run goes ahead and put back on every way out.

@@ -76,6 +76,7 @@ enum class Plant {
     NoDrawing,         // Documents.Add refused
     GuardedCell,       // one page cell refuses to be written
     FrozenTimeEdited,  // drawings keep the TimeEdited they were made with
+    NoWindow,          // the hidden instances have no window to look at
 };
 
 struct CheckCase {
@@ -110,6 +111,9 @@ TEST_P(RunChecksTest, TheLineSaysWhatTheApplicationDid) {
     if (c.plant == Plant::FrozenTimeEdited) {
         visio.startedFaults["TimeEdited"] = "frozen";
     }
+    if (c.plant == Plant::NoWindow) {
+        visio.startedFaults["ActiveWindow"] = "No window.";
+    }
     if (c.plant == Plant::ProcessOfBefore) {
         host.running = {2000};  // the first started instance's
     }
@@ -142,28 +146,31 @@ TEST_P(RunChecksTest, TheLineSaysWhatTheApplicationDid) {
 
 INSTANTIATE_TEST_SUITE_P(
     Plants, RunChecksTest,
-    ::testing::Values(CheckCase{"QuitWithoutAQuestion", Plant::Nothing, "Application.Quit",
-                                "the first instance's process ended without a question",
-                                Outcome::Pass, 1, true},
-                      CheckCase{"QuitThatAsks", Plant::AnsweringUnset, "Application.Quit",
-                                "failed (Quit was cancelled.)", Outcome::Fail, 1, false},
-                      CheckCase{"ProcessNotToldApart", Plant::ProcessUnknown, "Application.Quit",
-                                "took the Quit", Outcome::Unknown, 1, true},
-                      CheckCase{"ProcessThatWasThereBefore", Plant::ProcessOfBefore, "StartVisio",
-                                "which was running before", Outcome::Fail, 1, false},
-                      CheckCase{"AnInstanceWithDrawingsOpen", Plant::TheUsersInstance, "StartVisio",
-                                "has 1 drawings open", Outcome::Fail, 1, false},
-                      CheckCase{"NoApplication", Plant::NoStart, "StartVisio", "could not start",
-                                Outcome::Fail, 2, false},
-                      // A check that cannot begin stops, and its instance is still ended.
-                      CheckCase{"NoDrawing", Plant::NoDrawing, "Documents.Add",
-                                "No templates here.", Outcome::Fail, 1, false},
-                      CheckCase{"GuardedCell", Plant::GuardedCell, "Shape.CellsU",
-                                "PlowCode: Cell PlowCode is guarded.", Outcome::Fail, 1, true},
-                      CheckCase{"TimeEditedMoves", Plant::Nothing, "Document.TimeEdited",
-                                "moves when a page is added", Outcome::Pass, 1, true},
-                      CheckCase{"TimeEditedFrozen", Plant::FrozenTimeEdited, "Document.TimeEdited",
-                                "did not move when a page is added", Outcome::Fail, 1, true}),
+    ::testing::Values(
+        CheckCase{"QuitWithoutAQuestion", Plant::Nothing, "Application.Quit",
+                  "the first instance's process ended without a question", Outcome::Pass, 1, true},
+        CheckCase{"QuitThatAsks", Plant::AnsweringUnset, "Application.Quit",
+                  "failed (Quit was cancelled.)", Outcome::Fail, 1, false},
+        CheckCase{"ProcessNotToldApart", Plant::ProcessUnknown, "Application.Quit", "took the Quit",
+                  Outcome::Unknown, 1, true},
+        CheckCase{"ProcessThatWasThereBefore", Plant::ProcessOfBefore, "StartVisio",
+                  "which was running before", Outcome::Fail, 1, false},
+        CheckCase{"AnInstanceWithDrawingsOpen", Plant::TheUsersInstance, "StartVisio",
+                  "has 1 drawings open", Outcome::Fail, 1, false},
+        CheckCase{"NoApplication", Plant::NoStart, "StartVisio", "could not start", Outcome::Fail,
+                  2, false},
+        // A check that cannot begin stops, and its instance is still ended.
+        CheckCase{"NoDrawing", Plant::NoDrawing, "Documents.Add", "No templates here.",
+                  Outcome::Fail, 1, false},
+        CheckCase{"GuardedCell", Plant::GuardedCell, "Shape.CellsU",
+                  "PlowCode: Cell PlowCode is guarded.", Outcome::Fail, 1, true},
+        // The copy is checked all the same; only what it does to a window cannot be seen.
+        CheckCase{"NoWindow", Plant::NoWindow, "Page.Paste", "arrive in the other instance",
+                  Outcome::Pass, 1, true},
+        CheckCase{"TimeEditedMoves", Plant::Nothing, "Document.TimeEdited",
+                  "moves when a page is added", Outcome::Pass, 1, true},
+        CheckCase{"TimeEditedFrozen", Plant::FrozenTimeEdited, "Document.TimeEdited",
+                  "did not move when a page is added", Outcome::Fail, 1, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -60,7 +60,20 @@ std::string CellAt(const IntegerArray& stream, std::size_t entry) {
     throw Failure("Unexpected end of file.");
 }
 
-enum class Kind { Application, Documents, Document, Pages, Page, Sheet, Cell, Window, Selection };
+enum class Kind {
+    Application,
+    Documents,
+    Document,
+    Pages,
+    Page,
+    Sheet,
+    Cell,
+    Window,
+    Selection,
+    Shapes,
+    Shape,      // shapes_ holds its index on page_
+    ShapeCell,  // PinX or PinY of that shape
+};
 
 class FakeObject : public AutomationObject {
   public:
@@ -155,6 +168,13 @@ class FakeObject : public AutomationObject {
                 if (Is(member, "Paste")) {
                     return Paste(FlagsArg(args));
                 }
+                if (Is(member, "DrawRectangle")) {
+                    auto corner = [&](std::size_t i) { return std::get<double>(args.at(i)); };
+                    page_->shapes.push_back(
+                        {"rectangle", (corner(0) + corner(2)) / 2, (corner(1) + corner(3)) / 2});
+                    document_->saved = false;
+                    return Make(Kind::Shape, document_, page_, {}, {page_->shapes.size() - 1});
+                }
                 if (Is(member, "CreateSelection")) {
                     if (IntArg(args, 0) != kSelTypeAll) {
                         throw Failure("Invalid parameter.");
@@ -204,6 +224,10 @@ class FakeObject : public AutomationObject {
     }
     Value GetDefault() override {
         instance_->Enter("Value", {});
+        if (kind_ == Kind::ShapeCell) {
+            const FakeShape& shape = page_->shapes.at(shapes_.at(0));
+            return Value(Arg(cell_ == "PinX" ? shape.pinX : shape.pinY));
+        }
         if (kind_ != Kind::Cell) {
             Unknown("Value");
         }
@@ -455,6 +479,28 @@ class FakeObject : public AutomationObject {
                 if (Is(member, "PageSheet")) {
                     return Make(Kind::Sheet, document_, page_);
                 }
+                if (Is(member, "Shapes")) {
+                    return Make(Kind::Shapes, document_, page_);
+                }
+                break;
+            case Kind::Shapes:
+                if (Is(member, "Count")) {
+                    return Value(Arg(static_cast<std::int32_t>(page_->shapes.size())));
+                }
+                if (Is(member, "Item")) {
+                    const int index = IntArg(args, 0);
+                    if (index < 1 || index > static_cast<int>(page_->shapes.size())) {
+                        throw Failure("Invalid shape index.");
+                    }
+                    return Make(Kind::Shape, document_, page_, {},
+                                {static_cast<std::size_t>(index - 1)});
+                }
+                break;
+            case Kind::Shape:
+                if (Is(member, "CellsU") &&
+                    (TextArg(args, 0) == "PinX" || TextArg(args, 0) == "PinY")) {
+                    return Make(Kind::ShapeCell, document_, page_, TextArg(args, 0), shapes_);
+                }
                 break;
             case Kind::Sheet:
                 if (Is(member, "Cells") || Is(member, "CellsU")) {
@@ -485,6 +531,7 @@ class FakeObject : public AutomationObject {
                 }
                 break;
             case Kind::Cell:
+            case Kind::ShapeCell:
                 break;
         }
         Unknown(member);

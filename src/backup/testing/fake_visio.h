@@ -74,6 +74,22 @@ class WorldFiles : public MemoryFiles {
         node.key() = to;
         world_.savedFiles.insert(std::move(node));
     }
+    std::vector<FolderEntry> ListFolder(const std::string& folder) override {
+        std::vector<FolderEntry> entries = MemoryFiles::ListFolder(folder);
+        for (const auto& [path, document] : world_.savedFiles) {
+            if (path.rfind(folder + "\\", 0) == 0) {
+                entries.push_back({path.substr(folder.size() + 1)});
+            }
+        }
+        return entries;
+    }
+    bool RemoveUnused(const std::string& path, Removal how) override {
+        if (world_.savedFiles.erase(path) > 0) {
+            removed.push_back({path, how});
+            return true;
+        }
+        return MemoryFiles::RemoveUnused(path, how);
+    }
 
   private:
     FakeWorld& world_;

@@ -148,6 +148,7 @@ class MemoryFiles : public FileSystem {
     }
     // The files directly in the folder, and the planted folders there.
     std::vector<FolderEntry> ListFolder(const std::string& folder) override {
+        listed.push_back(folder);
         if (unlistable.count(folder)) {
             throw Failure("Access is denied.");
         }
@@ -188,6 +189,8 @@ class MemoryFiles : public FileSystem {
     std::set<std::string> unlistable;
     std::map<std::string, std::int64_t> ages;
     std::vector<std::pair<std::string, Removal>> removed;
+    // The folders asked for, in order.
+    std::vector<std::string> listed;
 };
 
 }  // namespace sv::backup::testing
