@@ -47,6 +47,7 @@ constexpr Declaration kTable[] = {
     {"Document", "SaveAs", 13, kMethod, kI2, kVoid, {In("FileName", kBstr)}},
     {"Document", "Save", 12, kMethod, kI2, kVoid},
     {"Document", "Saved", 1610743922, kGetPut, kBool, kBool},
+    {"Document", "TimeEdited", 1610743990, kGet, kDate, kVoid},
     {"Document", "Index", 4, kGet, kI2, kVoid},
     {"Document", "Close", 3001, kMethod, kVoid, kVoid},
 

@@ -54,6 +54,8 @@ void FaultTable::Add(std::string_view key, std::string_view data) {
         fault.kind = Fault::Kind::LocalNames;
     } else if (data == "partial") {
         fault.kind = Fault::Kind::Partial;
+    } else if (data == "frozen") {
+        fault.kind = Fault::Kind::Frozen;
     } else if (auto busy = ParseBusy(data)) {
         fault = *busy;
     } else if (auto pid = ParsePid(data)) {

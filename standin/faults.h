@@ -8,8 +8,8 @@
 namespace sv::standin {
 
 struct Fault {
-    // LocalNames, Pid and Partial change what the member does rather than stop the call.
-    enum class Kind { Raise, Exit, Busy, LocalNames, Pid, Partial };
+    // LocalNames, Pid, Partial and Frozen change what the member does rather than stop the call.
+    enum class Kind { Raise, Exit, Busy, LocalNames, Pid, Partial, Frozen };
     Kind kind = Kind::Raise;
     std::string description;         // what Raise raises
     std::optional<int> busySeconds;  // how long Busy refuses calls; nothing means for ever
@@ -20,8 +20,8 @@ struct Fault {
 class FaultTable {
   public:
     // data "exit" ends the process; "busy N" (whole seconds) or "busy forever" lets the call
-    // run and then refuses every call for that long; "local names", "pid N" and "partial" are
-    // read by the member they are planted on; any other data is the error to raise.
+    // run and then refuses every call for that long; "local names", "pid N", "partial" and
+    // "frozen" are read by the member they are planted on; any other data is the error to raise.
     void Add(std::string_view key, std::string_view data);
     // The fault for a call: "member:argument" first, then the member alone.
     std::optional<Fault> Find(std::string_view member,

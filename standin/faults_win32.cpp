@@ -23,7 +23,9 @@
 //   "pid N" on "ProcessID": ProcessID answers N (never our own id otherwise: by default an id
 //                        no process has when asked);
 //   "partial" on "SaveAs": the first half of the file is written to the target, then the call
-//                        fails.
+//                        fails;
+//   "frozen" on "TimeEdited": that process's drawings keep the TimeEdited they had when they
+//                        were created or opened, as an installation that moves it only at save.
 #include "standin/faults_win32.h"
 
 #include <windows.h>

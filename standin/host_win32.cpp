@@ -15,6 +15,16 @@ using sv::win32::Widen;
 
 namespace {
 
+// Now, as a DATE of the local time: SystemTimeToVariantTime drops the milliseconds, so the
+// clock shows whole seconds.
+double LocalTimeNow() {
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    double date = 0;
+    ::SystemTimeToVariantTime(&now, &date);
+    return date;
+}
+
 constexpr wchar_t kWindowClass[] = L"VeltraneVisioStandinView";
 constexpr wchar_t kAppTitle[] = L"Visio Stand-in";
 constexpr wchar_t kShapesFormat[] = L"Veltrane Visio Stand-in Shapes";
@@ -85,6 +95,8 @@ Host::Host(bool embedded, FaultTable faults)
     : embedded_(embedded),
       faults_(std::move(faults)),
       naming_(faults_.Find("Cells", Fault::Kind::LocalNames) ? Naming::kLocal : Naming::kUniversal),
+      session_(
+          EditClock{&LocalTimeNow, faults_.Find("TimeEdited", Fault::Kind::Frozen).has_value()}),
       clipboardFormat_(::RegisterClipboardFormatW(kShapesFormat)) {
     HINSTANCE instance = ::GetModuleHandleW(nullptr);
     WNDCLASSEXW wc{};

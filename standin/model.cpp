@@ -209,6 +209,20 @@ std::string Document::UnusedPageName() const {
     return pageName;
 }
 
+void Document::Changed() {
+    saved_ = false;
+    if (clock_ && !clock_->frozen && clock_->now) {
+        timeEdited_ = clock_->now();
+    }
+}
+
+void Document::Shown(std::shared_ptr<const EditClock> clock) {
+    clock_ = std::move(clock);
+    if (clock_ && clock_->now) {
+        timeEdited_ = clock_->now();
+    }
+}
+
 std::shared_ptr<Page> Document::AddPage() {
     auto page = std::make_shared<Page>();
     page->name = UnusedPageName();
@@ -250,7 +264,10 @@ std::shared_ptr<Document> Session::AddOpened(std::shared_ptr<Document> document)
     return Show(std::move(document));
 }
 
+Session::Session(EditClock clock) : clock_(std::make_shared<const EditClock>(std::move(clock))) {}
+
 std::shared_ptr<Document> Session::Show(std::shared_ptr<Document> document) {
+    document->Shown(clock_);
     documents_.push_back(document);
     auto window = std::make_shared<Window>();
     window->document = document;

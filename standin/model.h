@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -79,6 +80,14 @@ struct Page {
     std::shared_ptr<Shape> FindShape(std::string_view name) const;
 };
 
+// When a change to a document happens, as its TimeEdited gives it: the current time as a DATE,
+// or, for an installation that moves it only at save, never (frozen): its drawings then keep the
+// time they were created or opened.
+struct EditClock {
+    std::function<double()> now;
+    bool frozen = false;
+};
+
 class Document {
   public:
     // A document with no pages; new drawings get their first page from the session.
@@ -89,8 +98,13 @@ class Document {
     const std::string& path() const { return path_; }
     std::string FullName() const { return path_ + name_; }
     bool saved() const { return saved_; }
-    void Changed() { saved_ = false; }
+    // Anything of the document changed: unsaved, and edited now.
+    void Changed();
     void MarkSaved() { saved_ = true; }
+    void MarkUnsaved() { saved_ = false; }
+    double timeEdited() const { return timeEdited_; }
+    // The clock of the session that shows it; it was created or opened now.
+    void Shown(std::shared_ptr<const EditClock> clock);
     // Splits a full file name into folder and name.
     void SetLocation(std::string_view fullName);
 
@@ -107,6 +121,8 @@ class Document {
     std::string name_;
     std::string path_;
     bool saved_ = true;
+    std::shared_ptr<const EditClock> clock_;
+    double timeEdited_ = 0;
     std::vector<std::shared_ptr<Page>> pages_;
     int lastPageId_ = -1;
 };
@@ -123,6 +139,8 @@ struct Window {
 // The open documents and their windows in one process.
 class Session {
   public:
+    explicit Session(EditClock clock = {});
+
     // "DrawingN" with one page "Page-1", counted per process; it gets a window and becomes active.
     std::shared_ptr<Document> AddDrawing();
     // A document read from a file; it gets a window and becomes active.
@@ -138,6 +156,7 @@ class Session {
   private:
     std::shared_ptr<Document> Show(std::shared_ptr<Document> document);
 
+    std::shared_ptr<const EditClock> clock_;
     std::vector<std::shared_ptr<Document>> documents_;
     std::vector<std::shared_ptr<Window>> windows_;  // the last one is active
     int drawingCount_ = 0;

@@ -44,8 +44,10 @@ class DocumentObject : public DispatchObject {
             } else if (call.PutValue().Bool()) {
                 document_->MarkSaved();
             } else {
-                document_->Changed();
+                document_->MarkUnsaved();
             }
+        } else if (Is(m, "TimeEdited")) {
+            call.ReturnDate(document_->timeEdited());
         } else if (Is(m, "Index")) {
             const auto& documents = host().session().documents();
             auto it = std::find(documents.begin(), documents.end(), document_);

@@ -1353,6 +1353,8 @@ INSTANTIATE_TEST_SUITE_P(
                  "IterationMode"},
         CallCase{"APutOnAGetOnlyMember", "Shape", "CellsU", kAsPut,
                  [](Instance&) { return Args("PageWidth", 3.0); }, DISP_E_MEMBERNOTFOUND},
+        CallCase{"APutOfAReadOnlyDate", "Document", "TimeEdited", kAsPut,
+                 [](Instance&) { return Args(1.0); }, DISP_E_MEMBERNOTFOUND},
         CallCase{"AOneCallPutOfACell", "Shape", "Cells", kAsPut,
                  [](Instance&) { return Args("PageWidth", 3.0); }, DISP_E_MEMBERNOTFOUND},
         CallCase{"APutByReferenceOnAPlainPut", "Window", "Selection", DISPATCH_PROPERTYPUTREF,
@@ -1393,18 +1395,20 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(
     Results, Dispatched,
-    testing::Values(
-        Gives("Documents", "Count", VT_I2), Gives("Pages", "Count", VT_I2),
-        Gives("Application", "AlertResponse", VT_I2),
-        Gives("Document", "SaveAs", VT_I2,
-              [](Instance& s) { return Args(Narrow((s.folder / L"typed.vsd").wstring())); }),
-        Gives("Document", "Save", VT_I2), Gives("Document", "Index", VT_I2),
-        Gives("Page", "Index", VT_I2), Gives("Page", "Background", VT_I2),
-        Gives("Shapes", "Count", VT_I4), Gives("Selection", "Count", VT_I4),
-        Gives("Application", "WindowHandle32", VT_I4), Gives("Application", "Build", VT_I4),
-        Gives("Application", "ProcessID", VT_I4), Gives("Page", "ID", VT_I4),
-        Gives("Shape", "ID", VT_I4), Gives("Application", "Visible", VT_BOOL),
-        Gives("Document", "Saved", VT_BOOL), Gives("Cell", "ResultIU", VT_R8)),
+    testing::Values(Gives("Documents", "Count", VT_I2), Gives("Pages", "Count", VT_I2),
+                    Gives("Application", "AlertResponse", VT_I2),
+                    Gives("Document", "SaveAs", VT_I2,
+                          [](Instance& s) {
+                              return Args(Narrow((s.folder / L"typed.vsd").wstring()));
+                          }),
+                    Gives("Document", "Save", VT_I2), Gives("Document", "Index", VT_I2),
+                    Gives("Page", "Index", VT_I2), Gives("Page", "Background", VT_I2),
+                    Gives("Shapes", "Count", VT_I4), Gives("Selection", "Count", VT_I4),
+                    Gives("Application", "WindowHandle32", VT_I4),
+                    Gives("Application", "Build", VT_I4), Gives("Application", "ProcessID", VT_I4),
+                    Gives("Page", "ID", VT_I4), Gives("Shape", "ID", VT_I4),
+                    Gives("Application", "Visible", VT_BOOL), Gives("Document", "Saved", VT_BOOL),
+                    Gives("Document", "TimeEdited", VT_DATE), Gives("Cell", "ResultIU", VT_R8)),
     CallName);
 
 // A member that answers outside its declaration, or is not served at all, fails here.
@@ -1637,6 +1641,90 @@ TEST_F(Standin, PartialSaveLeavesHalfTheFileAndFails) {
     ASSERT_TRUE(std::filesystem::exists(Widen(half)));
     EXPECT_EQ(std::filesystem::file_size(Widen(half)), wholeSize / 2);
 }
+
+// What moves a drawing's TimeEdited and clears its Saved: changes to it, and nothing else. The
+// clock shows whole seconds, so each row waits for the next one first. A row's own copy, started
+// with TimeEdited "frozen", keeps the time its drawing was made.
+struct EditCase {
+    const char* name;
+    void (*act)(Instance&);
+    bool changes;
+    bool frozen = false;
+};
+
+class Edits : public Declared, public testing::WithParamInterface<EditCase> {};
+
+double TimeEdited(const Instance& s) {
+    Variant value = s.document.Get("TimeEdited");
+    EXPECT_EQ(value.get()->vt, VT_DATE);
+    return value.get()->date;
+}
+
+// Until an edit now would fall in a later whole second than `date`.
+void WaitForTheSecondAfter(double date) {
+    auto second = [](double d) { return static_cast<long long>(d * 86400 + 1e-3); };
+    for (;;) {
+        SYSTEMTIME now;
+        ::GetLocalTime(&now);
+        double today = 0;
+        ::SystemTimeToVariantTime(&now, &today);
+        if (second(today) > second(date)) {
+            return;
+        }
+        ::Sleep(20);
+    }
+}
+
+TEST_P(Edits, MoveTimeEditedAndClearSaved) {
+    const EditCase& c = GetParam();
+    std::unique_ptr<Instance> own;
+    if (c.frozen) {
+        FaultKey faults;
+        faults.Set(L"TimeEdited", L"frozen");
+        own = std::make_unique<Instance>();
+    }
+    Instance& s = own ? *own : *instance_;
+    s.document.Get("SaveAs", Narrow((s.folder / L"edits.vsd").wstring()));
+    ASSERT_EQ(s.document.Get("Saved").get()->boolVal, VARIANT_TRUE);
+    const double before = TimeEdited(s);
+    WaitForTheSecondAfter(before);
+    c.act(s);
+    EXPECT_EQ(TimeEdited(s) != before, c.changes && !c.frozen);
+    EXPECT_EQ(s.document.Get("Saved").get()->boolVal, c.changes ? VARIANT_FALSE : VARIANT_TRUE);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Calls, Edits,
+    testing::Values(
+        EditCase{"ShapeAdded", [](Instance& s) { s.page.Get("DrawRectangle", 3.0, 3.0, 4.0, 4.0); },
+                 true},
+        EditCase{"ShapeGivenText", [](Instance& s) { s.shape.Put("Text", "changed"); }, true},
+        EditCase{"CellWritten", [](Instance& s) { s.cell.Put("ResultIU", 9.0); }, true},
+        EditCase{"Pasted",
+                 [](Instance& s) {
+                     s.selection.Get("Copy");
+                     s.page.Get("Paste");
+                 },
+                 true},
+        EditCase{"PageAdded", [](Instance& s) { s.pages.Get("Add"); }, true},
+        EditCase{"PageRenamed", [](Instance& s) { s.page.Put("Name", "Renamed"); }, true},
+        EditCase{"ReadsSelectionsCopiesAndPageTurns",
+                 [](Instance& s) {
+                     s.document.Get("FullName");
+                     s.pages.Get("Count");
+                     s.cell.Get("ResultIU");
+                     s.sheet.Get("GetResults", RefTo(s.stream), 0, RefTo(s.units), s.results.Ref());
+                     Obj selection = s.page.Object("CreateSelection", 1);
+                     selection.Get("Copy", 1);
+                     s.window.Put("Page", s.page.Text("Name"));
+                     s.window.Get("SelectAll");
+                     s.window.Put("Selection", selection.get());
+                     s.window.Get("DeselectAll");
+                 },
+                 false},
+        EditCase{"ShapeAddedWhereFrozen",
+                 [](Instance& s) { s.page.Get("DrawRectangle", 3.0, 3.0, 4.0, 4.0); }, true, true}),
+    [](const testing::TestParamInfo<EditCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace sv::standin::win32

@@ -3,6 +3,7 @@
 // watches from outside. Needs a display and the stand-in registered.
 #include <windows.h>
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -52,6 +53,14 @@ std::string ReadAll(const std::wstring& path) {
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+std::vector<std::filesystem::path> FilesIn(const std::string& folder) {
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::directory_iterator(Widen(folder))) {
+        files.push_back(entry.path());
+    }
+    return files;
 }
 
 // Stand-in processes the program started (its temporary instances), still running.
@@ -519,6 +528,12 @@ TEST_P(RealApplicationPageRunTest, EveryPageArrivesAsItIsAndTheUsersWindowStaysO
     }
     StartThreePageDrawing();
     const std::vector<PageContent> before = ReadDrawing(*userApp->GetObj("ActiveDocument"));
+    // Copies, selections, cell reads and page turns are no edits of the user's drawing.
+    const auto edited = [&] {
+        Object document = userApp->GetObj("ActiveDocument");
+        return std::pair(document->Get("TimeEdited").AsDate(), document->Get("Saved").AsArg());
+    };
+    const auto editedBefore = edited();
     TitleWatch titles(user->processId());
     backup::testing::StartedWindowWatch started(user->processId());
     PressTestButton();
@@ -538,6 +553,7 @@ TEST_P(RealApplicationPageRunTest, EveryPageArrivesAsItIsAndTheUsersWindowStaysO
     }
     EXPECT_NE(ReadAll(HistoryLog()).find(" was backup saved as "), std::string::npos);
     EXPECT_EQ(WindowState(), "Page-2 Page 2 shape 1");
+    EXPECT_EQ(edited(), editedBefore);
     if (r.windowUntouched) {
         EXPECT_EQ(seen.size(), 1u) << "the user's window turned to " << Narrow(seen.back());
     }
@@ -578,6 +594,57 @@ INSTANTIATE_TEST_SUITE_P(
         // Too busy at first to be told Visible = False.
         PageRun{"TemporaryInstancesBusyAtTheirStart", {}, {{"Start", "busy 3"}}, false, true}),
     [](const auto& info) { return info.param.name; });
+
+// "Back up only when the drawing has changed" at the 30-second interval. Time passes by the
+// countdown's tick sent to the window as its timer sends it: a send returns once the tick, and
+// a run it started, is done. The first interval copies; two more with nobody editing leave the
+// drawing alone; an edit made in the user's instance through automation, as a macro of the
+// user's would make it, is backed up at the next interval.
+TEST_F(RealApplicationTest, AtThirtySecondsOnlyAChangedDrawingIsBackedUp) {
+    // The stand-in copies a drawing within the second it made it, where a clock of whole
+    // seconds cannot show an edit; this pause makes the copy as long as a real application's.
+    PlantedFaults faults(L"Embedding");
+    faults.Set("Item", "busy 1");
+    StoreSetting(L"OftenIndex", L"1");
+    StoreSetting(L"StartStopState", L"On");
+    StoreSetting(L"Changed Only", L"On");
+    StartUserDrawing();
+    window = program.emplace().WaitForWindow();
+    ASSERT_NE(window, nullptr);
+    const HWND bar = program->Control(Control::ProgressBar1);
+    // Ticks until a run has come and gone: the bar then starts again from the beginning.
+    const auto interval = [&] {
+        LRESULT last = ::SendMessageW(bar, PBM_GETPOS, 0, 0);
+        for (int tick = 0; tick < 60; ++tick) {
+            ::SendMessageW(window, WM_TIMER, 1, 0);
+            const LRESULT now = ::SendMessageW(bar, PBM_GETPOS, 0, 0);
+            if (now < last) {
+                return true;
+            }
+            last = now;
+        }
+        return false;
+    };
+    // One history line a backup.
+    const auto backups = [] {
+        const std::string log = ReadAll(HistoryLog());
+        return static_cast<int>(std::count(log.begin(), log.end(), '\n'));
+    };
+    ASSERT_TRUE(interval());
+    EXPECT_EQ(backups(), 1);
+    ASSERT_TRUE(interval());
+    ASSERT_TRUE(interval());
+    EXPECT_EQ(backups(), 1);
+    EXPECT_EQ(FilesIn(folder.path()).size(), 1u);
+
+    userApp->GetObj("ActiveDocument")
+        ->GetObj("Pages")
+        ->GetObj("Item", {1})
+        ->Call("DrawRectangle", {3.0, 3.0, 4.0, 4.0});
+    ASSERT_TRUE(interval());
+    EXPECT_EQ(backups(), 2);
+    EXPECT_TRUE(program->Dialogs().empty()) << Narrow(program->Dialogs()[0].text);
+}
 
 // End task, taskkill, an installer: the window is closed while the run asks where a drawing
 // never saved should go. The prompt must not come back for ever to a window that is gone.
@@ -653,14 +720,6 @@ struct FailedEnd {
 
 class RealApplicationEndTest : public RealApplicationTest,
                                public ::testing::WithParamInterface<FailedEnd> {};
-
-std::vector<std::filesystem::path> FilesIn(const std::string& folder) {
-    std::vector<std::filesystem::path> files;
-    for (const auto& entry : std::filesystem::directory_iterator(Widen(folder))) {
-        files.push_back(entry.path());
-    }
-    return files;
-}
 
 TEST_P(RealApplicationEndTest, TheEarlierBackupStaysAndTheFailedSaveIsShown) {
     const FailedEnd& e = GetParam();

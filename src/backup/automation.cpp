@@ -52,6 +52,8 @@ std::string Value::Text() const {
             return buffer;
         }
         std::string operator()(const std::string& s) const { return s; }
+        // Its text would follow the user's locale: nothing here needs it.
+        std::string operator()(const Date&) const { throw Failure("Type mismatch"); }
         std::string operator()(const IntegerArray&) const { throw Failure("Type mismatch"); }
         std::string operator()(const VariantArray&) const { throw Failure("Type mismatch"); }
     };
@@ -66,6 +68,13 @@ std::int32_t Value::Integer() const {
         if (*d > -2147483648.5 && *d < 2147483647.5) {
             return static_cast<std::int32_t>(std::lround(*d));
         }
+    }
+    throw Failure("Type mismatch");
+}
+
+Date Value::AsDate() const {
+    if (const auto* date = std::get_if<Date>(&scalar_); date && !object_) {
+        return *date;
     }
     throw Failure("Type mismatch");
 }

@@ -20,8 +20,15 @@ class AutomationObject;
 // A reference to an object of the drawing application; empty means "nothing".
 using Object = std::unique_ptr<AutomationObject>;
 
-// A plain value: empty, bool, integer, double or text.
-using Scalar = std::variant<std::monostate, bool, std::int32_t, double, std::string>;
+// A moment as the application's DATE holds it: days since 30 December 1899, the time of day
+// as the fraction. A type of its own, so that a number is never taken for a date.
+struct Date {
+    double days = 0;
+    bool operator==(const Date&) const = default;
+};
+
+// A plain value: empty, bool, integer, double, text or date.
+using Scalar = std::variant<std::monostate, bool, std::int32_t, double, std::string, Date>;
 
 // Array arguments, passed by reference as a late-bound caller passes an array variable: the
 // member may write them back. "() As Integer" is an array of 16-bit integers, "() As Variant"
@@ -36,8 +43,8 @@ struct VariantArray {
 };
 
 // A value passed to a member.
-using Arg = std::variant<std::monostate, bool, std::int32_t, double, std::string, IntegerArray,
-                         VariantArray>;
+using Arg = std::variant<std::monostate, bool, std::int32_t, double, std::string, Date,
+                         IntegerArray, VariantArray>;
 using Args = std::vector<Arg>;
 
 Arg ToArg(const Scalar& scalar);
@@ -67,6 +74,8 @@ class Value {
     std::string Text() const;
     // A whole number (a count); Failure("Type mismatch") when it is none.
     std::int32_t Integer() const;
+    // A date; Failure("Type mismatch") for anything else, a number included.
+    Date AsDate() const;
     // The plain value, to pass on to another member; Failure on an object.
     const Arg& AsArg() const;
 

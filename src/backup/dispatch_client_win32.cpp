@@ -19,14 +19,16 @@ DispatchLink::DispatchLink(std::wstring progId, std::chrono::milliseconds busyPa
       invisibleProgId_(std::move(invisibleProgId)),
       busyPatience_(busyPatience),
       busyRetryInterval_(busyRetryInterval),
-      stats_(std::make_shared<CallStats>()) {}
+      stats_(std::make_shared<CallStats>()),
+      knownIds_(std::make_shared<KnownIds>()) {}
 
 DispatchLink::DispatchLink(const InstanceJob& job) : DispatchLink() {
     job_ = &job;
 }
 
 Object DispatchLink::Wrap(ComPtr<IDispatch> dispatch, std::string kind) {
-    return Connect(std::move(dispatch), stats_, busyPatience_, busyRetryInterval_, std::move(kind));
+    return Connect(std::move(dispatch), stats_, knownIds_, busyPatience_, busyRetryInterval_,
+                   std::move(kind));
 }
 
 void DispatchLink::WaitHandlingMessages(std::chrono::milliseconds wait) {

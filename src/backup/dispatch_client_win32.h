@@ -32,6 +32,12 @@ inline constexpr std::chrono::milliseconds kBusyRetryInterval{250};
 // messages meanwhile, while their input waits in the queue. A call still refused then fails
 // and gives up its whole connection: every object of it is Lost() from then on.
 //
+// Members are looked up by name once per kind of object (the path it was reached by from the
+// application) for all the link's connections, the user's instance and the started ones alike:
+// each run attaches anew, and a dual interface's DISPIDs are fixed by its type library. A
+// server that knows no member by a DISPID so kept (an instance of another installation) is
+// asked for its own, and the call is made again with it.
+//
 // No IMessageFilter is registered: Wine never asks one, and on Windows COM without one hands a
 // refusal straight back (RPC_E_CALL_REJECTED), so the same loop serves both, and the waits
 // run where we choose what may happen inside them.
@@ -70,6 +76,7 @@ class DispatchLink : public DrawingLink {
     std::chrono::milliseconds busyRetryInterval_;
     std::shared_ptr<CallStats> stats_;
     const InstanceJob* job_ = nullptr;
+    std::shared_ptr<KnownIds> knownIds_;
 };
 
 // The start-up check against the real ProgID (see backup::CheckVisioInstalled).

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <map>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -15,6 +16,7 @@
 namespace sv::backup::win32 {
 namespace {
 
+using sv::win32::ComPtr;
 using testing::EndStrayStandins;
 using testing::PlantedFaults;
 using testing::QuitQuietly;
@@ -86,6 +88,72 @@ TEST_F(DispatchClientTest, MembersAreLookedUpOncePerKindAndValuesRoundTrip) {
     EXPECT_FALSE(document->Get("Saved").Scalar() == Arg(true));
     EXPECT_TRUE(app->Get("ActiveWindow").IsObject());
     EXPECT_TRUE(QuitQuietly(*app));
+}
+
+// An in-process server whose members have the DISPIDs given; every call gives 1.
+class NumberedServer : public IDispatch {
+  public:
+    explicit NumberedServer(std::map<std::wstring, DISPID> ids) : ids_(std::move(ids)) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (iid != IID_IUnknown && iid != IID_IDispatch) {
+            *out = nullptr;
+            return E_NOINTERFACE;
+        }
+        *out = this;
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE Release() override { return --refs_; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+        *count = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override {
+        return DISP_E_BADINDEX;
+    }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID,
+                                            DISPID* ids) override {
+        auto found = ids_.find(names[0]);
+        *ids = found == ids_.end() ? DISPID_UNKNOWN : found->second;
+        return found == ids_.end() ? DISP_E_UNKNOWNNAME : S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result,
+                                     EXCEPINFO*, UINT*) override {
+        for (const auto& [name, known] : ids_) {
+            if (known == id) {
+                result->vt = VT_I4;
+                result->lVal = 1;
+                return S_OK;
+            }
+        }
+        return DISP_E_MEMBERNOTFOUND;
+    }
+    ComPtr<IDispatch> Ref() { return ComPtr<IDispatch>::AddRefed(this); }
+
+  private:
+    std::map<std::wstring, DISPID> ids_;
+    ULONG refs_ = 1;
+};
+
+// Each connection of a link uses what another one looked up; a server that numbers its members
+// otherwise, or lacks one, is asked itself.
+TEST_F(DispatchClientTest, DispidsOfOneConnectionServeTheNextAndAreAskedWhereUnknown) {
+    NumberedServer first({{L"Visible", 5}, {L"Documents", 6}});
+    NumberedServer same({{L"Visible", 5}, {L"Documents", 6}});
+    NumberedServer other({{L"Visible", 9}});
+    link.Wrap(first.Ref())->Get("Visible");
+    link.Wrap(first.Ref())->Get("Documents");
+    link.ResetStats();
+    Object again = link.Wrap(same.Ref());
+    EXPECT_EQ(again->Get("Visible").Integer(), 1);
+    EXPECT_EQ(again->Get("Documents").Integer(), 1);
+    EXPECT_EQ(link.Stats().lookups, 0u);
+    Object renumbered = link.Wrap(other.Ref());
+    EXPECT_EQ(renumbered->Get("Visible").Integer(), 1);
+    EXPECT_THROW(renumbered->Get("Documents"), UnknownMember);
+    EXPECT_EQ(link.Stats().lookups, 2u);
+    EXPECT_EQ(link.Stats().invokes, 5u);
 }
 
 TEST_F(DispatchClientTest, ApplicationErrorsCarryTheirDescription) {

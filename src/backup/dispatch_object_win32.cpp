@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <type_traits>
 #include <map>
 #include <utility>
 #include <vector>
@@ -60,15 +61,18 @@ std::string BusyDescription(std::chrono::milliseconds patience) {
 
 // One connection to one application instance: its DISPID cache and whether it is gone.
 struct Connection {
-    Connection(std::shared_ptr<CallStats> stats, std::chrono::milliseconds busyPatience,
-               std::chrono::milliseconds busyRetryInterval)
+    Connection(std::shared_ptr<CallStats> stats, std::shared_ptr<KnownIds> known,
+               std::chrono::milliseconds busyPatience, std::chrono::milliseconds busyRetryInterval)
         : stats(std::move(stats)),
+          known(std::move(known)),
           busyPatience(busyPatience),
           busyRetryInterval(busyRetryInterval) {}
     std::shared_ptr<CallStats> stats;
+    std::shared_ptr<KnownIds> known;
     std::chrono::milliseconds busyPatience;
     std::chrono::milliseconds busyRetryInterval;
-    // Key: object kind, member and named-argument names, separated by '\n'.
+    // Key: object kind, member and named-argument names, separated by '\n'. Those this server
+    // was asked for, or has taken from `known`.
     std::map<std::string, std::vector<DISPID>> ids;
     bool lost = false;
     bool givenUpBusy = false;
@@ -95,6 +99,12 @@ struct Connection {
 
 Value FromVariant(VARIANT& v, const std::shared_ptr<Connection>& connection, std::string kind);
 
+// A DISPID of another connection that this server does not know.
+class UnknownHere : public Failure {
+  public:
+    UnknownHere() : Failure("Member not found") {}
+};
+
 class DispatchObject : public AutomationObject {
   public:
     DispatchObject(ComPtr<IDispatch> dispatch, std::shared_ptr<Connection> connection,
@@ -104,13 +114,17 @@ class DispatchObject : public AutomationObject {
           kind_(std::move(kind)) {}
 
     Value Get(std::string_view member, const Args& args) override {
-        return Invoke(Ids(member, {}).front(), DISPATCH_PROPERTYGET | DISPATCH_METHOD, args, {},
-                      ChildKind(member));
+        return WithIds(member, {}, [&](const std::vector<DISPID>& ids) {
+            return Invoke(ids.front(), DISPATCH_PROPERTYGET | DISPATCH_METHOD, args, {},
+                          ChildKind(member));
+        });
     }
     void Put(std::string_view member, const Arg& value) override {
         VariantList variants(1);
         ToVariant(value, variants[0]);
-        PutById(Ids(member, {}).front(), DISPATCH_PROPERTYPUT, variants);
+        WithIds(member, {}, [&](const std::vector<DISPID>& ids) {
+            PutById(ids.front(), DISPATCH_PROPERTYPUT, variants);
+        });
     }
     void PutObject(std::string_view member, AutomationObject& value) override {
         auto* object = dynamic_cast<DispatchObject*>(&value);
@@ -123,34 +137,37 @@ class DispatchObject : public AutomationObject {
         variants[0].pdispVal->AddRef();
         // The type library gives the object properties we write a plain put; a server that
         // has only a put by reference for the member refuses it, and is given that.
-        const DISPID id = Ids(member, {}).front();
-        if (!PutById(id, DISPATCH_PROPERTYPUT, variants, true)) {
-            PutById(id, DISPATCH_PROPERTYPUTREF, variants);
-        }
+        WithIds(member, {}, [&](const std::vector<DISPID>& ids) {
+            if (!PutById(ids.front(), DISPATCH_PROPERTYPUT, variants, true)) {
+                PutById(ids.front(), DISPATCH_PROPERTYPUTREF, variants);
+            }
+        });
     }
     Value Call(std::string_view member, const Args& args, const NamedArgs& named) override {
         std::vector<std::string> names;
         for (const NamedArg& n : named) {
             names.push_back(n.name);
         }
-        std::vector<DISPID> ids = Ids(member, names);
-        std::vector<std::pair<DISPID, const Arg*>> namedValues;
-        for (std::size_t i = 0; i < named.size(); ++i) {
-            namedValues.emplace_back(ids[i + 1], &named[i].value);
-        }
-        return Invoke(ids.front(), DISPATCH_METHOD, args, namedValues, ChildKind(member));
+        return WithIds(member, names, [&](const std::vector<DISPID>& ids) {
+            std::vector<std::pair<DISPID, const Arg*>> namedValues;
+            for (std::size_t i = 0; i < named.size(); ++i) {
+                namedValues.emplace_back(ids[i + 1], &named[i].value);
+            }
+            return Invoke(ids.front(), DISPATCH_METHOD, args, namedValues, ChildKind(member));
+        });
     }
     Value CallWithArrays(std::string_view member, Args& args) override {
-        const DISPID id = Ids(member, {}).front();
-        VariantList variants(args.size());
-        ArraySlots arrays(args.size());
-        ToVariants(args, variants, arrays);
-        DISPPARAMS params{variants.data(), nullptr, variants.size(), 0};
-        sv::win32::Variant result;
-        Send(id, DISPATCH_METHOD, params, result.put());
-        Value value = FromVariant(*result.get(), connection_, ChildKind(member));
-        FromArrays(args, arrays);
-        return value;
+        return WithIds(member, {}, [&](const std::vector<DISPID>& ids) {
+            VariantList variants(args.size());
+            ArraySlots arrays(args.size());
+            ToVariants(args, variants, arrays);
+            DISPPARAMS params{variants.data(), nullptr, variants.size(), 0};
+            sv::win32::Variant result;
+            Send(ids.front(), DISPATCH_METHOD, params, result.put());
+            Value value = FromVariant(*result.get(), connection_, ChildKind(member));
+            FromArrays(args, arrays);
+            return value;
+        });
     }
     Value GetDefault() override {
         return Invoke(DISPID_VALUE, DISPATCH_PROPERTYGET, {}, {}, kind_ + ".Value");
@@ -192,17 +209,49 @@ class DispatchObject : public AutomationObject {
         throw Failure(description);
     }
 
-    // DISPIDs of a member and its named arguments, asked once per object kind.
-    std::vector<DISPID> Ids(std::string_view member, const std::vector<std::string>& names) {
+    // Makes the call with the DISPIDs of the member and its named arguments, asked once per
+    // object kind and link. Those another connection asked for are used as they are; a server
+    // that knows no member by them (an instance of another installation) is asked for its own
+    // and the call made again.
+    template <class Body>
+    std::invoke_result_t<Body&, const std::vector<DISPID>&> WithIds(
+        std::string_view member, const std::vector<std::string>& names, Body&& body) {
         ThrowIfLost();
         std::string key = kind_ + "\n" + std::string(member);
         for (const std::string& n : names) {
             key += "\n" + n;
         }
-        auto found = connection_->ids.find(key);
-        if (found != connection_->ids.end()) {
-            return found->second;
+        if (auto mine = connection_->ids.find(key); mine != connection_->ids.end()) {
+            return body(mine->second);
         }
+        if (auto known = connection_->known->ids.find(key);
+            known != connection_->known->ids.end()) {
+            const std::vector<DISPID> ids = known->second;
+            try {
+                struct Trying {
+                    bool& flag;
+                    bool was = std::exchange(flag, true);
+                    ~Trying() { flag = was; }
+                } trying{borrowed_};
+                // This server's own once it has taken them.
+                if constexpr (std::is_void_v<decltype(body(ids))>) {
+                    body(ids);
+                    connection_->ids.emplace(key, ids);
+                    return;
+                } else {
+                    auto result = body(ids);
+                    connection_->ids.emplace(key, ids);
+                    return result;
+                }
+            } catch (const UnknownHere&) {
+                connection_->known->ids.erase(key);
+            }
+        }
+        return body(LookUp(member, names, key));
+    }
+
+    std::vector<DISPID> LookUp(std::string_view member, const std::vector<std::string>& names,
+                               const std::string& key) {
         std::vector<std::wstring> wide{Widen(member)};
         for (const std::string& n : names) {
             wide.push_back(Widen(n));
@@ -224,7 +273,8 @@ class DispatchObject : public AutomationObject {
         if (FAILED(hr)) {
             Fail(hr, HresultText(hr) + " (" + std::string(member) + ")");
         }
-        connection_->ids.emplace(std::move(key), ids);
+        connection_->ids[key] = ids;
+        connection_->known->ids[key] = ids;
         return ids;
     }
 
@@ -267,6 +317,9 @@ class DispatchObject : public AutomationObject {
         if (SUCCEEDED(hr)) {
             return true;
         }
+        if (borrowed_ && (hr == DISP_E_MEMBERNOTFOUND || hr == DISP_E_UNKNOWNNAME)) {
+            throw UnknownHere();
+        }
         if (mayRefuse && hr == DISP_E_MEMBERNOTFOUND) {
             return false;
         }
@@ -290,6 +343,8 @@ class DispatchObject : public AutomationObject {
     ComPtr<IDispatch> dispatch_;
     std::shared_ptr<Connection> connection_;
     std::string kind_;
+    // A call with another connection's DISPIDs is being made.
+    bool borrowed_ = false;
 };
 
 Value FromVariant(VARIANT& v, const std::shared_ptr<Connection>& connection, std::string kind) {
@@ -314,14 +369,15 @@ Value FromVariant(VARIANT& v, const std::shared_ptr<Connection>& connection, std
 }  // namespace
 
 Object Connect(ComPtr<IDispatch> dispatch, std::shared_ptr<CallStats> stats,
-               std::chrono::milliseconds busyPatience, std::chrono::milliseconds busyRetryInterval,
-               std::string kind) {
+               std::shared_ptr<KnownIds> known, std::chrono::milliseconds busyPatience,
+               std::chrono::milliseconds busyRetryInterval, std::string kind) {
     if (!dispatch) {
         return nullptr;
     }
     return std::make_unique<DispatchObject>(
         std::move(dispatch),
-        std::make_shared<Connection>(std::move(stats), busyPatience, busyRetryInterval),
+        std::make_shared<Connection>(std::move(stats), std::move(known), busyPatience,
+                                     busyRetryInterval),
         std::move(kind));
 }
 

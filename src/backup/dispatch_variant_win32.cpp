@@ -128,6 +128,10 @@ void ToVariant(const Arg& arg, VARIANT& out) {
             v.vt = VT_BSTR;
             v.bstrVal = Bstr(s).release();
         }
+        void operator()(const Date& d) const {
+            v.vt = VT_DATE;
+            v.date = d.days;
+        }
         void operator()(const IntegerArray&) const { throw Failure("Type mismatch"); }
         void operator()(const VariantArray&) const { throw Failure("Type mismatch"); }
     };
@@ -151,6 +155,9 @@ Arg ScalarFromVariant(VARIANT& v) {
                        : std::string();
         case VT_R8:
             return value->dblVal;
+        // Told apart from a number here, and nowhere else: DATE is a double underneath.
+        case VT_DATE:
+            return Date{value->date};
         case VT_DISPATCH:
         case VT_UNKNOWN:
             throw Failure("Type mismatch");

@@ -79,6 +79,9 @@ struct BackupEngine::RunState {
     int counter = 0;
     // Whether every statement of the copy succeeded.
     bool complete = false;
+    int pagesReached = 0;
+    // Read only with "Back up only when the drawing has changed" on.
+    std::optional<DrawingSignals> signals;
     // The new file, under a name of its own until it takes the target's place.
     std::string aside;
     bool saved = false;
@@ -141,6 +144,12 @@ void BackupEngine::Run() {
     if (name.empty()) {
         return;  // 108, 110
     }
+    if (choices_.ChangedOnlySelected()) {
+        proc.Do(108, [&] { run.signals = ReadSignals(*document, clock_); });
+        if (cause_ == RunCause::Timer && run.signals && watch_.Unchanged(*run.signals)) {
+            return;
+        }
+    }
     documentName_ = name;
 
     KeptClipboard kept(clipboard_);
@@ -163,10 +172,16 @@ void BackupEngine::Run() {
     DoNeeding(proc, 144, {temporary.App()}, [&] {
         backup = temporary.App()->GetObj("Documents")->Call("Add", {std::string()}).TakeObject();
     });
+    if (run.signals) {
+        DoNeeding(proc, 144, {backup.get()}, [&] { watch_.CopyBegins(*backup); });
+    }
     // Only a copy of the drawing is saved (and so may replace an earlier backup) and logged.
     const int failuresBefore = run.reports.Failures();
     const bool everyPage = CopyDrawing(run, *source, *document, backup.get());
     run.complete = run.reports.Failures() == failuresBefore;
+    if (run.signals && everyPage && run.complete && run.pagesReached > 0) {
+        DoNeeding(proc, 160, {backup.get()}, [&] { watch_.CopyEnded(*backup); });
+    }
     if (everyPage && !source->Lost() && !abandoned_) {
         SaveAside(run, *backup);
     }
@@ -250,7 +265,7 @@ bool BackupEngine::CopyDrawing(RunState& run, AutomationObject& source, Automati
     if (!listed) {
         return false;
     }
-    int reached = 0;
+    int& reached = run.pagesReached;
     Object targetPages;
     for (int index = 1; index <= pageCount && !source.Lost() && !backup->Lost() && !abandoned_;
          ++index) {
@@ -338,6 +353,7 @@ void BackupEngine::PutInPlace(RunState& run, const std::string& name) {
             run.shown.Do(162, [&] {
                 files_.MoveOver(run.aside, run.target);
                 placed = true;
+                watch_.Placed(run.target);
             });
         }
     }
@@ -352,6 +368,9 @@ void BackupEngine::PutInPlace(RunState& run, const std::string& name) {
             files_, historyLogPath_(),
             name + " was backup saved as " + run.target + " at " + GeneralDate(locale_, now));
         logged = now;
+        if (run.signals && run.complete) {
+            watch_.BackedUp(*run.signals, run.target);
+        }
     });
     // Only after a run that met no failure, at the moment its line names.
     if (logged && run.reports.Failures() == 0 && choices_.ThinOutSelected()) {

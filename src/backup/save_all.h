@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "backup/automation.h"
+#include "backup/change_watch.h"
 #include "backup/clipboard_keeper.h"
 #include "backup/naming.h"
 #include "common/dialogs.h"
@@ -89,6 +90,7 @@ class BackupEngine {
     LiveText extension_;
     bool running_ = false;
     RunCause cause_ = RunCause::Request;
+    ChangeWatch watch_{clock_, files_};
     std::string documentName_;
     bool abandoned_ = false;
 };

@@ -30,59 +30,10 @@ using testing::RecordingClipboard;
 using testing::RecordingDialogs;
 using testing::Reports;
 using testing::Where;
+using testing::WorldFiles;
 
 constexpr char kLog[] = "C:\\Temp\\Stenvault.txt";
 using Labels = std::vector<std::string>;
-
-// The history log in memory; the drawings where the fake application saved them.
-class WorldFiles : public MemoryFiles {
-  public:
-    explicit WorldFiles(testing::FakeWorld& world) : world_(world) {}
-    bool Exists(const std::string& path) override {
-        return world_.savedFiles.count(path) > 0 || MemoryFiles::Exists(path);
-    }
-    bool DeletePlain(const std::string& path) override {
-        return world_.savedFiles.erase(path) > 0 || MemoryFiles::DeletePlain(path);
-    }
-    void MoveOver(const std::string& from, const std::string& to) override {
-        if (moveFails) {
-            throw Failure("Access is denied.");
-        }
-        auto node = world_.savedFiles.extract(from);
-        if (node.empty()) {
-            throw Failure("The system cannot find the file specified.");
-        }
-        world_.savedFiles.erase(to);
-        node.key() = to;
-        world_.savedFiles.insert(std::move(node));
-        placed = true;
-    }
-    std::vector<FolderEntry> ListFolder(const std::string& folder) override {
-        // Before the save, a run looks for what ended runs left; only once a backup is in
-        // place does it weigh the older ones.
-        weighings += placed;
-        std::vector<FolderEntry> entries = MemoryFiles::ListFolder(folder);
-        for (const auto& [path, document] : world_.savedFiles) {
-            if (path.rfind(folder + "\\", 0) == 0) {
-                entries.push_back({path.substr(folder.size() + 1)});
-            }
-        }
-        return entries;
-    }
-    bool RemoveUnused(const std::string& path, Removal how) override {
-        if (world_.savedFiles.erase(path) > 0) {
-            removed.push_back({path, how});
-            return true;
-        }
-        return MemoryFiles::RemoveUnused(path, how);
-    }
-
-    bool placed = false;
-    int weighings = 0;
-
-  private:
-    testing::FakeWorld& world_;
-};
 
 class SaveAllTest : public ::testing::Test {
   public:
@@ -958,6 +909,157 @@ INSTANTIATE_TEST_SUITE_P(
                                         t.visio.running->SetFault("Path", "Failed here");
                                     },
                                     true}),
+    [](const auto& info) { return info.param.name; });
+
+// "Back up only when the drawing has changed": a timed run over the drawing its last backup
+// was made of leaves it alone. The first timed run copies; `between` is what happens after it;
+// the run after that starts a temporary instance or not.
+class SaveAllChangedOnlyTest;
+struct Interval {
+    std::string name;
+    std::function<void(SaveAllChangedOnlyTest&)> between;
+    bool copies;
+    std::function<void(SaveAllChangedOnlyTest&)> before = [](SaveAllChangedOnlyTest&) {};
+    RunCause cause = RunCause::Timer;
+};
+
+class SaveAllChangedOnlyTest : public SaveAllTest, public ::testing::WithParamInterface<Interval> {
+  public:
+    SaveAllChangedOnlyTest() {
+        choices.changedOnly = true;
+        // Every call takes 10 ms: a copy spans enough of the clock to show that edits move it.
+        visio.world.millisecondsPerCall = 10;
+        clock.monotonic = [this] { return visio.world.milliseconds; };
+        plan = visio.User().AddDrawing("Plan.vsd", "C:\\Plans\\", 3);
+    }
+    FakeInstance& user() { return *visio.running; }
+    void Timed() { engine.SaveAll(RunCause::Timer); }
+    // The user works on the drawing and activates `document`.
+    void Activate(const std::shared_ptr<FakeDocument>& document) {
+        user().active = document;
+        user().shownPage = document->pages.front();
+    }
+    std::shared_ptr<FakeDocument> plan;
+};
+
+TEST_P(SaveAllChangedOnlyTest, AnUnchangedDrawingIsLeftAloneQuietly) {
+    const Interval& row = GetParam();
+    row.before(*this);
+    Timed();
+    row.between(*this);
+    const std::size_t started = visio.started.size();
+    const std::string log = Log();
+    const auto files = visio.world.savedFiles;
+    clipboard.events.clear();
+    dialogs.messages.clear();
+    user().calls.clear();
+    engine.SaveAll(row.cause);
+    EXPECT_EQ(visio.started.size() - started, row.copies ? 1u : 0u);
+    // A signal that cannot be read is no news of the user's.
+    const Labels reports = Reports(dialogs);
+    EXPECT_EQ(std::count(reports.begin(), reports.end(), "SaveAll:108"), 0);
+    if (!row.copies) {
+        EXPECT_EQ(user().calls, (Labels{"ActiveDocument", "Name", "FullName", "TimeEdited", "Saved",
+                                        "Pages", "Count"}));
+        EXPECT_TRUE(dialogs.messages.empty());
+        EXPECT_TRUE(clipboard.events.empty());
+        EXPECT_EQ(Log(), log);
+        EXPECT_EQ(visio.world.savedFiles.size(), files.size());
+    }
+    // Off, nothing more is asked of either instance.
+    if (!choices.changedOnly) {
+        EXPECT_EQ(user().CallsTo("TimeEdited") + user().CallsTo("FullName") +
+                      user().CallsTo("Saved") + temp(started).CallsTo("TimeEdited"),
+                  0);
+    }
+    ExpectCleanEnd();
+}
+
+void Edit(SaveAllChangedOnlyTest& t) {
+    t.user().Edit(*t.plan);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, SaveAllChangedOnlyTest,
+    ::testing::Values(
+        Interval{"Unchanged", [](auto&) {}, false},
+        Interval{"OptionOff", [](auto&) {}, true, [](auto& t) { t.choices.changedOnly = false; }},
+        Interval{"TestButton", [](auto&) {}, true, [](auto&) {}, RunCause::Request},
+        Interval{"Edited", Edit, true},
+        Interval{"SavedByTheUser", [](auto& t) { t.plan->saved = true; }, true},
+        Interval{"PageCount", [](auto& t) { t.user().AddPage(*t.plan); }, true},
+        Interval{"Renamed", [](auto& t) { t.plan->name = "Plan 2.vsd"; }, true},
+        Interval{"TimeEditedRefused",
+                 [](auto& t) { t.user().SetFault("TimeEdited", "Failed here"); }, true},
+        Interval{"TimeEditedNotADate",
+                 [](auto& t) { t.user().answers["TimeEdited"] = Arg(t.plan->timeEdited.days); },
+                 true},
+        Interval{"FullNameEmpty", [](auto&) {}, true,
+                 [](auto& t) { t.user().answers["FullName"] = Arg(""); }},
+        Interval{"CountNotANumber", [](auto& t) { t.user().answers["Count"] = Arg("3"); }, true},
+        Interval{"BackupDeleted", [](auto& t) { t.visio.world.savedFiles.clear(); }, true},
+        Interval{"ADayLater", [](auto& t) { t.visio.world.milliseconds += 24LL * 3600 * 1000; },
+                 true},
+        Interval{"AlmostADayLater",
+                 [](auto& t) { t.visio.world.milliseconds += 24LL * 3600 * 1000 - 60000; }, false},
+        Interval{"TwoDrawingsTakeTurns",
+                 [](auto& t) {
+                     t.user().AddDrawing("Other.vsd", "C:\\Plans\\", 2);
+                     t.Timed();
+                     t.Activate(t.plan);
+                 },
+                 false},
+        // Overwrite mode: a drawing of the same name elsewhere took its backup's place.
+        Interval{"BackupReplacedByAnotherDrawing",
+                 [](auto& t) {
+                     t.user().AddDrawing("Plan.vsd", "C:\\Elsewhere\\", 3);
+                     t.Timed();
+                     t.Activate(t.plan);
+                 },
+                 true, [](auto& t) { t.choices.mode = NamingMode::Overwrite; }},
+        // Logged while part of the drawing was not copied: no backup to rely on.
+        Interval{"IncompleteCopy", [](auto& t) { t.visio.startedFaults.clear(); }, true,
+                 [](auto& t) {
+                     t.Timed();
+                     Edit(t);
+                     t.visio.startedFaults["Cells:PlowCode"] = "Failed here";
+                 }},
+        Interval{"NotLogged", [](auto& t) { t.files.appendFails = false; }, true,
+                 [](auto& t) {
+                     t.Timed();
+                     Edit(t);
+                     t.files.appendFails = true;
+                 }},
+        // An installation that keeps TimeEdited as it was, seen in a copy of 3 s: from then on
+        // every interval copies. A copy of 0.3 s without a move shows nothing.
+        Interval{"FrozenSeen",
+                 [](auto& t) {
+                     t.visio.startedFaults["TimeEdited"] = "frozen";
+                     t.visio.world.millisecondsPerCall = 100;
+                     Edit(t);
+                     t.Timed();
+                     t.visio.world.millisecondsPerCall = 10;
+                 },
+                 true},
+        Interval{"FrozenInAFastCopy",
+                 [](auto& t) {
+                     t.visio.startedFaults["TimeEdited"] = "frozen";
+                     Edit(t);
+                     t.Timed();
+                 },
+                 false},
+        // Edited in the second the run read it (13:05:09): a later edit in that second would
+        // not move a TimeEdited of whole seconds.
+        Interval{"EditedInTheSecondOfTheRead", [](auto&) {}, true,
+                 [](auto& t) {
+                     t.visio.world.milliseconds = (13 * 3600 + 5 * 60 + 9) * 1000LL + 200;
+                     Edit(t);
+                 }},
+        Interval{"TemporaryTimeEditedRefused", [](auto&) {}, true,
+                 [](auto& t) { t.visio.startedFaults["TimeEdited"] = "Failed here"; }},
+        // Whole seconds and a copy within one: edits have not been seen to move it yet.
+        Interval{"WholeSecondsFastCopy", [](auto&) {}, true,
+                 [](auto& t) { t.visio.world.wholeSeconds = true; }}),
     [](const auto& info) { return info.param.name; });
 
 }  // namespace

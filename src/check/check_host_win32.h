@@ -24,6 +24,9 @@ class Win32CheckHost : public CheckHost {
     std::string ScratchFolder() override;
     std::optional<std::string> ReadFile(const std::string& path) override;
     backup::ClipboardKeeper& Clipboard() override { return clipboard_; }
+    void Pause(std::chrono::milliseconds wait) override {
+        ::Sleep(static_cast<DWORD>(wait.count()));
+    }
 
   private:
     std::wstring scratch_;

@@ -1,7 +1,8 @@
 #pragma once
 
 // The checks RunChecks makes, one object for a whole run, its steps in files by what each is
-// about: start and identity, drawings and pages, cells, copy and paste, save, quit.
+// about: start and identity, drawings and pages, cells, copy and paste, save, what moves
+// TimeEdited, quit.
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -117,6 +118,9 @@ class Checks {
 
     // check_save.cpp
     void CheckSaveAs();
+
+    // check_edits.cpp
+    void CheckTimeEdited();
 
     // check_quit.cpp
     void Quit(Instance& instance, const std::string& which);

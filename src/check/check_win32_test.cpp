@@ -202,7 +202,8 @@ INSTANTIATE_TEST_SUITE_P(
         PlantedCase{"CreateSelection", "Requested operation is presently disabled.",
                     "Page.CreateSelection", "presently disabled"},
         PlantedCase{"Quit", "Quit was cancelled.", "Application.Quit", "still running"},
-        PlantedCase{"Cells:PlowCode", "Unexpected end of file.", "Shape.Cells", "PlowCode"}));
+        PlantedCase{"Cells:PlowCode", "Unexpected end of file.", "Shape.Cells", "PlowCode"},
+        PlantedCase{"TimeEdited", "frozen", "Document.TimeEdited", "did not move when"}));
 
 }  // namespace
 }  // namespace sv::check

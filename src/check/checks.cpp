@@ -73,6 +73,7 @@ void Checks::RunAll() {
         }
     }
     Watched([&] { CheckEmptyCopy(); });
+    Watched([&] { CheckTimeEdited(); });
     Quit(first_, "the first");
     if (second_.started.app) {
         Quit(second_, "the second");

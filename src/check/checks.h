@@ -45,6 +45,8 @@ class CheckHost {
     virtual std::optional<std::string> ReadFile(const std::string& path) = 0;
     // Keeps the user's clipboard across the checks' own copy and paste.
     virtual backup::ClipboardKeeper& Clipboard() = 0;
+    // Lets that much time pass.
+    virtual void Pause(std::chrono::milliseconds wait) = 0;
 };
 
 // How long one check may take before its instances are taken to hang: well past the link's

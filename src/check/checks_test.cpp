@@ -44,6 +44,9 @@ class FakeHost : public CheckHost {
     std::string ScratchFolder() override { return "C:\\Temp\\check"; }
     std::optional<std::string> ReadFile(const std::string&) override { return std::nullopt; }
     backup::ClipboardKeeper& Clipboard() override { return clipboard_; }
+    void Pause(std::chrono::milliseconds wait) override {
+        visio_.world.milliseconds += wait.count();
+    }
 
     std::set<std::uint32_t> running;  // processes there before the start
 
@@ -72,6 +75,7 @@ enum class Plant {
     NoStart,           // the application cannot be started
     NoDrawing,         // Documents.Add refused
     GuardedCell,       // one page cell refuses to be written
+    FrozenTimeEdited,  // drawings keep the TimeEdited they were made with
     NoWindow,          // the hidden instances have no window to look at
     JobRefused,        // the system will not tie the started instances to the program's end
 };
@@ -105,6 +109,9 @@ TEST_P(RunChecksTest, TheLineSaysWhatTheApplicationDid) {
     }
     if (c.plant == Plant::GuardedCell) {
         visio.startedFaults["Cells:PlowCode"] = "Cell PlowCode is guarded.";
+    }
+    if (c.plant == Plant::FrozenTimeEdited) {
+        visio.startedFaults["TimeEdited"] = "frozen";
     }
     if (c.plant == Plant::NoWindow) {
         visio.startedFaults["ActiveWindow"] = "No window.";
@@ -169,7 +176,11 @@ INSTANTIATE_TEST_SUITE_P(
         CheckCase{"NoWindow", Plant::NoWindow, "Page.Paste", "arrive in the other instance",
                   Outcome::Pass, 1, true},
         CheckCase{"JobRefused", Plant::JobRefused, "StartVisio",
-                  "could not be put in the program's job", Outcome::Unknown, 1, true}),
+                  "could not be put in the program's job", Outcome::Unknown, 1, true},
+        CheckCase{"TimeEditedMoves", Plant::Nothing, "Document.TimeEdited",
+                  "moves when a page is added", Outcome::Pass, 1, true},
+        CheckCase{"TimeEditedFrozen", Plant::FrozenTimeEdited, "Document.TimeEdited",
+                  "did not move when a page is added", Outcome::Fail, 1, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

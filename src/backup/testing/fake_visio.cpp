@@ -93,6 +93,10 @@ class FakeObject : public AutomationObject {
 
     Value Get(std::string_view member, const Args& args) override {
         instance_->Enter(member, args);
+        if (auto answer = instance_->answers.find(std::string(member));
+            answer != instance_->answers.end()) {
+            return Value(answer->second);
+        }
         return Read(member, args);
     }
     void Put(std::string_view member, const Arg& value) override {
@@ -111,7 +115,7 @@ class FakeObject : public AutomationObject {
         }
         if (kind_ == Kind::Page && Is(member, "Background")) {
             page_->background = std::get<bool>(value);
-            document_->saved = false;
+            instance_->Edit(*document_);
             return;
         }
         if (kind_ == Kind::Document && Is(member, "Saved")) {
@@ -235,7 +239,7 @@ class FakeObject : public AutomationObject {
             Unknown("Value");
         }
         page_->cells[cell_] = value;
-        document_->saved = false;
+        instance_->Edit(*document_);
     }
     bool Lost() const override { return instance_->lost; }
     bool GivenUpBusy() const override { return instance_->givenUpBusy; }
@@ -290,7 +294,7 @@ class FakeObject : public AutomationObject {
             }
         }
         page_->shapes.insert(page_->shapes.end(), shapes.begin(), shapes.end());
-        document_->saved = false;
+        instance_->Edit(*document_);
         return {};
     }
     // The universal name of the cell a Cells or CellsU call names.
@@ -349,7 +353,7 @@ class FakeObject : public AutomationObject {
             std::string name = CellAt(stream, k);
             instance_->EnterCell(name);
             page_->cells[name] = ToArg(values[k]);
-            document_->saved = false;
+            instance_->Edit(*document_);
         }
         return Value(Arg(static_cast<std::int32_t>(values.size())));
     }
@@ -434,6 +438,9 @@ class FakeObject : public AutomationObject {
                 if (Is(member, "Saved")) {
                     return Value(Arg(document_->saved));
                 }
+                if (Is(member, "TimeEdited")) {
+                    return Value(Arg(document_->timeEdited));
+                }
                 if (Is(member, "Pages")) {
                     return Make(Kind::Pages, document_);
                 }
@@ -459,7 +466,7 @@ class FakeObject : public AutomationObject {
                     return Make(Kind::Page, document_, document_->pages[index - 1]);
                 }
                 if (Is(member, "Add")) {
-                    document_->saved = false;
+                    instance_->Edit(*document_);
                     return Make(Kind::Page, document_, instance_->AddPage(*document_));
                 }
                 break;
@@ -571,6 +578,7 @@ std::shared_ptr<FakeDocument> FakeInstance::AddDrawing(const std::string& name,
     auto document = std::make_shared<FakeDocument>();
     document->name = name;
     document->path = path;
+    document->timeEdited = world.Now();
     // Away from the page's centre, where a paste that loses their places would put them.
     for (int i = 0; i < pageCount; ++i) {
         AddPage(*document)->shapes.push_back(
@@ -609,12 +617,28 @@ void FakeInstance::Enter(std::string_view member, const Args& args) {
     if (lost) {
         throw Failure("The RPC server is unavailable.");
     }
+    world.milliseconds += world.millisecondsPerCall;
     for (const std::string& key : {Lower(entry), Lower(member)}) {
         auto fault = faults.find(key);
-        if (fault != faults.end() && fault->second != "local names") {
+        if (fault != faults.end() && fault->second != "local names" && fault->second != "frozen") {
             Raise(fault->second);
         }
     }
+}
+
+void FakeInstance::Edit(FakeDocument& document) {
+    document.saved = false;
+    auto frozen = faults.find("timeedited");
+    if (frozen == faults.end() || frozen->second != "frozen") {
+        document.timeEdited = world.Now();
+    }
+}
+
+Date FakeWorld::Now() const {
+    constexpr double kDecember7th2021 = 44537;
+    constexpr std::int64_t kDay = 86400000;
+    const std::int64_t shown = wholeSeconds ? milliseconds - milliseconds % 1000 : milliseconds;
+    return Date{kDecember7th2021 + static_cast<double>(shown) / kDay};
 }
 
 void FakeInstance::Raise(const std::string& fault) {

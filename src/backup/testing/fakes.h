@@ -93,10 +93,11 @@ class FakeClock : public Clock {
         }
         return times.empty() ? LocalTime{} : times.front();
     }
-    std::int64_t MonotonicMilliseconds() override { return 0; }
+    std::int64_t MonotonicMilliseconds() override { return monotonic ? monotonic() : 0; }
 
     std::deque<LocalTime> times;
     int reads = 0;
+    std::function<std::int64_t()> monotonic;
 };
 
 class EnglishLocale : public Locale {
