@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "backup/instance_quit.h"
+#include "backup/temporary_instance.h"
 #include "common/failure.h"
 
 namespace sv::backup {
@@ -158,24 +159,18 @@ std::vector<std::string> ServerExecutableCandidates(std::string_view commandLine
 }
 
 bool CheckVisioInstalled(DrawingLink& link, Dialogs& dialogs, const std::string& appTitle) {
-    StartedInstance instance;
+    TemporaryInstance instance(link);
     try {
-        instance = link.StartVisio();
+        instance.Start();
     } catch (...) {
     }
-    if (!instance.app) {
+    if (!instance.Started()) {
         dialogs.ShowMessage(std::string(kVisioMissingMessage), appTitle, mb::kOk);
         return false;
     }
-    // Hidden, never asking, and its process ended even when Quit does not end it. An instance
-    // busy from its start is given up at its first refused call and ended without a wait.
-    try {
-        instance.app->Put("Visible", false);
-    } catch (...) {
-    }
-    const bool quitTaken = AskToQuit(*instance.app, nullptr, QuietStep);
-    instance.app.reset();
-    EndInstanceProcess(std::move(instance.process), quitTaken);
+    // Never asking, and its process ended even when Quit does not end it. An instance busy
+    // from its start is given up at its first refused call and ended without a wait.
+    instance.Quit(QuietStep, nullptr);
     return true;
 }
 

@@ -24,6 +24,7 @@ struct Sample {
     double seconds = 0;
     win32::CallStats stats;
     int reports = 0;
+    int instances = 0;
 };
 
 double Now() {
@@ -170,21 +171,21 @@ void Interval(const std::string& folder) {
         Sample sample;
         sample.seconds = Now() - start;
         sample.stats = link.Stats();
-        sample.reports = counting.starts;
+        sample.instances = counting.starts;
         return sample;
     };
     int copies = 0;
     Sample left;
     do {
         left = measure();
-        copies += left.reports;
-    } while (left.reports > 0 && copies < 30);
+        copies += left.instances;
+    } while (left.instances > 0 && copies < 30);
     choices.changedOnly = false;
     Sample copied = measure();
     auto report = [](const char* what, const Sample& s) {
         std::printf("%-10s %7.3f s  %4llu Invoke  %3llu GetIDsOfNames  %d instances\n", what,
                     s.seconds, static_cast<unsigned long long>(s.stats.invokes),
-                    static_cast<unsigned long long>(s.stats.lookups), s.reports);
+                    static_cast<unsigned long long>(s.stats.lookups), s.instances);
     };
     std::printf("unchanged 3-page drawing, %d timed runs copied before one left it alone\n",
                 copies);

@@ -29,13 +29,6 @@ bool Numbers(std::string_view text, std::vector<int>& numbers) {
     return true;
 }
 
-bool SameMoment(const BackupStamp& a, const BackupStamp& b) {
-    const LocalTime& x = a.moment;
-    const LocalTime& y = b.moment;
-    return a.dayOnly == b.dayOnly && x.year == y.year && x.month == y.month && x.day == y.day &&
-           x.hour == y.hour && x.minute == y.minute && x.second == y.second;
-}
-
 // The fields in the order the stamp writes them: day and year, then hour, minute and second.
 std::optional<BackupStamp> Reading(int month, const std::vector<int>& numbers, bool afternoon) {
     if (numbers.size() != 2 && numbers.size() != 5) {
@@ -111,7 +104,7 @@ std::optional<BackupStamp> BackupNames::Parse(std::string_view fileName) const {
                 if (!reading || Written(*reading) != stamp) {
                     continue;
                 }
-                if (found && !SameMoment(*found, *reading)) {
+                if (found && *found != *reading) {
                     return std::nullopt;
                 }
                 found = reading;

@@ -13,6 +13,7 @@ namespace sv::backup {
 struct BackupStamp {
     LocalTime moment;  // a one-file-a-day name has its date and midnight
     bool dayOnly = false;
+    bool operator==(const BackupStamp&) const = default;
 };
 
 // Tells the names StampName gives one drawing's backups, in either naming mode, from every

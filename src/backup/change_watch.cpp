@@ -5,6 +5,7 @@
 #include <utility>
 #include <variant>
 
+#include "backup/naming.h"
 #include "common/failure.h"
 
 namespace sv::backup {
@@ -34,18 +35,14 @@ std::int64_t SecondOf(Date date) {
     return static_cast<std::int64_t>(std::floor(date.days * 86400 + 1e-3));
 }
 
-}  // namespace
-
+// The DATE of a local time.
 Date DateOf(const LocalTime& t) {
-    // Days from 1 March of year 0 (Gregorian), then from the DATE's 30 December 1899.
-    const int y = t.month <= 2 ? t.year - 1 : t.year;
-    const int era = (y >= 0 ? y : y - 399) / 400;
-    const int yearOfEra = y - era * 400;
-    const int dayOfYear = (153 * (t.month + (t.month > 2 ? -3 : 9)) + 2) / 5 + t.day - 1;
-    const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    const std::int64_t days = static_cast<std::int64_t>(era) * 146097 + dayOfEra - 693899;
-    return Date{static_cast<double>(days) + (t.hour * 3600 + t.minute * 60 + t.second) / 86400.0};
+    // A DATE counts days from 30 December 1899, 25,569 days before 1 January 1970.
+    return Date{static_cast<double>(DayNumber(t) + 25569) +
+                (t.hour * 3600 + t.minute * 60 + t.second) / 86400.0};
 }
+
+}  // namespace
 
 std::optional<DrawingSignals> ReadSignals(AutomationObject& document, Clock& clock) {
     return Quietly(document, [&]() -> DrawingSignals {
@@ -116,7 +113,6 @@ void ChangeWatch::Placed(const std::string& path) {
 }
 
 void ChangeWatch::BackedUp(const DrawingSignals& signals, const std::string& path) {
-    Placed(path);
     if (SecondOf(signals.timeEdited) < SecondOf(signals.readAt)) {
         backups_[signals.fullName] = {signals, path, clock_.MonotonicMilliseconds()};
     }

@@ -30,9 +30,6 @@ struct DrawingSignals {
 // caller reports.
 std::optional<DrawingSignals> ReadSignals(AutomationObject& document, Clock& clock);
 
-// The DATE of a local time.
-Date DateOf(const LocalTime& time);
-
 // Whether this installation moves TimeEdited when a drawing changes, as the run's own copies
 // show it: each copy changes its new drawing in the temporary instance, whose TimeEdited is read
 // before the first page and after the last. A move shows it; no move over a copy long enough
@@ -72,9 +69,9 @@ class ChangeWatch {
     // A backup took the place of whatever was at `path`: an earlier drawing's backup there is
     // gone.
     void Placed(const std::string& path);
-    // And it was logged: a whole copy of the drawing as `signals` showed it. Not one whose
-    // signals were read in the second it was last edited: an edit later in that second would
-    // leave a TimeEdited of whole seconds as it was.
+    // After Placed, it was logged: a whole copy of the drawing as `signals` showed it. Not one
+    // whose signals were read in the second it was last edited: an edit later in that second
+    // would leave a TimeEdited of whole seconds as it was.
     void BackedUp(const DrawingSignals& signals, const std::string& path);
 
   private:

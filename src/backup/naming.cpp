@@ -1,5 +1,6 @@
 #include "backup/naming.h"
 
+#include <chrono>
 #include <cstdio>
 
 namespace sv::backup {
@@ -84,6 +85,21 @@ std::string StampName(std::string_view base, NamingMode mode, Clock& clock, Loca
     return std::string(base) + Stamp(mode, date, time, extension);
 }
 
+std::int64_t DayNumber(const LocalTime& time) {
+    const std::chrono::year_month_day date{std::chrono::year(time.year),
+                                           std::chrono::month(static_cast<unsigned>(time.month)),
+                                           std::chrono::day(static_cast<unsigned>(time.day))};
+    return std::chrono::sys_days(date).time_since_epoch().count();
+}
+
+std::optional<PathParts> SplitPath(std::string_view path) {
+    const std::size_t slash = path.rfind('\\');
+    if (slash == std::string_view::npos) {
+        return std::nullopt;
+    }
+    return PathParts{std::string(path.substr(0, slash)), std::string(path.substr(slash + 1))};
+}
+
 std::string UnfinishedName(std::int64_t number, std::string_view extension) {
     return std::string(kUnfinishedPrefix) + std::to_string(number) + std::string(extension);
 }
@@ -95,8 +111,7 @@ std::vector<std::string> Leftovers(const std::vector<FolderEntry>& entries,
         std::string_view name = entry.name;
         if (entry.folder || entry.readOnly || entry.ageSeconds <= kLeftoverAgeSeconds ||
             name.size() <= kUnfinishedPrefix.size() + extension.size() ||
-            name.substr(0, kUnfinishedPrefix.size()) != kUnfinishedPrefix ||
-            name.substr(name.size() - extension.size()) != extension) {
+            !name.starts_with(kUnfinishedPrefix) || !name.ends_with(extension)) {
             continue;
         }
         const std::string_view number = name.substr(

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +25,9 @@ inline bool Afternoon(const LocalTime& time) {
     return time.hour >= 12;
 }
 
+// Days from 1 January 1970 to the date of a time whose date exists.
+std::int64_t DayNumber(const LocalTime& time);
+
 // What follows the drawing's name: " Date " + date + " Time " + time + extension (new file),
 // " " + date + extension (overwrite), or empty text with no mode chosen.
 std::string Stamp(NamingMode mode, std::string_view date, std::string_view time,
@@ -33,6 +37,14 @@ std::string Stamp(NamingMode mode, std::string_view date, std::string_view time,
 // readings).
 std::string StampName(std::string_view base, NamingMode mode, Clock& clock, Locale& locale,
                       std::string_view extension);
+
+// A path's folder (without the backslash before the name) and the name; nothing for a path
+// without a backslash.
+struct PathParts {
+    std::string folder;
+    std::string name;
+};
+std::optional<PathParts> SplitPath(std::string_view path);
 
 // The name a run saves its copy under, beside the target, until the copy takes the target's
 // place: "~Stenvault unfinished " + number + extension.

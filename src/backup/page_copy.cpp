@@ -1,7 +1,6 @@
 #include "backup/page_copy.h"
 
 #include <algorithm>
-#include <exception>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -29,28 +28,13 @@ Object CellOf(AutomationObject& sheet, std::string_view name) {
     }
 }
 
-// A call for all cells at once: true when it went through. A refusal is left to the cell-by-
-// cell way, which reports each failing cell at its own line; an instance lost on the way is
-// reported at the first cell's line.
-template <class Call>
-bool Batch(Procedure& proc, AutomationObject& object, Call&& call) {
-    try {
-        call();
-        return true;
-    } catch (...) {
-        if (object.Lost()) {
-            std::exception_ptr failure = std::current_exception();
-            proc.Do(kFirstCellLabel, [&] { std::rethrow_exception(failure); });
-        }
-        return false;
-    }
-}
-
 using CellValues = std::vector<std::optional<Scalar>>;
 
 CellValues ReadCells(Procedure& proc, AutomationObject& sheet) {
     CellValues values(kPageCells.size());
-    const bool read = Batch(proc, sheet, [&] {
+    // All cells in one call; a refusal is left to the cell-by-cell way, which reports each
+    // failing cell at its own line.
+    const bool read = TryReportingLoss(proc, kFirstCellLabel, sheet, [&] {
         Args args{PageCellStream(), std::int32_t{0}, VariantArray{}, VariantArray{}};
         sheet.CallWithArrays("GetResults", args);
         const auto& results = std::get<VariantArray>(args[3]).items;
@@ -85,7 +69,7 @@ void WriteCells(Procedure& proc, AutomationObject& sheet, const CellValues& valu
     if (results.items.empty()) {
         return;
     }
-    const bool written = Batch(proc, sheet, [&] {
+    const bool written = TryReportingLoss(proc, kFirstCellLabel, sheet, [&] {
         Args args{std::move(stream), VariantArray{}, std::move(results), std::int32_t{0}};
         sheet.CallWithArrays("SetResults", args);
     });

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <exception>
 #include <initializer_list>
 #include <optional>
 #include <set>
@@ -158,6 +159,22 @@ void DoNeeding(Procedure& proc, int label, std::initializer_list<const Automatio
         }
     }
     proc.Do(label, statement);
+}
+
+// A call whose refusal the caller deals with: true when it went through. An instance lost on
+// the way ends what the caller was doing, and is reported at the label.
+template <class Call>
+bool TryReportingLoss(Procedure& proc, int label, AutomationObject& object, Call&& call) {
+    try {
+        call();
+        return true;
+    } catch (...) {
+        if (object.Lost()) {
+            std::exception_ptr failure = std::current_exception();
+            proc.Do(label, [&] { std::rethrow_exception(failure); });
+        }
+        return false;
+    }
 }
 
 // Rebuilds sourcePage on targetPage: the page-sheet cells, and the shapes through the

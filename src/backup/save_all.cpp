@@ -1,8 +1,6 @@
 #include "backup/save_all.h"
 
-#include <chrono>
 #include <cstdint>
-#include <exception>
 #include <utility>
 
 #include "backup/page_copy.h"
@@ -35,14 +33,7 @@ Object ActiveDocument(AutomationObject& source) {
 // Whether the instance is lost, asking it once. Lost, that is reported at the label: the run
 // ends there and must say why.
 bool InstanceLost(Procedure& proc, int label, AutomationObject& app) {
-    try {
-        app.Get("ActiveDocument");
-    } catch (...) {
-        if (app.Lost()) {
-            std::exception_ptr failure = std::current_exception();
-            proc.Do(label, [&] { std::rethrow_exception(failure); });
-        }
-    }
+    TryReportingLoss(proc, label, app, [&] { app.Get("ActiveDocument"); });
     return app.Lost();
 }
 
@@ -318,16 +309,14 @@ bool BackupEngine::CopyDrawing(RunState& run, AutomationObject& source, Automati
 // Line 162. The backup goes beside its target under a name of its own, with the extension
 // the application picks the format from: a save that fails half-way then costs nothing.
 void BackupEngine::SaveAside(RunState& run, AutomationObject& backup) {
-    const std::size_t slash = run.target.rfind('\\');
-    if (slash == std::string::npos) {
-        run.aside = run.target;  // no target (no naming chosen): the save fails as it is
-    } else {
-        const std::string folder = run.target.substr(0, slash + 1);
-        RemoveLeftovers(files_, run.target.substr(0, slash), extension_());
+    if (const std::optional<PathParts> parts = SplitPath(run.target)) {
+        RemoveLeftovers(files_, parts->folder, extension_());
         std::int64_t number = clock_.MonotonicMilliseconds();
         do {
-            run.aside = folder + UnfinishedName(number++, extension_());
+            run.aside = parts->folder + "\\" + UnfinishedName(number++, extension_());
         } while (files_.Exists(run.aside));
+    } else {
+        run.aside = run.target;  // no target (no naming chosen): the save fails as it is
     }
     DoNeeding(run.shown, 162, {&backup}, [&] {
         backup.Call("SaveAs", {}, {{"fileName", run.aside}});

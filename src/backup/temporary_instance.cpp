@@ -2,8 +2,6 @@
 
 #include <utility>
 
-#include "backup/instance_quit.h"
-
 namespace sv::backup {
 
 void TemporaryInstance::Start() {
@@ -22,16 +20,21 @@ void TemporaryInstance::Start() {
 }
 
 void TemporaryInstance::Quit(Procedure& proc, Object drawing) {
-    if (!app_) {
-        return;
+    Quit(
+        [&](QuitStep step, const auto& action) {
+            if (step == QuitStep::Quit) {
+                proc.Do(166, action);
+            } else {
+                QuietStep(step, action);
+            }
+        },
+        std::move(drawing));
+}
+
+void TemporaryInstance::Quit(const QuitStepRunner& run, Object drawing) {
+    if (app_) {
+        quitTaken_ = AskToQuit(*app_, std::move(drawing), run);
     }
-    quitTaken_ = AskToQuit(*app_, std::move(drawing), [&](QuitStep step, const auto& action) {
-        if (step == QuitStep::Quit) {
-            proc.Do(166, action);
-        } else {
-            QuietStep(step, action);
-        }
-    });
 }
 
 void TemporaryInstance::Release() {

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "backup/automation.h"
+#include "backup/instance_quit.h"
 #include "common/error_report.h"
 
 namespace sv::backup {
@@ -23,6 +24,8 @@ class TemporaryInstance {
 
     // Line 166, with the drawing it made (may be null).
     void Quit(Procedure& proc, Object drawing);
+    // The same, each step run and its failure dealt with by `run`.
+    void Quit(const QuitStepRunner& run, Object drawing);
     // Line 174: lets go of the instance, and ends its process if Quit did not.
     void Release();
 

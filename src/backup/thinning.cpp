@@ -1,8 +1,10 @@
 #include "backup/thinning.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
+#include <optional>
+
+#include "backup/naming.h"
 
 namespace sv::backup {
 namespace {
@@ -21,13 +23,6 @@ constexpr std::int64_t kHour = 2 * 3600;  // in keys
 constexpr std::int64_t kDay = 24 * kHour;
 constexpr std::size_t kNewest = 10;
 constexpr std::int64_t kLongestPause = 7 * kDay;
-
-std::int64_t DayNumber(const LocalTime& t) {
-    const std::chrono::year_month_day date{std::chrono::year(t.year),
-                                           std::chrono::month(static_cast<unsigned>(t.month)),
-                                           std::chrono::day(static_cast<unsigned>(t.day))};
-    return std::chrono::sys_days(date).time_since_epoch().count();
-}
 
 Placed Place(const LocalTime& t, bool dayOnly) {
     Placed p{0, DayNumber(t), t.hour, t.minute, std::int64_t{t.year} * 12 + t.month - 1};
@@ -130,12 +125,12 @@ std::vector<std::size_t> NotKept(const std::vector<Candidate>& candidates, const
 
 void ThinOut(FileSystem& files, Locale& locale, const std::string& target,
              const std::string& drawing, std::string_view extension, const LocalTime& t) try {
-    const std::size_t slash = target.rfind('\\');
-    if (slash == std::string::npos) {
+    const std::optional<PathParts> parts = SplitPath(target);
+    if (!parts) {
         return;
     }
-    const std::string folder = target.substr(0, slash);
-    const std::string written = target.substr(slash + 1);
+    const std::string& folder = parts->folder;
+    const std::string& written = parts->name;
     const BackupNames names(drawing, std::string(extension), locale);
     const std::vector<FolderEntry> entries = files.ListFolder(folder);
     std::vector<Candidate> candidates;

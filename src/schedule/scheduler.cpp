@@ -92,7 +92,7 @@ void Scheduler::Tick() {
     // The count restarts after the run however it ended; one that stayed at the interval
     // would be pushed past it by the next tick and no run would ever fall due again.
     try {
-        Run(RunKind::Scheduled);
+        Run(RunCause::Timer);
     } catch (...) {
         elapsed_ = 0;
         throw;
@@ -133,16 +133,16 @@ void Scheduler::TestRun() {
     // drawing in hand; a second one would fight it over the clipboard and the temporary copy.
     if (RunInProgress())
         return;
-    proc.Do(100, [&] { Run(RunKind::Test); });
+    proc.Do(100, [&] { Run(RunCause::Request); });
 }
 
-void Scheduler::Run(RunKind kind) {
+void Scheduler::Run(RunCause cause) {
     struct Guard {
-        RunKind& state;
-        RunKind previous;
+        bool& state;
+        bool previous;
         ~Guard() { state = previous; }
-    } guard{run_, std::exchange(run_, kind)};
-    saveAll_(kind == RunKind::Scheduled ? RunCause::Timer : RunCause::Request);
+    } guard{running_, std::exchange(running_, true)};
+    saveAll_(cause);
 }
 
 }  // namespace sv

@@ -73,21 +73,19 @@ class Scheduler {
 
     std::int32_t ElapsedSeconds() const { return elapsed_; }
     // True while a backup run started here has not returned.
-    bool RunInProgress() const { return run_ != RunKind::None; }
+    bool RunInProgress() const { return running_; }
     // Interval of the selected row, 0 without one.
     std::int32_t IntervalSeconds();
 
   private:
-    enum class RunKind { None, Scheduled, Test };
-
-    void Run(RunKind kind);
+    void Run(RunCause cause);
 
     SchedulerView& view_;
     SettingsStore& settings_;
     Dialogs& dialogs_;
     std::function<void(RunCause)> saveAll_;
     std::int32_t elapsed_ = 0;
-    RunKind run_ = RunKind::None;
+    bool running_ = false;
 };
 
 }  // namespace sv
