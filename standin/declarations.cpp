@@ -13,9 +13,6 @@ constexpr Param In(std::string_view name, Type type) {
 constexpr Param Opt(std::string_view name, Type type) {
     return {name, type, Need::kOptional};
 }
-constexpr Param Opt(std::string_view name, Type type, int defaultValue) {
-    return {name, type, Need::kDefaulted, defaultValue};
-}
 
 constexpr unsigned kGetPut = kGet | kPut;
 
@@ -52,13 +49,11 @@ constexpr Declaration kTable[] = {
     {"Document", "Close", 3001, kMethod, kVoid, kVoid},
 
     {"Pages", "Item", kDispidValue, kGet, kObject, kVoid, {In("NameOrIndex", kVariant)}},
-    {"Pages", "ItemU", 3001, kGet, kObject, kVoid, {In("NameOrIndex", kVariant)}},
     {"Pages", "Count", 1, kGet, kI2, kVoid},
     {"Pages", "Add", 4, kMethod, kObject, kVoid},
     {"Pages", "_NewEnum", kDispidNewEnum, kGet, kUnknown, kVoid},
 
     {"Page", "Name", kDispidValue, kGetPut, kBstr, kBstr},
-    {"Page", "NameU", 3001, kGetPut, kBstr, kBstr},
     {"Page", "PageSheet", 20, kGet, kObject, kVoid},
     {"Page", "Paste", 1610743866, kMethod, kVoid, kVoid, {Opt("Flags", kVariant)}},
     {"Page",
@@ -67,7 +62,8 @@ constexpr Declaration kTable[] = {
      kMethod,
      kObject,
      kVoid,
-     {In("SelType", kI4), Opt("IterationMode", kI4, 256), Opt("Data", kVariant)}},
+     // IterationMode defaults to 256; a selection here does not iterate.
+     {In("SelType", kI4), Opt("IterationMode", kI4), Opt("Data", kVariant)}},
     {"Page", "Document", 13, kGet, kObject, kVoid},
     {"Page", "Shapes", 5, kGet, kObject, kVoid},
     {"Page",
@@ -78,8 +74,8 @@ constexpr Declaration kTable[] = {
      kVoid,
      {In("x1", kR8), In("y1", kR8), In("x2", kR8), In("y2", kR8)}},
     {"Page", "Index", 4, kGet, kI2, kVoid},
-    // Read/write on its reference page, an Integer.
-    {"Page", "Background", 11, kGetPut, kI2, kI2},
+    // Read/write on its reference page, but the type library gives it no put.
+    {"Page", "Background", 11, kGet, kI2, kVoid},
     {"Page", "ID", 42, kGet, kI4, kVoid},
 
     {"Shapes", "Item", kDispidValue, kGet, kObject, kVoid, {In("NameUIDOrIndex", kVariant)}},
@@ -130,7 +126,6 @@ constexpr Declaration kTable[] = {
       In("resultArray", kVariantArrayRef), In("Flags", kI2)}},
     {"Shape", "Copy", 1610743959, kMethod, kVoid, kVoid, {Opt("Flags", kVariant)}},
     {"Shape", "Text", 3001, kGetPut, kBstr, kBstr},
-    {"Shape", "NameU", 3002, kGetPut, kBstr, kBstr},
     {"Shape", "ID", 3003, kGet, kI4, kVoid},
 
     // The default member takes a number only.

@@ -28,13 +28,12 @@ enum class Type {
 // The calls a member takes, as a bit set.
 enum Kind : unsigned { kGet = 1, kPut = 2, kPutRef = 4, kMethod = 8 };
 
-enum class Need { kRequired, kOptional, kDefaulted };
+enum class Need { kRequired, kOptional };
 
 struct Param {
     std::string_view name;
     Type type = Type::kVoid;  // kVoid: no parameter in this place
     Need need = Need::kRequired;
-    int defaultValue = 0;  // what the member is given when a kDefaulted parameter is left out
 };
 
 struct Declaration {

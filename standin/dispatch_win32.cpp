@@ -76,13 +76,6 @@ Argument Coerced(Type type, VARIANT& given, UINT position, LCID lcid) {
     return Argument(type, Converted(type, given, position, lcid), &given, position);
 }
 
-Argument Defaulted(const Param& param, LCID lcid) {
-    VARIANT given;
-    given.vt = VT_I4;
-    given.lVal = param.defaultValue;
-    return Argument(param.type, Converted(param.type, given, 0, lcid), nullptr, 0);
-}
-
 // The kind the member serves for these flags; a late-bound caller's "get or method" fits both.
 Kind Resolve(unsigned kinds, WORD flags) {
     if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
@@ -162,10 +155,6 @@ std::string Argument::Text() const {
     return VariantText(As(Type::kBstr));
 }
 
-double Argument::Date() const {
-    return As(Type::kDate).date;
-}
-
 const VARIANT& Argument::Value() const {
     return As(Type::kVariant);
 }
@@ -234,8 +223,6 @@ Call::Call(const Declaration& member, WORD flags, const DISPPARAMS* params, LCID
         const Param& param = member.params[i];
         if (at[i] && !IsMissing(params->rgvarg[*at[i]])) {
             args_[i] = Coerced(param.type, params->rgvarg[*at[i]], *at[i], lcid);
-        } else if (param.need == Need::kDefaulted) {
-            args_[i] = Defaulted(param, lcid);
         } else if (param.need == Need::kRequired) {
             throw Refusal{byName || at[i] ? DISP_E_PARAMNOTOPTIONAL : DISP_E_BADPARAMCOUNT,
                           std::nullopt};

@@ -43,7 +43,6 @@ class Argument {
     double R8() const;
     bool Bool() const;
     std::string Text() const;
-    double Date() const;  // days since 30 December 1899, as DATE holds them
     // A VARIANT parameter, references resolved.
     const VARIANT& Value() const;
     // Null for Nothing.
@@ -71,7 +70,6 @@ class Call {
     // Raises Refusal for a call the declaration does not take.
     Call(const Declaration& member, WORD flags, const DISPPARAMS* params, LCID lcid);
 
-    const Declaration& member() const { return member_; }
     bool IsPut() const { return kind_ == kPut || kind_ == kPutRef; }
     // Parameter index; reading one the member does not declare is the stand-in's own fault.
     const Argument& operator[](size_t index) const;

@@ -13,6 +13,24 @@
 #include "standin/text.h"
 
 namespace sv::standin::win32 {
+
+void SettleUnsaved(Host& host, Document& document, std::string_view closing) {
+    if (document.saved()) {
+        return;
+    }
+    long answer = host.alertResponse();
+    if (answer == 0) {
+        answer = host.Ask(L"Save changes to \"" + sv::win32::Widen(document.name()) +
+                          L"\" before closing?");
+    }
+    if (answer == IDYES && !document.path().empty()) {
+        WriteWholeFile(document.FullName(), WriteDrawing(document));
+        document.MarkSaved();
+    } else if (answer != IDYES && answer != IDNO) {
+        throw Failure(std::string(closing) + " was cancelled.");
+    }
+}
+
 namespace {
 
 class ApplicationObject : public DispatchObject {
@@ -31,7 +49,9 @@ class ApplicationObject : public DispatchObject {
         } else if (Is(m, "Documents")) {
             call.ReturnObject(NewDocuments(host()));
         } else if (Is(m, "Quit")) {
-            SettleUnsavedDocuments();
+            for (const auto& document : host().session().documents()) {
+                SettleUnsaved(host(), *document, "Quit");
+            }
             host().Quit();
         } else if (Is(m, "Visible")) {
             if (call.IsPut()) {
@@ -55,29 +75,6 @@ class ApplicationObject : public DispatchObject {
             call.ReturnInteger(host().ReportedProcessId());
         } else {
             throw OutsideDeclaration{};
-        }
-    }
-
-  private:
-    // Before quitting, each unsaved document is saved or dropped as AlertResponse says, or as
-    // the user answers when it is 0. The box waits for its answer however long that takes.
-    void SettleUnsavedDocuments() {
-        const auto documents = host().session().documents();
-        for (const auto& document : documents) {
-            if (document->saved()) {
-                continue;
-            }
-            long answer = host().alertResponse();
-            if (answer == 0) {
-                answer = host().Ask(L"Save changes to \"" + sv::win32::Widen(document->name()) +
-                                    L"\" before closing?");
-            }
-            if (answer == IDYES && !document->path().empty()) {
-                WriteWholeFile(document->FullName(), WriteDrawing(*document));
-                document->MarkSaved();
-            } else if (answer != IDYES && answer != IDNO) {
-                throw Failure("Quit was cancelled.");
-            }
         }
     }
 };

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "common/failure.h"
+#include "common/com_win32.h"
 #include "standin/host_win32.h"
 #include "standin/objects_win32.h"
 #include "standin/text.h"
@@ -96,28 +97,6 @@ std::string Indices(long section, long row, long cell) {
     text += std::to_string(cell);
     return text + ")";
 }
-
-// A SAFEARRAY this process made, destroyed unless handed on.
-class OwnedArray {
-  public:
-    explicit OwnedArray(SAFEARRAY* array) : array_(array) {
-        if (!array_) {
-            throw std::bad_alloc();
-        }
-    }
-    OwnedArray(const OwnedArray&) = delete;
-    OwnedArray& operator=(const OwnedArray&) = delete;
-    ~OwnedArray() {
-        if (array_) {
-            ::SafeArrayDestroy(array_);
-        }
-    }
-    SAFEARRAY* get() const { return array_; }
-    SAFEARRAY* release() { return std::exchange(array_, nullptr); }
-
-  private:
-    SAFEARRAY* array_;
-};
 
 // The elements of a one-dimensional array argument; an array not yet dimensioned has none.
 template <class Element>
@@ -276,7 +255,11 @@ void GetResults(Host& host, const CellOwner& owner, const Call& call) {
         auto place = EntryCell(host, owner, stream, k);
         results.push_back(place ? ResultOf(place->Read(), flags, factors[k]) : Variant());
     }
-    OwnedArray array(::SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(count)));
+    sv::win32::UniqueSafeArray array(
+        ::SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(count)));
+    if (!array) {
+        throw std::bad_alloc();
+    }
     for (LONG k = 0; k < static_cast<LONG>(count); ++k) {
         ::SafeArrayPutElement(array.get(), &k, results[static_cast<size_t>(k)].get());
     }

@@ -56,6 +56,7 @@ class DocumentObject : public DispatchObject {
             }
             call.ReturnInteger(static_cast<long>(it - documents.begin() + 1));
         } else if (Is(m, "Close")) {
+            SettleUnsaved(host(), *document_, "Close");
             host().session().Close(document_);
         } else {
             throw OutsideDeclaration{};
@@ -86,7 +87,7 @@ class PagesObject : public DispatchObject {
   protected:
     void Run(const Declaration& m, Call& call) override {
         const auto& pages = document_->pages();
-        if (Is(m, "Item") || Is(m, "ItemU")) {
+        if (Is(m, "Item")) {
             call.ReturnObject(NewPage(
                 host(), document_,
                 PickItem(pages, KeyOf(call[0]),
@@ -114,20 +115,15 @@ class PageObject : public DispatchObject {
 
   protected:
     void Run(const Declaration& m, Call& call) override {
-        if (Is(m, "Name") || Is(m, "NameU")) {
+        if (Is(m, "Name")) {
             if (call.IsPut()) {
                 Rename(call.PutValue().Text());
             } else {
                 call.ReturnText(page_->name);
             }
         } else if (Is(m, "Background")) {
-            if (call.IsPut()) {
-                page_->background = call.PutValue().I2() != 0;
-                document_->Changed();
-            } else {
-                // True as an Integer: -1.
-                call.ReturnInteger(page_->background ? -1 : 0);
-            }
+            // True as an Integer: -1.
+            call.ReturnInteger(page_->background ? -1 : 0);
         } else if (Is(m, "PageSheet")) {
             call.ReturnObject(NewPageSheet(host(), document_, page_));
         } else if (Is(m, "Shapes")) {

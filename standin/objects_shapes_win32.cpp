@@ -79,7 +79,7 @@ class ShapeObject : public DispatchObject {
             GetResults(host(), owner_, call);
         } else if (Is(m, "SetResults")) {
             call.ReturnInteger(SetResults(host(), owner_, call));
-        } else if (Is(m, "Name") || Is(m, "NameU")) {
+        } else if (Is(m, "Name")) {
             Text(call, shape ? &shape->name : nullptr, kPageSheetName);
         } else if (Is(m, "Text")) {
             Text(call, shape ? &shape->text : nullptr, "");

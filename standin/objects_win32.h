@@ -25,6 +25,10 @@ inline bool Is(const Declaration& member, std::string_view name) {
 // Each returns a new object with one reference. NewApplication gives the object a client gets
 // from the class factory or the running object table.
 IDispatch* NewApplication(Host& host);
+// Before a close or a quit: an unsaved drawing is saved or dropped as AlertResponse says, or as
+// the user answers a box when it is 0; the box waits however long that takes. Any other answer
+// cancels, and raises.
+void SettleUnsaved(Host& host, Document& document, std::string_view closing);
 IDispatch* NewDocuments(Host& host);
 IDispatch* NewDocument(Host& host, Ptr<Document> document);
 IDispatch* NewWindow(Host& host, Ptr<Window> window);

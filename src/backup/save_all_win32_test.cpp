@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <fstream>
+#include <iterator>
 #include <thread>
 
 #include "backup/save_all.h"
@@ -96,7 +98,25 @@ class SaveAllWineTest : public ::testing::Test {
         second->GetObj("Cells", {std::string("PageWidth")})->PutDefault(Arg(17.0));
         second->GetObj("Cells", {std::string("PageHeight")})->PutDefault(Arg(5.5));
         second->GetObj("Cells", {std::string("DrawingScale")})->PutDefault(Arg(4.0));
-        pages->GetObj("Item", {3})->Put("Background", Arg(true));
+        MakeThirdPageABackground(*document);
+    }
+
+    // Only a file makes a background page: the type library gives Background no put. The
+    // drawing then has unsaved changes again, as one being worked on has.
+    void MakeThirdPageABackground(AutomationObject& document) {
+        const std::string written = drawings.path() + "\\Plan as drawn.vsd";
+        document.Call("SaveAs", {}, {{"FileName", written}});
+        std::ifstream in(written, std::ios::binary);
+        std::string text{std::istreambuf_iterator<char>(in), {}};
+        const std::string page = "Name=\"Page-3\">";
+        const std::size_t at = text.find(page);
+        ASSERT_NE(at, std::string::npos);
+        text.replace(at, page.size(), "Name=\"Page-3\" Background=\"1\">");
+        const std::string opened = drawings.path() + "\\Plan.vsd";
+        std::ofstream(opened, std::ios::binary) << text;
+        Object plan = userApp->GetObj("Documents")->Call("Open", {opened}).TakeObject();
+        Object sheet = plan->GetObj("Pages")->GetObj("Item", {2})->GetObj("PageSheet");
+        sheet->GetObj("Cells", {std::string("DrawingScale")})->PutDefault(Arg(4.0));
     }
 
     void TearDown() override {
@@ -110,6 +130,7 @@ class SaveAllWineTest : public ::testing::Test {
     sv::win32::ComApartment apartment;
     win32::DispatchLink link;
     ScratchFolder folder{"h2 backups \xC3\xA4\xC3\xB8 \xE2\x82\xAC"};
+    ScratchFolder drawings{"h2 user drawings"};
     RecordingDialogs dialogs;
     FakeChoices choices;
     FakeClock clock;

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <utility>
 
+#include "common/handles_win32.h"
 #include "common/text_win32.h"
 
 namespace sv::win32 {
@@ -126,6 +127,13 @@ class Variant {
   private:
     VARIANT v_;
 };
+
+struct SafeArrayTraits {
+    using Handle = SAFEARRAY*;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { ::SafeArrayDestroy(h); }
+};
+using UniqueSafeArray = Unique<SafeArrayTraits>;
 
 // COM initialised for the life of the object on this thread (STA by default).
 class ComApartment {

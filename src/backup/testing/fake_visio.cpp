@@ -113,11 +113,6 @@ class FakeObject : public AutomationObject {
             instance_->selection.clear();
             return;
         }
-        if (kind_ == Kind::Page && Is(member, "Background")) {
-            page_->background = std::get<bool>(value);
-            instance_->Edit(*document_);
-            return;
-        }
         if (kind_ == Kind::Document && Is(member, "Saved")) {
             document_->saved = BoolArg(value);
             return;
